@@ -1,0 +1,182 @@
+// The zip engine's public face: two entry points, each driven by a command
+// block.  The blocks are the engine's wire format; on i686 every layout is
+// exact and checked below.  On x86_64 the pointer fields are pointer-sized and
+// the blocks never leave the process.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#if defined(_WIN32)
+#define ZE_CALLBACK __stdcall
+#else
+#define ZE_CALLBACK
+#endif
+
+// Engine results.  0 is success; each failure maps onto one condition the
+// user can act on.
+enum ZipEngineResult : int32_t {
+  ZE_OK = 0,
+  ZE_FAILED = 1,          // data could not be processed (CRC, inflate, size lie)
+  ZE_DAMAGED = 3,         // archive structure damaged or unsafe member names
+  ZE_MEMORY = 4,          // out of memory
+  ZE_NOT_FOUND = 9,       // archive, source file or named member not found
+  ZE_TEMP_WRITE = 10,     // temporary file could not be written
+  ZE_ZIP_READ = 11,       // archive could not be read
+  ZE_ZIP_WRITE = 14,      // archive could not be written
+  ZE_ZIP_WRITE_FULL = 15, // archive could not be written: volume full
+  ZE_ZIP_OPEN = 18,       // archive could not be opened
+  ZE_DISK = 19,           // other input/output failure
+  ZE_FILE_WRITE = 28,     // extracted file could not be written
+  ZE_FILE_OPEN = 29,      // file to add could not be opened
+  ZE_DISK_FULL = 50,      // volume full while extracting
+};
+
+// Functions of the two entry points.
+enum : int32_t {
+  ZE_UNZIP_COUNT = 1,
+  ZE_UNZIP_NEXT = 2,
+  ZE_UNZIP_EXTRACT = 8,
+  ZE_ZIP_DELETE = 2,
+  ZE_ZIP_ADD = 4,
+};
+
+// Questions the engine asks through the query callback.  Answers: 0 no,
+// 1 yes, 2 yes to all.
+enum ZipEngineQuery : int32_t {
+  ZE_Q_OVERWRITE_FILE = 0,      // extract: the output file exists; replace it?
+  ZE_Q_REPLACE_MEMBER = 7,      // add: the member exists in the archive; replace it?
+  ZE_Q_OVERWRITE_READONLY = 10, // extract: the existing output file is read-only; replace it?
+  ZE_Q_SKIP_UNREADABLE = 13,    // add: a file cannot be opened; skip it and go on?
+};
+enum : int32_t { ZE_ANSWER_NO = 0, ZE_ANSWER_YES = 1, ZE_ANSWER_ALL = 2 };
+
+// Attribute word of a listed member.
+enum : uint16_t {
+  ZE_ATTR_DOS_MASK = 0x37,
+  ZE_ATTR_VOLUME = 0x0080,
+  ZE_ATTR_ENCRYPTED = 0x8000,
+};
+
+#pragma pack(push, 1)
+
+// What a rename callback receives: it overwrites szOutput with the name to use.
+struct NAMEMAP {
+  char szOutput[272];  // 0
+  char szInput[260];   // 272
+};
+
+// One listed member, written by dunzip function 2.
+struct MEMBERINFO {
+  uint8_t reserved0[2];      // 0
+  uint32_t dwSize;           // 2   uncompressed size (saturates at 0xFFFFFFFF)
+  uint32_t dwCompressedSize; // 6   compressed size (saturates at 0xFFFFFFFF)
+  uint32_t dwCrc32;          // 10
+  uint16_t wMethod;          // 14  0 stored, 8 deflated
+  uint16_t wFlags;           // 16  general-purpose flags
+  uint8_t reserved18[2];     // 18
+  char szDate[18];           // 20  "mm/dd/yy hh:mm"
+  char szName[260];          // 38  stored name, forward slashes
+  uint16_t wAttributes;      // 298 ZE_ATTR_* and DOS bits
+  uint8_t reserved300[12];   // 300
+};
+
+typedef int(ZE_CALLBACK* ZE_PROGRESS)(int32_t reserved, int32_t percent, void* user);
+typedef int(ZE_CALLBACK* ZE_QUERY)(int32_t code, intptr_t a1, intptr_t a2, intptr_t a3,
+                                   intptr_t a4, intptr_t a5, intptr_t a6, void* user);
+typedef int(ZE_CALLBACK* ZE_RENAME)(NAMEMAP* map, void* context);
+
+// The dunzip block.
+struct UNZIPCMD {
+  int32_t cbSize;             // 0   sizeof(UNZIPCMD)
+  int32_t nFunction;          // 4   ZE_UNZIP_*
+  const char* pszZipFile;     // 8
+  MEMBERINFO* pMemberInfo;    // 12  function 2
+  const char* pszSpec;        // 16  function 8: member specification
+  int32_t nSpanDisk;          // 20  -1: the archive is not split
+  const char* pszDestDir;     // 24  function 8
+  uint8_t reserved28[24];     // 28
+  int32_t bRecurse;           // 52  1: patterns match at any depth
+  uint8_t reserved56[4];      // 56
+  ZE_PROGRESS pfnProgressA;   // 60  this file, 0..100
+  void* pProgressAUser;       // 64
+  ZE_PROGRESS pfnProgressB;   // 68  whole run, 0..100
+  void* pProgressBUser;       // 72
+  int32_t nMemberCount;       // 76  function 1: written by the engine
+  uint8_t reserved80[20];     // 80
+  ZE_QUERY pfnQuery;          // 100
+  void* pQueryUser;           // 104
+  uint8_t reserved108[10];    // 108
+  ZE_RENAME pfnRename;        // 118 function 8 (not aligned)
+  void* pRenameContext;       // 122
+  uint8_t reserved126[16];    // 126
+};
+
+// The dzip block.
+struct ZIPCMD {
+  int32_t cbSize;             // 0   sizeof(ZIPCMD)
+  int32_t nFunction;          // 4   ZE_ZIP_*
+  const char* pszZipFile;     // 8
+  const char* pszItems;       // 12  delete: member specification; add: add specification
+  ZE_PROGRESS pfnProgressB;   // 16  whole run, 0..100
+  void* pProgressBUser;       // 20
+  ZE_PROGRESS pfnProgressA;   // 24  this file, 0..100
+  void* pProgressAUser;       // 28
+  uint8_t reserved32[8];      // 32
+  int32_t nLevel;             // 40  0 store, 1..9 deflate
+  uint8_t reserved44[4];      // 44
+  int32_t bUseWorkDir;        // 48  1: temporary files go to pszWorkDir
+  const char* pszWorkDir;     // 52  no trailing backslash
+  uint8_t reserved56[16];     // 56
+  int32_t bGrow;              // 72  1: append in place instead of rewriting
+  uint8_t reserved76[8];      // 76
+  int32_t bSetComment;        // 84  add: 1 writes pszComment as the archive comment
+  const char* pszComment;     // 88
+  uint8_t reserved92[20];     // 92
+  int32_t bRecurse;           // 112 add: 1 adds a directory named without a trailing backslash with its contents
+  const char* pszRootDir;     // 116 add: "\"source directory\"", names are relative to it when no rename callback is set
+  uint8_t reserved120[4];     // 120
+  int32_t bDirEntries;        // 124 1: directories are stored as directory entries
+  uint8_t reserved128[20];    // 128
+  ZE_QUERY pfnQuery;          // 148
+  void* pQueryUser;           // 152
+  uint8_t reserved156[12];    // 156
+  ZE_RENAME pfnRename;        // 168 add
+  void* pRenameContext;       // 172
+  uint8_t reserved176[12];    // 176
+};
+
+#pragma pack(pop)
+
+// Layouts are exact where pointers are 32-bit.
+#if UINTPTR_MAX == 0xFFFFFFFFu
+static_assert(sizeof(NAMEMAP) == 532 && offsetof(NAMEMAP, szInput) == 272);
+static_assert(sizeof(MEMBERINFO) == 312);
+static_assert(offsetof(MEMBERINFO, dwSize) == 2 && offsetof(MEMBERINFO, dwCompressedSize) == 6);
+static_assert(offsetof(MEMBERINFO, szDate) == 20 && offsetof(MEMBERINFO, szName) == 38);
+static_assert(offsetof(MEMBERINFO, wAttributes) == 298);
+static_assert(sizeof(UNZIPCMD) == 142);
+static_assert(offsetof(UNZIPCMD, pszZipFile) == 8 && offsetof(UNZIPCMD, pMemberInfo) == 12);
+static_assert(offsetof(UNZIPCMD, pszSpec) == 16 && offsetof(UNZIPCMD, nSpanDisk) == 20);
+static_assert(offsetof(UNZIPCMD, pszDestDir) == 24 && offsetof(UNZIPCMD, bRecurse) == 52);
+static_assert(offsetof(UNZIPCMD, pfnProgressA) == 60 && offsetof(UNZIPCMD, pProgressAUser) == 64);
+static_assert(offsetof(UNZIPCMD, pfnProgressB) == 68 && offsetof(UNZIPCMD, pProgressBUser) == 72);
+static_assert(offsetof(UNZIPCMD, nMemberCount) == 76 && offsetof(UNZIPCMD, pfnQuery) == 100);
+static_assert(offsetof(UNZIPCMD, pQueryUser) == 104 && offsetof(UNZIPCMD, pfnRename) == 118);
+static_assert(offsetof(UNZIPCMD, pRenameContext) == 122);
+static_assert(sizeof(ZIPCMD) == 188);
+static_assert(offsetof(ZIPCMD, pszZipFile) == 8 && offsetof(ZIPCMD, pszItems) == 12);
+static_assert(offsetof(ZIPCMD, pfnProgressB) == 16 && offsetof(ZIPCMD, pProgressBUser) == 20);
+static_assert(offsetof(ZIPCMD, pfnProgressA) == 24 && offsetof(ZIPCMD, pProgressAUser) == 28);
+static_assert(offsetof(ZIPCMD, nLevel) == 40 && offsetof(ZIPCMD, bUseWorkDir) == 48);
+static_assert(offsetof(ZIPCMD, pszWorkDir) == 52 && offsetof(ZIPCMD, bGrow) == 72);
+static_assert(offsetof(ZIPCMD, bSetComment) == 84 && offsetof(ZIPCMD, pszComment) == 88);
+static_assert(offsetof(ZIPCMD, bRecurse) == 112 && offsetof(ZIPCMD, pszRootDir) == 116);
+static_assert(offsetof(ZIPCMD, bDirEntries) == 124 && offsetof(ZIPCMD, pfnQuery) == 148);
+static_assert(offsetof(ZIPCMD, pQueryUser) == 152 && offsetof(ZIPCMD, pfnRename) == 168);
+static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
+#endif
+
+// Entry points.  Both return a ZipEngineResult and never throw.
+int dzip(ZIPCMD* cmd);
+int dunzip(UNZIPCMD* cmd);

@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs CTest in every build tree.  A persistent wineserver per Wine prefix
+# keeps program start-up short; it is stopped however the run ends.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+declare -A loaders=([x64]=/usr/lib/wine/wine64 [x86]=/usr/lib/wine/wine)
+stop_servers() {
+  for tree in x64 x86; do
+    WINEPREFIX="$PWD/build/$tree/wineprefix" wineserver -k 2>/dev/null || true
+  done
+}
+trap stop_servers EXIT
+
+for tree in x64 x86; do
+  # Creates the prefix on first use, then keeps its server running.
+  scripts/wine-run.sh "$PWD/build/$tree" "${loaders[$tree]}" cmd /c exit >/dev/null 2>&1 || true
+  WINEPREFIX="$PWD/build/$tree/wineprefix" wineserver -p
+done
+
+status=0
+summary=""
+for tree in native x64 x86; do
+  echo "== ctest: $tree"
+  log="build/$tree/ctest.log"
+  ctest --test-dir "build/$tree" --output-on-failure --timeout 600 -j2 2>&1 | tee "$log"
+  [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
+  summary+="$tree: $(grep -E 'tests passed|tests failed' "$log" | tail -n1)"$'\n'
+done
+echo
+echo "== summary"
+printf '%s' "$summary"
+exit $status
