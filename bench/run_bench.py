@@ -1,0 +1,298 @@
+#!/usr/bin/env python3
+"""Times the engine (through zipbench) against Info-ZIP zip/unzip and 7-Zip.
+
+Run through scripts/bench.sh, which builds zipbench first.  Every tool works
+on the same cached input under the same conditions, best of N runs; anything
+that creates many files does so on a freshly made loop-mounted ext4 file
+system, because on this machine's root file system creating files right after
+deleting many is severalfold slower (and the slowdown depends on history).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+DELETE_MEMBER = "small/dir20/file00020.txt"
+PEERS = ("zip", "7zz")
+TOOLS = ("ours",) + PEERS
+
+
+def sh(cmd, **kw):
+    return subprocess.run(cmd, check=True, **kw)
+
+
+class Volume:
+    """A directory on a fresh ext4 image, or a plain directory as a fallback."""
+
+    def __init__(self, base, name, size_mb, inodes, loop):
+        self.img = os.path.join(base, name + ".img")
+        self.path = os.path.join(base, name)
+        self.size_mb, self.inodes, self.loop = size_mb, inodes, loop
+        self.generation = 0
+        os.makedirs(self.path, exist_ok=True)
+
+    def fresh(self):
+        """Returns an empty directory on a file system with no history."""
+        self.generation += 1
+        if not self.loop:
+            d = os.path.join(self.path, "g%d" % self.generation)
+            os.makedirs(d)
+            return d
+        self.unmount()
+        with open(self.img, "wb") as f:
+            f.truncate(self.size_mb << 20)
+        sh(["mkfs.ext4", "-q", "-F", "-O", "^has_journal", "-N", str(self.inodes),
+            "-E", "lazy_itable_init=0,nodiscard", self.img])
+        sh(["mount", "-o", "loop,noatime", self.img, self.path])
+        return self.path
+
+    def unmount(self):
+        if self.loop and os.path.ismount(self.path):
+            sh(["umount", self.path])
+
+    def remove(self):
+        self.unmount()
+        if os.path.exists(self.img):
+            os.remove(self.img)
+        shutil.rmtree(self.path, ignore_errors=True)
+
+
+def can_loop_mount(base):
+    if os.geteuid() != 0 or not shutil.which("mkfs.ext4"):
+        return False
+    probe = Volume(base, "probe", 16, 1024, True)
+    try:
+        probe.fresh()
+        return True
+    except (subprocess.CalledProcessError, OSError):
+        return False
+    finally:
+        try:
+            probe.remove()
+        except (subprocess.CalledProcessError, OSError):
+            pass
+
+
+def best_of(runs, command, cwd, prepare=None, timeout=900):
+    """Minimum wall time of `runs` runs; prepare() runs untimed before each."""
+    best = None
+    for _ in range(runs):
+        if prepare:
+            prepare()
+        t0 = time.perf_counter()
+        r = subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                           timeout=timeout)
+        dt = time.perf_counter() - t0
+        if r.returncode != 0:
+            msg = r.stderr.decode(errors="replace").strip().splitlines()
+            raise RuntimeError("exit %d: %s" % (r.returncode, msg[-1] if msg else ""))
+        best = dt if best is None else min(best, dt)
+    return best
+
+
+def count_files(root):
+    n = 0
+    for _, dirs, files in os.walk(root):
+        n += len(files)
+    return n
+
+
+def members(path):
+    with zipfile.ZipFile(path) as z:
+        return sum(1 for i in z.infolist() if not i.is_dir())
+
+
+class Table:
+    def __init__(self):
+        self.rows = []
+
+    def add(self, op, times, note=""):
+        self.rows.append((op, times, note))
+        shown = ", ".join("%s %s" % (k, "%.3f s" % v if isinstance(v, float) else v)
+                          for k, v in times.items())
+        print("bench: %s: %s" % (op.strip(), shown), file=sys.stderr, flush=True)
+
+    def print(self, out=sys.stdout):
+        def cell(v):
+            if v is None:
+                return "-"
+            if isinstance(v, str):
+                return v
+            return "%.3f s" % v
+        head = ("operation", "ours", "zip/unzip", "7zz", "best peer", "ours/best", "")
+        w = (34, 11, 11, 11, 11, 9, 0)
+        line = lambda cols: "".join(str(c).ljust(n) if n else str(c) for c, n in zip(cols, w))
+        print(line(head), file=out)
+        print("-" * sum(w), file=out)
+        for op, t, note in self.rows:
+            peers = [t.get(p) for p in PEERS if isinstance(t.get(p), float)]
+            best = min(peers) if peers else None
+            ours = t.get("ours")
+            ratio = "%.2f" % (ours / best) if isinstance(ours, float) and best else "-"
+            print(line((op, cell(ours), cell(t.get("zip")), cell(t.get("7zz")), cell(best), ratio,
+                        note)), file=out)
+        out.flush()
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--zipbench", required=True)
+    ap.add_argument("--dir", default=os.path.join(tempfile.gettempdir(), "mbx-bench"))
+    ap.add_argument("--runs", type=int, default=3)
+    ap.add_argument("--scale", type=float, default=1.0, help="corpus scale, 1 = full size")
+    ap.add_argument("--keep", action="store_true", help="keep the images afterwards")
+    a = ap.parse_args()
+
+    zipbench = os.path.abspath(a.zipbench)
+    for tool in ("zip", "unzip", "7zz"):
+        if not shutil.which(tool):
+            sys.exit("bench: %s is missing (scripts/setup.sh installs it)" % tool)
+    os.makedirs(a.dir, exist_ok=True)
+    loop = can_loop_mount(a.dir)
+    if not loop:
+        print("bench: WARNING: cannot loop-mount ext4 images (needs root and mkfs.ext4); "
+              "using plain directories under %s, so times for many files depend on the "
+              "file system's history" % a.dir, file=sys.stderr)
+    data = Volume(a.dir, "data", 6144, 600_000, loop)
+    scratch = Volume(a.dir, "scratch", 3072, 400_000, loop)
+    table = Table()
+    started = time.perf_counter()
+    try:
+        root = data.fresh()
+        print("bench: corpus -> %s%s" % (root, " (loop-mounted ext4)" if loop else ""), flush=True)
+        sh([sys.executable, os.path.join(HERE, "make_corpus.py"), root, "--scale", str(a.scale)])
+        sh(["sh", "-c", "cat small/*/* large/* extra/* >/dev/null; find tiny -type f | "
+            "xargs cat >/dev/null"], cwd=root)  # input is timed cached
+        out = os.path.join(root, "out")
+        os.makedirs(out)
+        sets = ("small", "large", "tiny")
+        expected = {s: count_files(os.path.join(root, s)) for s in sets}
+        print("bench: %s files; %d run(s) each, best time shown" %
+              (", ".join("%s %d" % (s, expected[s]) for s in sets), a.runs), flush=True)
+
+        def attempt(times, tool, fn):
+            try:
+                times[tool] = fn()
+            except (RuntimeError, subprocess.TimeoutExpired, AssertionError) as e:
+                times[tool] = "FAILED"
+                print("bench: %s failed: %s" % (tool, e), file=sys.stderr, flush=True)
+
+        # Create at level 6.
+        for s in sets:
+            times, sizes = {}, {}
+            for tool in TOOLS:
+                arc = os.path.join(out, "%s-%s.zip" % (tool, s))
+                cmd = {"ours": [zipbench, "create", arc, s, "6"],
+                       "zip": ["zip", "-q", "-r", "-6", arc, s],
+                       "7zz": ["7zz", "a", "-tzip", "-mx=6", "-bd", "-bso0", "-bsp0", arc, s]}[tool]
+                prep = lambda arc=arc: os.path.exists(arc) and os.remove(arc)
+
+                def run(cmd=cmd, prep=prep, arc=arc):
+                    t = best_of(a.runs, cmd, root, prep)
+                    n = members(arc)
+                    assert n == expected[s], "%s holds %d files, not %d" % (arc, n, expected[s])
+                    sizes[tool] = os.path.getsize(arc)
+                    return t
+                attempt(times, tool, run)
+            table.add("create %s (level 6)" % s, times)
+            table.add("  archive size", {t: "%.2f MB" % (v / 1e6) for t, v in sizes.items()})
+
+        # List and extract all, all tools reading Info-ZIP's archive.
+        for s in sets:
+            arc = os.path.join(out, "zip-%s.zip" % s)
+            times = {}
+            cmds = {"ours": [zipbench, "list", arc], "zip": ["unzip", "-l", arc],
+                    "7zz": ["7zz", "l", arc]}
+            for tool in TOOLS:
+                attempt(times, tool, lambda c=cmds[tool]: best_of(max(a.runs, 5), c, root))
+            # A fast listing that misses members would be no result.
+            with zipfile.ZipFile(arc) as z:
+                want = len(z.infolist())
+            got = subprocess.run(cmds["ours"], capture_output=True).stdout.count(b"\n")
+            if got != want and isinstance(times.get("ours"), float):
+                print("bench: ours listed %d of %d members" % (got, want), file=sys.stderr)
+                times["ours"] = "FAILED"
+            table.add("list %s (%d members)" % (s, members(arc)), times,
+                      "unzip -l; 7zz l")
+        for s in sets:
+            arc = os.path.join(out, "zip-%s.zip" % s)
+            times = {}
+            for tool in TOOLS:
+                dest = {}
+
+                def prep(dest=dest):
+                    dest["d"] = os.path.join(scratch.fresh(), "x")
+                    os.makedirs(dest["d"])
+
+                def cmd_for(tool=tool):
+                    d = dest["d"]
+                    return {"ours": [zipbench, "extract", arc, d],
+                            "zip": ["unzip", "-q", "-o", arc, "-d", d],
+                            "7zz": ["7zz", "x", "-y", "-bd", "-bso0", "-bsp0", "-o" + d, arc]}[tool]
+
+                def run(tool=tool, prep=prep, dest=dest):
+                    best = None
+                    for _ in range(a.runs):
+                        prep()
+                        t = best_of(1, cmd_for(tool), root)
+                        best = t if best is None else min(best, t)
+                    n = count_files(dest["d"])
+                    assert n == expected[s], "extracted %d files, not %d" % (n, expected[s])
+                    return best
+                attempt(times, tool, run)
+            table.add("extract %s" % s, times, "fresh ext4 each run" if loop else "")
+        scratch.unmount()
+
+        # One member out of, and one into, a large archive (made once by zip).
+        big = os.path.join(out, "big.zip")
+        sh(["zip", "-q", "-r", "-6", big, "large", "small"], cwd=root)
+        work = os.path.join(out, "work.zip")
+        fresh_copy = lambda: shutil.copyfile(big, work)
+        copy_time = best_of(a.runs, ["cp", big, os.path.join(out, "copy.zip")], root)
+        note = "archive %.0f MB; copying it: %.3f s" % (os.path.getsize(big) / 1e6, copy_time)
+        times = {}
+        cmds = {"ours": [zipbench, "delete", work, '"%s"' % DELETE_MEMBER.replace("/", "\\")],
+                "zip": ["zip", "-q", "-d", work, DELETE_MEMBER],
+                "7zz": ["7zz", "d", "-bd", "-bso0", "-bsp0", work, DELETE_MEMBER]}
+        for tool in TOOLS:
+            def run(c=cmds[tool]):
+                t = best_of(a.runs, c, root, fresh_copy)
+                with zipfile.ZipFile(work) as z:
+                    assert DELETE_MEMBER not in z.namelist(), "member still there"
+                return t
+            attempt(times, tool, run)
+        table.add("delete 1 member from large", times, note)
+        for grow in (False, True):
+            times = {}
+            add = "extra/added.txt"
+            cmds = {"ours": [zipbench] + (["-grow"] if grow else []) + ["add", work, add, add],
+                    "zip": ["zip", "-q", work, add],
+                    "7zz": ["7zz", "a", "-tzip", "-bd", "-bso0", "-bsp0", work, add]}
+            for tool in (("ours",) if grow else TOOLS):
+                def run(c=cmds[tool]):
+                    t = best_of(a.runs, c, root, fresh_copy)
+                    with zipfile.ZipFile(work) as z:
+                        assert add in z.namelist(), "member not added"
+                    return t
+                attempt(times, tool, run)
+            table.add("add 1 file to large" + (" (grow)" if grow else ""), times,
+                      "" if grow else note)
+
+        print()
+        print("bench: done in %.0f s%s" % (time.perf_counter() - started,
+                                          "" if a.scale == 1 else " (scale %g)" % a.scale))
+        table.print()
+        return 1 if any("FAILED" in map(str, t.values()) for _, t, _ in table.rows) else 0
+    finally:
+        if not a.keep:
+            scratch.remove()
+            data.remove()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
