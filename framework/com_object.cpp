@@ -1,0 +1,63 @@
+#include "com_object.h"
+
+namespace {
+std::atomic<long> g_objects{0};
+std::atomic<long> g_locks{0};
+}  // namespace
+
+namespace module_counts {
+void LockModule() { ++g_locks; }
+void UnlockModule() { --g_locks; }
+long Objects() { return g_objects.load(); }
+long Locks() { return g_locks.load(); }
+bool CanUnload() { return g_objects.load() == 0 && g_locks.load() == 0; }
+}  // namespace module_counts
+
+ComObject::ComObject(IUnknown* outer) : m_outer(outer) { ++g_objects; }
+
+ComObject::~ComObject() { --g_objects; }
+
+IUnknown* ComObject::ControllingUnknown() { return m_outer != nullptr ? m_outer : &m_inner; }
+
+HRESULT ComObject::InternalQueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (IsEqualIID(iid, IID_IUnknown)) {
+    // The inner IUnknown: an aggregating object holds this one; an object on
+    // its own answers with it too, so identity compares stay stable.
+    *out = &m_inner;
+    InternalAddRef();
+    return S_OK;
+  }
+  char* base = static_cast<char*>(MostDerived());
+  for (const InterfaceEntry* entry = Interfaces(); entry->iid != nullptr; ++entry) {
+    if (IsEqualIID(iid, *entry->iid)) {
+      auto* unknown = reinterpret_cast<IUnknown*>(base + entry->offset);
+      unknown->AddRef();
+      *out = unknown;
+      return S_OK;
+    }
+  }
+  return QueryAggregates(iid, out);
+}
+
+ULONG ComObject::InternalAddRef() { return ++m_refs; }
+
+ULONG ComObject::InternalRelease() {
+  const ULONG remaining = --m_refs;
+  if (remaining == 0) {
+    // Guards against re-entry while the destructor releases what it holds.
+    m_refs = 1;
+    delete this;
+  }
+  return remaining;
+}
+
+HRESULT ComObject::ExternalQueryInterface(REFIID iid, void** out) {
+  if (m_outer != nullptr) return m_outer->QueryInterface(iid, out);
+  return InternalQueryInterface(iid, out);
+}
+
+ULONG ComObject::ExternalAddRef() { return m_outer != nullptr ? m_outer->AddRef() : InternalAddRef(); }
+
+ULONG ComObject::ExternalRelease() { return m_outer != nullptr ? m_outer->Release() : InternalRelease(); }

@@ -1,0 +1,106 @@
+// The base of every COM object of the library: one reference count for all of
+// an object's interfaces, QueryInterface from a table, aggregation, and the
+// module's object and lock counts that decide whether the library may unload.
+#pragma once
+
+#include <windows.h>
+#include <unknwn.h>
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+namespace module_counts {
+void LockModule();
+void UnlockModule();
+long Objects();
+long Locks();
+// True when no object lives and no lock is held.
+bool CanUnload();
+}  // namespace module_counts
+
+// Keeps the module locked while it lives (a member of objects that must hold
+// the library loaded for as long as they exist).
+class ModuleLock {
+ public:
+  ModuleLock() { module_counts::LockModule(); }
+  ~ModuleLock() { module_counts::UnlockModule(); }
+  ModuleLock(const ModuleLock&) = delete;
+  ModuleLock& operator=(const ModuleLock&) = delete;
+};
+
+struct InterfaceEntry {
+  const IID* iid;  // nullptr ends the table
+  std::ptrdiff_t offset;
+};
+
+// Offset of interface base I inside class T.
+template <typename T, typename I>
+std::ptrdiff_t InterfaceOffset() {
+  constexpr std::uintptr_t kProbe = 0x1000;
+  return reinterpret_cast<std::uintptr_t>(static_cast<I*>(reinterpret_cast<T*>(kProbe))) - kProbe;
+}
+
+#define COM_INTERFACE_ENTRY(Class, Interface) \
+  InterfaceEntry { &IID_##Interface, InterfaceOffset<Class, Interface>() }
+
+class ComObject {
+ public:
+  ComObject(const ComObject&) = delete;
+  ComObject& operator=(const ComObject&) = delete;
+
+  // The object's own IUnknown; what an aggregating outer object holds.
+  IUnknown* InnerUnknown() { return &m_inner; }
+  // The IUnknown that identifies the object: the outer one when aggregated.
+  IUnknown* ControllingUnknown();
+
+  HRESULT InternalQueryInterface(REFIID iid, void** out);
+  ULONG InternalAddRef();
+  ULONG InternalRelease();
+
+ protected:
+  // outer: the aggregating object, or null.
+  explicit ComObject(IUnknown* outer = nullptr);
+  virtual ~ComObject();
+
+  // The interfaces the object answers, as offsets within the most derived
+  // object; a null iid ends the table.
+  virtual const InterfaceEntry* Interfaces() const = 0;
+  // The most derived object's address, the origin of the table's offsets.
+  virtual void* MostDerived() = 0;
+  // Asked when the table has no entry: an aggregating object passes the
+  // request on to the objects it aggregates.
+  virtual HRESULT QueryAggregates(REFIID, void**) { return E_NOINTERFACE; }
+
+  HRESULT ExternalQueryInterface(REFIID iid, void** out);
+  ULONG ExternalAddRef();
+  ULONG ExternalRelease();
+
+ private:
+  class Inner final : public IUnknown {
+   public:
+    explicit Inner(ComObject& owner) : m_owner(owner) {}
+    STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return m_owner.InternalQueryInterface(iid, out); }
+    STDMETHODIMP_(ULONG) AddRef() override { return m_owner.InternalAddRef(); }
+    STDMETHODIMP_(ULONG) Release() override { return m_owner.InternalRelease(); }
+
+   private:
+    ComObject& m_owner;
+  };
+
+  Inner m_inner{*this};
+  IUnknown* m_outer;
+  std::atomic<ULONG> m_refs{0};
+};
+
+// Gives a class its IUnknown methods (delegating to the outer object when
+// aggregated) and the origin of its interface table.
+#define DECLARE_COM_OBJECT()                                                                       \
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ExternalQueryInterface(iid, out); } \
+  STDMETHODIMP_(ULONG) AddRef() override { return ExternalAddRef(); }                              \
+  STDMETHODIMP_(ULONG) Release() override { return ExternalRelease(); }                            \
+                                                                                                   \
+ protected:                                                                                        \
+  void* MostDerived() override { return this; }                                                    \
+                                                                                                   \
+ public:

@@ -1,0 +1,33 @@
+// The base of every exception the system throws.  Exceptions are thrown by
+// value and caught as const CException&; each knows its message and how to
+// show itself.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CException {
+ public:
+  virtual ~CException() = default;
+
+  // Copies the message, cut to the buffer and NUL-terminated.  False, with
+  // nothing written, when the exception has no message.
+  BOOL GetErrorMessage(LPSTR buffer, UINT bufferSize, PUINT helpContext = nullptr) const;
+
+  // Shows the message (or the fallback text) through the user-interaction
+  // seam; returns the box's answer.
+  virtual int ReportError(UINT type = MB_OK, UINT messageId = 0) const;
+
+  // The whole message; empty when there is none.  Subclasses word it.
+  virtual std::string Message() const { return {}; }
+};
+
+// The user chose Cancel: the operation ends and nothing is reported.
+class CUserCancelException : public CException {
+ public:
+  int ReportError(UINT = MB_OK, UINT = 0) const override { return 0; }
+};
+
+// The text shown for an exception that has no message of its own.
+extern const char kNoErrorMessageText[];

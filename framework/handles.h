@@ -1,0 +1,52 @@
+// Owners for Win32 handles.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+template <typename T, typename Traits>
+class UniqueHandle {
+ public:
+  UniqueHandle() = default;
+  explicit UniqueHandle(T handle) : m_handle(handle) {}
+  ~UniqueHandle() { reset(); }
+  UniqueHandle(UniqueHandle&& other) noexcept : m_handle(other.release()) {}
+  UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  UniqueHandle(const UniqueHandle&) = delete;
+  UniqueHandle& operator=(const UniqueHandle&) = delete;
+
+  T get() const { return m_handle; }
+  explicit operator bool() const { return Traits::Valid(m_handle); }
+  T release() { return std::exchange(m_handle, Traits::Invalid()); }
+  void reset(T handle = Traits::Invalid()) {
+    if (Traits::Valid(m_handle)) Traits::Close(m_handle);
+    m_handle = handle;
+  }
+
+ private:
+  T m_handle = Traits::Invalid();
+};
+
+struct KernelHandleTraits {  // events, mutexes, threads: null when absent
+  static HANDLE Invalid() { return nullptr; }
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+struct FileHandleTraits {  // files: INVALID_HANDLE_VALUE when absent
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { CloseHandle(h); }
+};
+struct RegKeyTraits {
+  static HKEY Invalid() { return nullptr; }
+  static bool Valid(HKEY h) { return h != nullptr; }
+  static void Close(HKEY h) { RegCloseKey(h); }
+};
+
+using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
+using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
+using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;

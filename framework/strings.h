@@ -1,0 +1,27 @@
+// String-table texts and the two formatting styles the texts use: %d for
+// signed decimals, %1 and %2 for inserted strings.
+#pragma once
+
+#include <windows.h>
+
+#include <initializer_list>
+#include <string>
+
+extern const char kApplicationName[];
+
+// The module whose resources hold the texts: the module containing this code
+// (the DLL in the product, the test program in unit tests).
+HINSTANCE ResourceInstance();
+
+// The text of a string-table entry; empty when the id has none.
+std::string LoadStr(UINT id);
+
+// Replaces each %d in turn by the next value; %% gives %.  Unmatched
+// directives stay as they are, so a resource text can never read past the
+// values given.
+std::string FormatInts(const std::string& format, std::initializer_list<long> values);
+std::string FormatInts(UINT formatId, std::initializer_list<long> values);
+
+// Replaces %1 (and %2) by the given texts.
+std::string FormatStrings(const std::string& format, std::initializer_list<std::string> values);
+std::string FormatStrings(UINT formatId, std::initializer_list<std::string> values);
