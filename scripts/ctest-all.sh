@@ -19,15 +19,28 @@ for tree in x64 x86; do
 done
 
 status=0
+total=0
+failed=0
 summary=""
 for tree in native x64 x86; do
   echo "== ctest: $tree"
   log="build/$tree/ctest.log"
-  ctest --test-dir "build/$tree" --output-on-failure --timeout 600 -j2 2>&1 | tee "$log"
+  ctest --test-dir "build/$tree" --output-on-failure --timeout 900 -j2 2>&1 | tee "$log"
   [ "${PIPESTATUS[0]}" -eq 0 ] || status=1
-  summary+="$tree: $(grep -E 'tests passed|tests failed' "$log" | tail -n1)"$'\n'
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n1)
+  if [ -z "$line" ]; then
+    status=1
+    line="no CTest summary"
+  else
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) tests? failed out of.*/\1/' <<<"$line")))
+    total=$((total + $(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")))
+  fi
+  summary+="$tree: $line"$'\n'
 done
 echo
 echo "== summary"
 printf '%s' "$summary"
+[ "$total" -gt 0 ] || status=1
+passed=$((total - failed))
+echo "$(( total > 0 ? passed * 100 / total : 0 ))% tests passed, $failed tests failed out of $total"
 exit $status
