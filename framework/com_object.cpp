@@ -45,12 +45,16 @@ ULONG ComObject::InternalAddRef() { return ++m_refs; }
 
 ULONG ComObject::InternalRelease() {
   const ULONG remaining = --m_refs;
-  if (remaining == 0) {
-    // Guards against re-entry while the destructor releases what it holds.
-    m_refs = 1;
-    delete this;
-  }
+  if (remaining == 0) delete this;
   return remaining;
+}
+
+bool ComObject::InternalTryAddRef() {
+  ULONG count = m_refs.load();
+  while (count != 0) {
+    if (m_refs.compare_exchange_weak(count, count + 1)) return true;
+  }
+  return false;
 }
 
 HRESULT ComObject::ExternalQueryInterface(REFIID iid, void** out) {

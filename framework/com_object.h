@@ -57,6 +57,9 @@ class ComObject {
   HRESULT InternalQueryInterface(REFIID iid, void** out);
   ULONG InternalAddRef();
   ULONG InternalRelease();
+  // Adds a reference unless the count already reached zero (the object is
+  // being destroyed); lets another thread hold on to an object it only knows.
+  bool InternalTryAddRef();
 
  protected:
   // outer: the aggregating object, or null.

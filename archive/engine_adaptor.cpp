@@ -1,0 +1,101 @@
+#include "engine_adaptor.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "file_info.h"
+#include "resource.h"
+#include "zip_exceptions.h"
+
+void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, HWND progressWindow) {
+  memset(&block, 0, sizeof(block));
+  block.cbSize = sizeof(UNZIPCMD);
+  block.pszZipFile = zipPath.c_str();
+  block.nSpanDisk = -1;
+  block.bRecurse = 1;
+  block.pfnQuery = OnQuery;
+  block.pQueryUser = nullptr;
+  if (progressWindow != nullptr) {
+    block.pfnProgressA = OnProgressA;
+    block.pProgressAUser = progressWindow;
+    block.pfnProgressB = OnProgressB;
+    block.pProgressBUser = progressWindow;
+  }
+}
+
+int32_t CountMembers(const std::string& zipPath) {
+  UNZIPCMD block;
+  InitUnzipBlock(block, zipPath, nullptr);
+  block.nFunction = ZE_UNZIP_COUNT;
+  const int result = dunzip(&block);
+  if (result != 0) throw CZipEngineException(0, result);
+  return block.nMemberCount;
+}
+
+FILETIME ParseListingDate(const char* text) {
+  int month = 0, day = 0, year = 0, hour = 0, minute = 0;
+  FILETIME result{};
+  if (sscanf(text, "%2d/%2d/%2d %2d:%2d", &month, &day, &year, &hour, &minute) != 5) return result;
+  SYSTEMTIME time{};
+  time.wYear = static_cast<WORD>(year < 80 ? 2000 + year : 1900 + year);
+  time.wMonth = static_cast<WORD>(month);
+  time.wDay = static_cast<WORD>(day);
+  time.wHour = static_cast<WORD>(hour);
+  time.wMinute = static_cast<WORD>(minute);
+  if (year < 0 || month < 0 || day < 0 || hour < 0 || minute < 0 || !SystemTimeToFileTime(&time, &result))
+    result = FILETIME{};
+  return result;
+}
+
+bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp) {
+  MEMBERINFO info{};
+  UNZIPCMD block;
+  InitUnzipBlock(block, zipPath, nullptr);
+  block.nFunction = ZE_UNZIP_NEXT;
+  block.pMemberInfo = &info;
+  const int result = dunzip(&block);
+  if (result != 0) throw CZipEngineException(0, result);
+
+  info.szName[sizeof(info.szName) - 1] = '\0';
+  info.szDate[sizeof(info.szDate) - 1] = '\0';
+  if (info.szName[0] == '\0') return false;
+  std::string name = info.szName;
+  for (char& c : name)
+    if (c == '/') c = '\\';
+  if (!name.empty() && name.back() == '\\') name.pop_back();
+
+  record = ZIPENTRY{};
+  SetName(record.szName, name);
+  record.dwAttributes = info.wAttributes & ZE_ATTR_DOS_MASK;
+  const bool isFolder = (record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const size_t lastSeparator = name.rfind('\\');
+  FillShellInfo(record, lastSeparator == std::string::npos ? name : name.substr(lastSeparator + 1), isFolder);
+  record.dwSize = info.dwSize;
+  record.dwCompressedSize = info.dwCompressedSize;
+  if (info.wAttributes & ZE_ATTR_ENCRYPTED) throw CZipUserException(IDS_ENCRYPTED);
+  if (info.wAttributes & ZE_ATTR_VOLUME) throw CZipUserException(IDS_VOLUME_LABEL);
+  record.dwListingStamp = stamp;
+  record.pSubFolder = nullptr;
+  record.ftModified = ParseListingDate(info.szDate);
+  return true;
+}
+
+int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* window) {
+  SendMessageA(static_cast<HWND>(window), WM_USER, static_cast<WPARAM>(percent), 1);
+  return 0;
+}
+
+int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* window) {
+  SendMessageA(static_cast<HWND>(window), WM_USER, static_cast<WPARAM>(percent), 0);
+  return 0;
+}
+
+int ZE_CALLBACK OnQuery(int32_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, void*) {
+  switch (code) {
+    case 0:
+    case 7:
+    case 10: return ZE_ANSWER_ALL;
+    case 13: return ZE_ANSWER_NO;
+    default: return ZE_ANSWER_YES;
+  }
+}

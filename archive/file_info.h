@@ -1,0 +1,15 @@
+// Display names and icons of members, as the shell's file-information query
+// gives them for a name with the directory or the normal attribute.
+#pragma once
+
+#include <string>
+
+#include "item_id.h"
+
+// Fills szDisplayName and iIcon of the record for the given name (one path
+// component).
+void FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder);
+
+// Forgets what the shell answered, so a new listing follows the user's
+// current preferences (hidden extensions, changed type icons).
+void ResetShellInfoCache();

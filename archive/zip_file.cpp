@@ -1,0 +1,185 @@
+#include "zip_file.h"
+
+#include <shellapi.h>
+
+#include "change_watcher.h"
+#include "engine_adaptor.h"
+#include "file_info.h"
+#include "guard.h"
+#include "handles.h"
+#include "zip_exceptions.h"
+#include "zip_folder.h"
+
+// {3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18}
+const CLSID CLSID_ZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
+
+namespace {
+
+std::string ToAnsi(LPCOLESTR text) {
+  if (text == nullptr) return {};
+  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+  if (size <= 1) return {};
+  std::string result(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
+  result.resize(static_cast<size_t>(size - 1));
+  return result;
+}
+
+uint64_t ToUint64(const FILETIME& time) {
+  return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Seconds since 1970-01-01 of a file time, as the listing stamps count.
+uint32_t StampOf(const FILETIME& time) {
+  constexpr uint64_t kEpoch = 116444736000000000ull;
+  const uint64_t ticks = ToUint64(time);
+  return ticks > kEpoch ? static_cast<uint32_t>((ticks - kEpoch) / 10000000ull) : 0;
+}
+
+}  // namespace
+
+CZipFile* CZipFile::Create() {
+  auto* file = new CZipFile();
+  return file;
+}
+
+CZipFile::CZipFile() {
+  m_pRootFolder = CZipFolder::CreateTopFolder(this, ControllingUnknown());
+  m_pRootInner = m_pRootFolder->InnerUnknown();
+}
+
+CZipFile::~CZipFile() {
+  m_watcher.reset();  // stops the watcher before anything it could use goes
+  m_pRootFolder->DestroyTopFolder();
+}
+
+const InterfaceEntry* CZipFile::Interfaces() const {
+  static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFile, IPersistFolder),
+                                         COM_INTERFACE_ENTRY(CZipFile, IPersistFile),
+                                         COM_INTERFACE_ENTRY(CZipFile, IShellExtInit),
+                                         InterfaceEntry{&IID_IPersist, InterfaceOffset<CZipFile, IPersistFolder>()},
+                                         {nullptr, 0}};
+  return table;
+}
+
+HRESULT CZipFile::QueryAggregates(REFIID iid, void** out) { return m_pRootInner->QueryInterface(iid, out); }
+
+bool CZipFile::TryAddRef() { return InternalTryAddRef(); }
+
+STDMETHODIMP CZipFile::GetClassID(CLSID* id) {
+  if (id == nullptr) return E_POINTER;
+  *id = CLSID_ZipFile;
+  return S_OK;
+}
+
+void CZipFile::LoadPath(const std::string& path) {
+  m_strZipPath = path;
+  std::string mutexName = path;
+  for (char& c : mutexName)
+    if (c == '\\') c = '/';
+  if (!m_archiveMutex.Create(mutexName)) throw CZipWinException(0, 0);
+  m_watcher = ChangeWatcher::Start(this);
+}
+
+STDMETHODIMP CZipFile::Load(LPCOLESTR path, DWORD) {
+  return ComGuard(S_OK, [&]() -> HRESULT {
+    if (!m_strZipPath.empty()) return S_FALSE;
+    LoadPath(ToAnsi(path));
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE list) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    m_bBrowsed = true;
+    char path[MAX_PATH] = "";
+    if (list == nullptr || !SHGetPathFromIDListA(list, path)) return E_FAIL;
+    if (!m_strZipPath.empty()) return S_FALSE;
+    LoadPath(path);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    if (data == nullptr) return S_OK;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&format, &medium))) return S_OK;
+    struct MediumOwner {
+      STGMEDIUM& medium;
+      ~MediumOwner() { ReleaseStgMedium(&medium); }
+    } owner{medium};
+    const auto drop = static_cast<HDROP>(medium.hGlobal);
+    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 1) return S_OK;
+    char path[MAX_PATH] = "";
+    DragQueryFileA(drop, 0, path, sizeof(path));
+    if (!m_strZipPath.empty()) return S_FALSE;
+    LoadPath(path);
+    return S_OK;
+  });
+}
+
+void CZipFile::RefreshListing() {
+  CriticalSectionLock rootLock(m_rootLock);
+  NamedMutexLock archiveLock(m_archiveMutex);
+
+  UniqueFileHandle file(
+      CreateFileA(m_strZipPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  if (!file) {
+    if (m_timeListed != 0) {
+      m_timeListed = 0;
+      m_listedFileTime = 0;
+      m_pRootFolder->Sweep(0);
+    }
+    return;
+  }
+  FILETIME created, accessed, written;
+  LARGE_INTEGER size{};
+  if (!GetFileTime(file.get(), &created, &accessed, &written) || !GetFileSizeEx(file.get(), &size))
+    throw CZipWinException(0, 0);
+  if (!CloseHandle(file.release())) throw CZipWinException(0, 0);
+
+  // The file's full time and size decide whether it changed: two changes in
+  // one second must both be seen.
+  const uint64_t fileTime = ToUint64(written);
+  const auto fileSize = static_cast<uint64_t>(size.QuadPart);
+  if (m_timeListed != 0 && fileTime == m_listedFileTime && fileSize == m_listedFileSize) return;
+
+  // Each listing gets a stamp of its own, so the sweep removes exactly what
+  // this listing did not confirm even when the file's second did not move.
+  uint32_t stamp = StampOf(written);
+  if (stamp <= m_lastStamp) stamp = m_lastStamp + 1;
+  m_lastStamp = stamp;
+
+  m_timeListed = 0;
+  ResetShellInfoCache();
+  const int32_t count = CountMembers(m_strZipPath);
+  for (int32_t i = 0; i < count; ++i) {
+    ZIPENTRY record;
+    if (ReadNextMember(m_strZipPath, record, stamp)) m_pRootFolder->AddEntry(record);
+  }
+  m_pRootFolder->Sweep(stamp);
+  m_timeListed = stamp;
+  m_listedFileTime = fileTime;
+  m_listedFileSize = fileSize;
+}
+
+bool CZipFile::IsReadOnly() const {
+  const DWORD attributes = GetFileAttributesA(m_strZipPath.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) throw CZipWinException(0, 0);
+  return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+HRESULT CreateZipFileObject(IUnknown* outer, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (outer != nullptr) return CLASS_E_NOAGGREGATION;
+  return ComGuard(E_OUTOFMEMORY, [&]() -> HRESULT {
+    CZipFile* file = CZipFile::Create();
+    file->InternalAddRef();
+    const HRESULT hr = file->InternalQueryInterface(iid, out);
+    file->InternalRelease();
+    return hr;
+  });
+}

@@ -1,0 +1,167 @@
+// The face a folder shows the shell: IShellFolder and IExtractIconA.
+#include <cstring>
+#include <vector>
+
+#include "enum_idlist.h"
+#include "guard.h"
+#include "locks.h"
+#include "zip_exceptions.h"
+#include "zip_file.h"
+#include "zip_folder.h"
+
+namespace {
+constexpr SFGAOF kItemFlags = SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_HASPROPSHEET | SFGAO_CANDELETE | SFGAO_CANCOPY;
+constexpr SFGAOF kFolderFlags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_DROPTARGET;
+}  // namespace
+
+const InterfaceEntry* CZipFolder::Interfaces() const {
+  static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFolder, IShellFolder), {nullptr, 0}};
+  return table;
+}
+
+STDMETHODIMP CZipFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) {
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CZipFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (flags & SHCONTF_NONFOLDERS) return E_INVALIDARG;
+  return ComGuard(E_FAIL, [&] {
+    std::vector<ZIPENTRY> folders;
+    {
+      CriticalSectionLock lock(m_pRoot->RootLock());
+      m_pRoot->RefreshListing();
+      for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
+        const ZIPENTRY& member = CEntryMap::At(position);
+        if (member.pSubFolder != nullptr) folders.push_back(member);
+      }
+    }
+    *out = CZipEnumIDList::Create(std::move(folders));
+  });
+}
+
+STDMETHODIMP CZipFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    std::string path = ItemIdListToPath(pidl);
+    CZipFolder* folder = FindFolder(path);
+    if (folder == nullptr) return E_FAIL;
+    if (IsEqualIID(iid, IID_IShellFolder)) {
+      folder->AddRef();
+      *out = static_cast<IShellFolder*>(folder);
+      return S_OK;
+    }
+    return E_NOINTERFACE;
+  });
+}
+
+STDMETHODIMP CZipFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** out) {
+  if (out != nullptr) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CZipFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    const ZIPENTRY a = ReadItemId(first);
+    const ZIPENTRY b = ReadItemId(second);
+    {
+      CriticalSectionLock lock(m_pRoot->RootLock());
+      if (m_mapEntries.Lookup(a.szName) == nullptr || m_mapEntries.Lookup(b.szName) == nullptr)
+        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+    }
+    const int order = lstrcmpA(a.szDisplayName, b.szDisplayName);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<unsigned short>(order < 0 ? -1 : order > 0 ? 1 : 0));
+  });
+}
+
+STDMETHODIMP CZipFolder::CreateViewObject(HWND, REFIID, void** out) {
+  // The folder's own view arrives with the view window.
+  if (out != nullptr) *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP CZipFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* inOut) {
+  if (inOut == nullptr) return E_POINTER;
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    if (count == 0) {
+      m_pRoot->RefreshListing();
+      *inOut &= kFolderFlags;
+      return S_OK;
+    }
+    HRESULT result = S_OK;
+    CriticalSectionLock lock(m_pRoot->RootLock());
+    for (UINT i = 0; i < count; ++i) {
+      const ZIPENTRY item = ReadItemId(items[i]);
+      SFGAOF flags = 0;
+      if (const ZIPENTRY* member = m_mapEntries.Lookup(item.szName)) {
+        flags = kItemFlags;
+        if ((*inOut & SFGAO_HASSUBFOLDER) && member->pSubFolder != nullptr &&
+            member->pSubFolder->SubFolderCount() > 0)
+          flags |= SFGAO_HASSUBFOLDER;
+      } else {
+        result = E_INVALIDARG;
+      }
+      *inOut &= flags;
+    }
+    return result;
+  });
+}
+
+STDMETHODIMP CZipFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID iid, UINT*,
+                                       void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (IsEqualIID(iid, IID_IExtractIconA)) {
+    AddRef();
+    *out = static_cast<IExtractIconA*>(this);
+    return S_OK;
+  }
+  // Data objects and context menus arrive with their own work.
+  if (IsEqualIID(iid, IID_IExtractIconW) || IsEqualIID(iid, IID_IDataObject) || IsEqualIID(iid, IID_IContextMenu))
+    return E_NOINTERFACE;
+  if (count == 0 || items == nullptr) return E_INVALIDARG;
+  return BindToObject(items[0], nullptr, iid, out);
+}
+
+STDMETHODIMP CZipFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET* name) {
+  if (name == nullptr || item == nullptr) return E_POINTER;
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    const ZIPENTRY record = ReadItemId(item);
+    std::string text;
+    if ((flags & 0xFF00) == SHGDN_FORPARSING)
+      text = m_pRoot->ZipPath() + " : " + m_strPath + record.szName;
+    else
+      text = record.szDisplayName;
+    if (text.size() < sizeof(name->cStr)) {
+      name->uType = STRRET_CSTR;
+      memcpy(name->cStr, text.c_str(), text.size() + 1);
+      return S_OK;
+    }
+    // Too long for the fixed field: a cut name would name another member, so
+    // the whole name goes in a string the shell frees.
+    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+    auto* wide = static_cast<LPWSTR>(CoTaskMemAlloc(static_cast<size_t>(size) * sizeof(WCHAR)));
+    if (wide == nullptr) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, size);
+    name->uType = STRRET_WSTR;
+    name->pOleStr = wide;
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CZipFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* out) {
+  if (out != nullptr) *out = nullptr;
+  return E_NOTIMPL;
+}
+
+STDMETHODIMP CZipFolder::GetIconLocation(UINT flags, LPSTR iconFile, UINT size, int* index, UINT* iconFlags) {
+  if (iconFile == nullptr || index == nullptr || iconFlags == nullptr) return E_POINTER;
+  lstrcpynA(iconFile, "shell32.dll", static_cast<int>(size));
+  *index = (flags & GIL_OPENICON) ? 4 : 3;
+  *iconFlags = GIL_PERCLASS;
+  return S_OK;
+}
+
+STDMETHODIMP CZipFolder::Extract(LPCSTR, UINT, HICON*, HICON*, UINT) { return E_NOTIMPL; }

@@ -1,0 +1,95 @@
+// One folder level of an archive: its members, its sub-folder objects, the
+// views showing it, and its face towards the shell.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <set>
+#include <string>
+
+#include "com_object.h"
+#include "entry_map.h"
+#include "item_id.h"
+
+class CZipFile;
+
+// What a folder needs of a view that shows it.
+class IZipFolderView {
+ public:
+  // Asks the shell browser to refresh; the view then reloads its list.
+  virtual void RefreshBrowser() = 0;
+
+ protected:
+  ~IZipFolderView() = default;
+};
+
+class CZipFolder final : public ComObject, public IShellFolder, public IExtractIconA {
+ public:
+  // A folder created by the tree; its creator holds the first reference.
+  static CZipFolder* CreateSubFolder(CZipFile* root, const std::string& path);
+  // The top folder, aggregated into its root and deleted by it.
+  static CZipFolder* CreateTopFolder(CZipFile* root, IUnknown* outer);
+  void DestroyTopFolder();
+
+  // IUnknown: the top folder counts on its root; every other folder keeps
+  // its root alive for as long as anyone but its parent holds it.
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ExternalQueryInterface(iid, out); }
+  STDMETHODIMP_(ULONG) AddRef() override;
+  STDMETHODIMP_(ULONG) Release() override;
+
+  // The tree.  Every operation takes the root lock.
+  void AddEntry(ZIPENTRY record);
+  void Sweep(uint32_t stamp);
+  // Resolves a\b\ (consuming it); a path without backslash names this folder.
+  CZipFolder* FindFolder(std::string& path);
+  bool FindEntry(const std::string& path);
+  void LookupEntry(CEntryMap::Position position, ZIPENTRY& out, uint32_t stamp);
+  bool IsListingCurrent(uint32_t stamp);
+  void AddView(IZipFolderView* view);
+  void RemoveView(IZipFolderView* view);
+
+  const std::string& Path() const { return m_strPath; }
+  CZipFile* Root() const { return m_pRoot; }
+  // Read under the root lock.
+  uint32_t Stamp() const { return m_stamp; }
+  int SubFolderCount() const { return m_nSubFolders; }
+  const CEntryMap& Entries() const { return m_mapEntries; }
+
+  // IShellFolder
+  STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) override;
+  STDMETHODIMP EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override;
+  STDMETHODIMP BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID iid, void** out) override;
+  STDMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void**) override;
+  STDMETHODIMP CompareIDs(LPARAM column, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) override;
+  STDMETHODIMP CreateViewObject(HWND owner, REFIID iid, void** out) override;
+  STDMETHODIMP GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* inOut) override;
+  STDMETHODIMP GetUIObjectOf(HWND owner, UINT count, PCUITEMID_CHILD_ARRAY items, REFIID iid, UINT*,
+                             void** out) override;
+  STDMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET* name) override;
+  STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override;
+
+  // IExtractIconA: the system's folder icons for everything the shell draws.
+  STDMETHODIMP GetIconLocation(UINT flags, LPSTR iconFile, UINT size, int* index, UINT* iconFlags) override;
+  STDMETHODIMP Extract(LPCSTR, UINT, HICON*, HICON*, UINT) override;
+
+ protected:
+  const InterfaceEntry* Interfaces() const override;
+  void* MostDerived() override { return this; }
+
+ private:
+  CZipFolder(CZipFile* root, std::string path, IUnknown* outer);
+  ~CZipFolder() override;
+
+  // A new sub-folder member's folder object, counted in m_nSubFolders.
+  CZipFolder* NewSubFolder(const char* name);
+  void ReleaseSubFolder(CZipFolder* folder);
+
+  std::string m_strPath;
+  CZipFile* m_pRoot;
+  CEntryMap m_mapEntries;
+  uint32_t m_stamp = 0;
+  int m_nSubFolders = 0;
+  std::set<IZipFolderView*> m_mapViews;
+  bool m_bTop;
+};
