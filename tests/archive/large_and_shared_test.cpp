@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+#include "fake_user_interaction.h"
+#include "synthetic_zip.h"
+#include "temp_dir.h"
+#include "tree_support.h"
+#include "zip_maker.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+TEST(LargeArchive, AHundredThousandMembersListIntoTheirFolders) {
+  WithFakeUser fake;
+  TempDir dir;
+  const std::string zip = dir / "large.zip";
+  ASSERT_EQ(100000u, synthetic_zip::Write(zip, 100, 1000));
+  RootHolder holder;
+  ASSERT_EQ(S_OK, holder.root()->Load(Wide(zip).c_str(), 0));
+  holder.root()->RefreshListing();
+  CZipFolder* top = holder.top();
+  ASSERT_EQ(100u, top->Entries().Count());
+  EXPECT_EQ(100, top->SubFolderCount());
+  size_t files = 0;
+  for (auto p = top->Entries().First(); p != nullptr; p = top->Entries().Next(p)) {
+    CZipFolder* folder = CEntryMap::At(p).pSubFolder;
+    ASSERT_NE(nullptr, folder);
+    files += folder->Entries().Count();
+  }
+  EXPECT_EQ(100000u, files);
+  std::string path = "d042\\";
+  CZipFolder* d42 = top->FindFolder(path);
+  ASSERT_NE(nullptr, d42);
+  const ZIPENTRY* member = Member(d42, "F00999.TXT");
+  ASSERT_NE(nullptr, member);
+  SYSTEMTIME time{};
+  FileTimeToSystemTime(&member->ftModified, &time);
+  EXPECT_EQ(2024, time.wYear);
+  EXPECT_EQ(17, time.wDay);
+  EXPECT_EQ(30, time.wMinute);
+  EXPECT_TRUE(fake.user.boxes.empty());
+}
+
+// Runs as a second process: lists the archive named in the environment and
+// leaves a mark when the listing got through.
+TEST(ArchiveMutexPeer, ListsAndMarks) {
+  const char* zip = getenv("MBX_PEER_ZIP");
+  const char* mark = getenv("MBX_PEER_MARK");
+  if (zip == nullptr || mark == nullptr) GTEST_SKIP() << "runs only as the peer of ArchiveMutex";
+  WithFakeUser fake;
+  RootHolder holder;
+  ASSERT_EQ(S_OK, holder.root()->Load(Wide(zip).c_str(), 0));
+  holder.root()->RefreshListing();
+  ASSERT_EQ(1u, holder.top()->Entries().Count());
+  TempDir::Remove(mark);
+  CreateDirectoryA(mark, nullptr);
+}
+
+TEST(ArchiveMutex, SerialisesListingsAcrossProcesses) {
+  WithFakeUser fake;
+  TempDir dir;
+  dir.Write("only.txt", "x");
+  const std::string zip = dir / "shared.zip";
+  const std::string mark = dir / "peer-done";
+  ASSERT_EQ(0, zip_maker::Add(zip, dir.path(), {"only.txt"}));
+
+  // This process holds the archive's mutex, named as every instance names it.
+  std::string name = zip;
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  NamedMutex mutex;
+  ASSERT_TRUE(mutex.Create(name));
+  auto lock = std::make_unique<NamedMutexLock>(mutex);
+  ASSERT_TRUE(lock->Held());
+
+  char exe[MAX_PATH];
+  GetModuleFileNameA(nullptr, exe, MAX_PATH);
+  std::string command = std::string("\"") + exe + "\" --gtest_filter=ArchiveMutexPeer.*";
+  SetEnvironmentVariableA("MBX_PEER_ZIP", zip.c_str());
+  SetEnvironmentVariableA("MBX_PEER_MARK", mark.c_str());
+  STARTUPINFOA startup{};
+  startup.cb = sizeof(startup);
+  PROCESS_INFORMATION process{};
+  ASSERT_TRUE(CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                             &process));
+  SetEnvironmentVariableA("MBX_PEER_ZIP", nullptr);
+  SetEnvironmentVariableA("MBX_PEER_MARK", nullptr);
+
+  // The peer is started and blocked on the mutex; it cannot have listed.
+  EXPECT_EQ(static_cast<DWORD>(WAIT_TIMEOUT), WaitForSingleObject(process.hProcess, 1500));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str()));
+  lock.reset();
+  EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(process.hProcess, 30000));
+  DWORD exitCode = 1;
+  GetExitCodeProcess(process.hProcess, &exitCode);
+  EXPECT_EQ(0u, exitCode);
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(mark.c_str()));
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+}
+
+}  // namespace

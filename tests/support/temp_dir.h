@@ -1,0 +1,60 @@
+// A fresh directory under the system's temporary directory, removed with
+// everything in it when the object goes.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class TempDir {
+ public:
+  TempDir() {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    static LONG counter = 0;
+    m_path = std::string(base) + "mbxtest-" + std::to_string(GetCurrentProcessId()) + "-" +
+             std::to_string(InterlockedIncrement(&counter)) + "-" + std::to_string(GetTickCount());
+    CreateDirectoryA(m_path.c_str(), nullptr);
+  }
+  ~TempDir() { Remove(m_path); }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::string& path() const { return m_path; }
+  std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+  // Writes a file, creating its directories.
+  std::string Write(const std::string& relative, const std::string& content) const {
+    const std::string full = *this / relative;
+    for (size_t i = m_path.size() + 1; i < full.size(); ++i)
+      if (full[i] == '\\') CreateDirectoryA(full.substr(0, i).c_str(), nullptr);
+    HANDLE file = CreateFileA(full.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+    return full;
+  }
+
+  static void Remove(const std::string& path) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string child = path + "\\" + name;
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          Remove(child);
+        else
+          DeleteFileA(child.c_str());
+      } while (FindNextFileA(search, &found));
+      FindClose(search);
+    }
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryA(path.c_str());
+  }
+
+ private:
+  std::string m_path;
+};
