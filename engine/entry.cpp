@@ -1,0 +1,47 @@
+// The two entry points: check the block, run the operation, and turn every
+// failure into a result code; nothing escapes to the caller.
+#include <new>
+
+#include "errors.h"
+#include "ops.h"
+
+namespace {
+
+template <class F>
+int guarded(F&& f) {
+  try {
+    f();
+    return ZE_OK;
+  } catch (const ze::EngineError& e) {
+    return e.code;
+  } catch (const std::bad_alloc&) {
+    return ZE_MEMORY;
+  } catch (...) {
+    return ZE_FAILED;
+  }
+}
+
+}  // namespace
+
+int dunzip(UNZIPCMD* cmd) {
+  if (!cmd || cmd->cbSize != int32_t(sizeof(UNZIPCMD)) || !cmd->pszZipFile || !*cmd->pszZipFile) return ZE_FAILED;
+  return guarded([&] {
+    switch (cmd->nFunction) {
+    case ZE_UNZIP_COUNT: ze::listCount(*cmd); break;
+    case ZE_UNZIP_NEXT: ze::listNext(*cmd); break;
+    case ZE_UNZIP_EXTRACT: ze::extractMembers(*cmd); break;
+    default: ze::fail(ZE_FAILED);
+    }
+  });
+}
+
+int dzip(ZIPCMD* cmd) {
+  if (!cmd || cmd->cbSize != int32_t(sizeof(ZIPCMD)) || !cmd->pszZipFile || !*cmd->pszZipFile) return ZE_FAILED;
+  if (cmd->nFunction != ZE_ZIP_DELETE && cmd->nFunction != ZE_ZIP_ADD) return ZE_FAILED;
+  int rc = guarded([&] {
+    if (cmd->nFunction == ZE_ZIP_DELETE) ze::deleteMembers(*cmd);
+    else ze::addFiles(*cmd);
+  });
+  guarded([&] { ze::forgetListing(cmd->pszZipFile); });
+  return rc;
+}

@@ -1,0 +1,173 @@
+// Extraction: names are resolved and checked for every selected member
+// before anything is written, then each member is decoded into its file.
+#include <algorithm>
+#include <cstring>
+
+#include "centraldir.h"
+#include "errors.h"
+#include "memberdata.h"
+#include "memberspec.h"
+#include "ops.h"
+#include "platform.h"
+#include "safepath.h"
+#include "zipformat.h"
+
+namespace ze {
+
+namespace {
+
+struct Job {
+  const Entry* entry;
+  std::string path;  // output path
+  bool isDir;
+};
+
+int writeError(os::Err e) { return e == os::Err::DiskFull ? ZE_DISK_FULL : ZE_FILE_WRITE; }
+
+// Removes a partly written file unless the member completed.
+class PartialFile {
+public:
+  PartialFile(os::File& f, const std::string& path) : f_(f), path_(path) {}
+  ~PartialFile() {
+    if (!done_) {
+      f_.close();
+      os::removeFile(path_);
+    }
+  }
+  void done() { done_ = true; }
+
+private:
+  os::File& f_;
+  const std::string& path_;
+  bool done_ = false;
+};
+
+class Asker {
+public:
+  explicit Asker(const UNZIPCMD& cmd) : cmd_(cmd) {}
+  // Answers ZE_ANSWER_*; without a callback the answer is yes.
+  int ask(int code, const std::string& path, bool& all) {
+    if (all) return ZE_ANSWER_YES;
+    if (!cmd_.pfnQuery) return ZE_ANSWER_YES;
+    int a = cmd_.pfnQuery(code, intptr_t(path.c_str()), 0, 0, 0, 0, 0, cmd_.pQueryUser);
+    if (a == ZE_ANSWER_ALL) all = true;
+    return a;
+  }
+
+private:
+  const UNZIPCMD& cmd_;
+};
+
+}  // namespace
+
+void extractMembers(UNZIPCMD& cmd) {
+  if (!cmd.pszDestDir || !*cmd.pszDestDir) fail(ZE_FAILED);
+  FileSource src(cmd.pszZipFile);
+  CentralDirectory cd;
+  readCentralDirectory(src, cd);
+
+  MemberSpec spec(cmd.pszSpec ? cmd.pszSpec : "");
+  std::vector<Job> jobs;
+  std::string dest = cmd.pszDestDir;
+  for (const Entry& e : cd.entries) {
+    std::string name = memberName(cd, e);
+    if (!spec.matches(name)) continue;
+    if (name.size() >= sizeof(NAMEMAP::szInput)) fail(ZE_FAILED);
+    if (name.find('\0') != std::string::npos || !isSafeRelativeName(name)) fail(ZE_DAMAGED);
+    bool isDir = name.back() == '/' || ((memberAttributes(cd, e) & 0x10) && e.size == 0);
+    std::string renamed;
+    if (cmd.pfnRename) {
+      NAMEMAP map;
+      std::memset(&map, 0, sizeof map);
+      std::memcpy(map.szInput, name.data(), name.size());
+      std::string def = dest + os::kSep + name;
+      std::memcpy(map.szOutput, def.data(), std::min(def.size(), sizeof map.szOutput - 1));
+      cmd.pfnRename(&map, cmd.pRenameContext);
+      map.szOutput[sizeof map.szOutput - 1] = 0;
+      renamed = map.szOutput;
+    } else {
+      renamed = dest + os::kSep + name;
+    }
+    Job job{&e, {}, isDir};
+    if (!resolveOutputPath(dest, renamed, job.path)) fail(ZE_DAMAGED);
+    jobs.push_back(std::move(job));
+  }
+  if (jobs.empty()) fail(ZE_NOT_FOUND);
+  checkLayout(cd);
+
+  uint64_t total = 0;
+  for (const Job& j : jobs) total += j.entry->size + 1024;
+  Progress all(cmd.pfnProgressB, cmd.pProgressBUser);
+  Progress one(cmd.pfnProgressA, cmd.pProgressAUser);
+  all.report(0, total);
+
+  ReadWindow win(src);
+  MemberDecoder decoder;
+  Asker asker(cmd);
+  bool overwriteAll = false, readOnlyAll = false;
+  std::vector<const Job*> dirs;
+  std::string lastParent;
+  uint64_t doneBytes = 0;
+
+  for (const Job& job : jobs) {
+    const Entry& e = *job.entry;
+    if (job.isDir) {
+      os::Err err = os::makeDirs(job.path);
+      if (err != os::Err::None) fail(writeError(err));
+      dirs.push_back(&job);
+      doneBytes += e.size + 1024;
+      all.report(doneBytes, total);
+      continue;
+    }
+    size_t cut = job.path.find_last_of(os::kSep);
+    std::string parent = job.path.substr(0, cut);
+    if (parent != lastParent) {
+      os::Err err = os::makeDirs(parent);
+      if (err != os::Err::None) fail(writeError(err));
+      lastParent = parent;
+    }
+    os::File out;
+    os::Err err = out.create(job.path, true);
+    if (err == os::Err::Exists || err == os::Err::Access) {
+      os::FileInfo info;
+      if (os::stat(job.path, info) != os::Err::None) fail(writeError(err));
+      if (info.isDir) fail(ZE_FILE_WRITE);
+      if (asker.ask(ZE_Q_OVERWRITE_FILE, job.path, overwriteAll) == ZE_ANSWER_NO) {
+        doneBytes += e.size + 1024;
+        continue;
+      }
+      if (info.attrs & os::kAttrReadOnly) {
+        if (asker.ask(ZE_Q_OVERWRITE_READONLY, job.path, readOnlyAll) == ZE_ANSWER_NO) {
+          doneBytes += e.size + 1024;
+          continue;
+        }
+        os::setAttributes(job.path, 0);
+      }
+      err = out.create(job.path, false);
+    }
+    if (err != os::Err::None) fail(writeError(err));
+    PartialFile guard(out, job.path);
+    one.reset();
+    uint64_t written = 0;
+    decoder.decode(win, cd, e, [&](const uint8_t* p, size_t n) {
+      os::Err we = out.write(p, n);
+      if (we != os::Err::None) fail(writeError(we));
+      written += n;
+      one.report(written, e.size);
+      all.report(doneBytes + written, total);
+    });
+    one.report(1, 1);
+    out.setMtime(memberMtime(cd, e));
+    out.close();
+    guard.done();
+    uint32_t attrs = memberAttributes(cd, e) & (os::kAttrReadOnly | os::kAttrHidden | os::kAttrSystem);
+    if (attrs) os::setAttributes(job.path, attrs | os::kAttrArchive);
+    doneBytes += e.size + 1024;
+    all.report(doneBytes, total);
+  }
+  // Folders last, deepest first, so their contents do not touch the times again.
+  for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) os::setDirMtime((*it)->path, memberMtime(cd, *(*it)->entry));
+  all.report(total, total);
+}
+
+}  // namespace ze

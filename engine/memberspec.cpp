@@ -1,0 +1,98 @@
+#include "memberspec.h"
+
+#include "platform.h"
+
+namespace ze {
+
+std::vector<std::string> MemberSpec::splitItems(std::string_view spec) {
+  std::vector<std::string> items;
+  if (spec.find('"') == std::string_view::npos) {
+    size_t b = spec.find_first_not_of(' ');
+    size_t e = spec.find_last_not_of(' ');
+    if (b != std::string_view::npos) items.emplace_back(spec.substr(b, e - b + 1));
+    return items;
+  }
+  size_t i = 0;
+  while (i < spec.size()) {
+    if (spec[i] == ' ' || spec[i] == '\t') {
+      ++i;
+    } else if (spec[i] == '"') {
+      size_t close = spec.find('"', i + 1);
+      if (close == std::string_view::npos) close = spec.size();
+      if (close > i + 1) items.emplace_back(spec.substr(i + 1, close - i - 1));
+      i = close + 1;
+    } else {
+      size_t stop = spec.find_first_of(" \t\"", i);
+      if (stop == std::string_view::npos) stop = spec.size();
+      items.emplace_back(spec.substr(i, stop - i));
+      i = stop;
+    }
+  }
+  return items;
+}
+
+std::string MemberSpec::normalize(std::string_view name) {
+  std::string out(name);
+  for (char& c : out) c = (c == '\\') ? '/' : char(os::foldCase((unsigned char)c));
+  return out;
+}
+
+MemberSpec::MemberSpec(std::string_view spec) {
+  for (const std::string& raw : splitItems(spec)) {
+    std::string item = normalize(raw);
+    if (item == "*.*" || item == "*") {
+      all_ = true;
+    } else if (item.size() > 4 && item.compare(item.size() - 4, 4, "/*.*") == 0 &&
+               item.find_first_of("*?") == item.size() - 3) {
+      prefixes_.insert(item.substr(0, item.size() - 3));
+    } else if (item.size() > 2 && item.compare(item.size() - 2, 2, "/*") == 0 &&
+               item.find_first_of("*?") == item.size() - 1) {
+      prefixes_.insert(item.substr(0, item.size() - 1));
+    } else if (item.find_first_of("*?") != std::string::npos) {
+      if (item.size() >= 3 && item.compare(item.size() - 3, 3, "*.*") == 0) item.resize(item.size() - 2);
+      patterns_.push_back(item);
+    } else {
+      exact_.insert(item);
+    }
+  }
+}
+
+bool MemberSpec::matches(std::string_view name) const {
+  if (all_) return true;
+  std::string n = normalize(name);
+  if (!exact_.empty()) {
+    if (exact_.count(n)) return true;
+    if (!n.empty() && n.back() == '/' && exact_.count(n.substr(0, n.size() - 1))) return true;
+  }
+  if (!prefixes_.empty()) {
+    // Every folder the member lies in, and the member itself if it is a folder.
+    for (size_t i = n.find('/'); i != std::string::npos; i = n.find('/', i + 1))
+      if (prefixes_.count(n.substr(0, i + 1))) return true;
+  }
+  for (const std::string& p : patterns_)
+    if (wildcardMatch(p, n)) return true;
+  return false;
+}
+
+bool wildcardMatch(std::string_view p, std::string_view t) {
+  // Greedy matching with one backtrack point: linear enough, never exponential.
+  size_t pi = 0, ti = 0, starP = std::string_view::npos, starT = 0;
+  while (ti < t.size()) {
+    if (pi < p.size() && p[pi] == '*') {
+      starP = pi++;
+      starT = ti;
+    } else if (pi < p.size() && (p[pi] == t[ti] || (p[pi] == '?' && t[ti] != '/'))) {
+      ++pi;
+      ++ti;
+    } else if (starP != std::string_view::npos) {
+      pi = starP + 1;
+      ti = ++starT;
+    } else {
+      return false;
+    }
+  }
+  while (pi < p.size() && p[pi] == '*') ++pi;
+  return pi == p.size();
+}
+
+}  // namespace ze

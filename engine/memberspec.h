@@ -1,0 +1,46 @@
+// Member specifications: which members a delete or extract names.
+//
+// Items are enclosed in double quotes and separated by blanks; a text
+// without any double quote is one item.  Names compare without regard to
+// case, and '\' equals '/'.  An item
+//   - "*.*" or "*" matches every member;
+//   - ending in a separator and "*.*" (docs\*.*) matches every member below
+//     that folder at any depth and the folder's own entry (docs/);
+//   - ending in a separator (docs\) matches the directory entry docs/ only;
+//   - holding other wildcards is a pattern: '*' matches any run of
+//     characters, separators included, '?' one character other than a
+//     separator, and a final "*.*" means "*";
+//   - otherwise matches the member of exactly that name, or the directory
+//     entry of that name (docs matches docs/).
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <unordered_set>
+#include <vector>
+
+namespace ze {
+
+class MemberSpec {
+public:
+  explicit MemberSpec(std::string_view spec);
+  bool empty() const { return !all_ && exact_.empty() && prefixes_.empty() && patterns_.empty(); }
+  // name: the member's name as the caller sees it (ANSI).
+  bool matches(std::string_view name) const;
+
+  // Splits a quoted item list; shared with the add specification.
+  static std::vector<std::string> splitItems(std::string_view spec);
+  // Upper-cased, forward slashes: the form names are compared in.
+  static std::string normalize(std::string_view name);
+
+private:
+  bool all_ = false;
+  std::unordered_set<std::string> exact_;
+  std::unordered_set<std::string> prefixes_;  // each ends in '/'
+  std::vector<std::string> patterns_;
+};
+
+// Wildcard match on normalized text ('*' crosses separators).
+bool wildcardMatch(std::string_view pattern, std::string_view text);
+
+}  // namespace ze

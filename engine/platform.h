@@ -1,0 +1,111 @@
+// The engine's only view of the operating system: files, directories, times,
+// attributes, atomic replacement and code-page conversion.  One
+// implementation per platform (platform_win.cpp, platform_posix.cpp).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ze::os {
+
+#if defined(_WIN32)
+constexpr char kSep = '\\';
+#else
+constexpr char kSep = '/';
+#endif
+
+enum class Err { None, NotFound, Access, DiskFull, Exists, IsDir, Other };
+
+// DOS attribute bits as the archive stores them.
+enum : uint32_t {
+  kAttrReadOnly = 0x01,
+  kAttrHidden = 0x02,
+  kAttrSystem = 0x04,
+  kAttrVolume = 0x08,
+  kAttrDirectory = 0x10,
+  kAttrArchive = 0x20,
+};
+
+class File {
+public:
+  File() = default;
+  ~File() { close(); }
+  File(File&& other) noexcept;
+  File& operator=(File&& other) noexcept;
+  File(const File&) = delete;
+  File& operator=(const File&) = delete;
+
+  Err openRead(const std::string& path);
+  // Opens for writing, truncating; exclusive fails with Err::Exists.
+  Err create(const std::string& path, bool exclusive);
+  Err openReadWrite(const std::string& path);
+
+  // Sequential access from the current position.  A short count means end
+  // of file.
+  Err read(void* buf, size_t len, size_t& got);
+  Err write(const void* buf, size_t len);
+  Err seek(uint64_t offset);
+  // Positional read; leaves the position unspecified.
+  Err readAt(uint64_t offset, void* buf, size_t len, size_t& got);
+  Err size(uint64_t& out);
+  Err truncate(uint64_t length);
+  Err sync();
+  Err setMtime(int64_t unixSeconds);
+  bool isOpen() const;
+  void close();
+
+private:
+#if defined(_WIN32)
+  void* h_ = reinterpret_cast<void*>(intptr_t(-1));
+#else
+  int fd_ = -1;
+#endif
+};
+
+struct FileInfo {
+  bool isDir = false;
+  uint64_t size = 0;
+  int64_t mtime = 0;  // seconds since 1970, UTC
+  uint32_t attrs = 0; // DOS bits
+};
+
+Err stat(const std::string& path, FileInfo& info);
+// Creates the directory and any missing parents.
+Err makeDirs(const std::string& path);
+Err removeFile(const std::string& path);
+Err setAttributes(const std::string& path, uint32_t dosAttrs);
+Err setDirMtime(const std::string& path, int64_t unixSeconds);
+// Replaces `to` by `from` in one rename; allowCopy permits crossing volumes.
+Err replaceFile(const std::string& from, const std::string& to, bool allowCopy);
+
+struct DirEntry {
+  std::string name;
+  bool isDir;
+};
+Err listDir(const std::string& dir, std::vector<DirEntry>& out);
+
+// Creates a new, empty file with a unique name in `dir`.
+Err createTemp(const std::string& dir, File& file, std::string& path);
+
+// DOS date and time are local time.
+int64_t dosToUnix(uint16_t date, uint16_t time);
+void unixToDos(int64_t t, uint16_t& date, uint16_t& time);
+
+// Member names: the archive holds UTF-8 or OEM (437) text, the caller ANSI.
+std::string oemToAnsi(std::string_view s);
+std::string utf8ToAnsi(std::string_view s);
+std::string ansiToUtf8(std::string_view s);
+// Upper-case of one ANSI byte, for case-blind name comparison.
+unsigned char foldCase(unsigned char c);
+
+// Test seam: when non-negative, File::write fails with Err::DiskFull once
+// this many more bytes have been written.
+void setWriteFailureAfter(int64_t bytes);
+bool consumeWriteBudget(size_t len);
+// Test seam: File::openRead of this path fails as if access were denied.
+void setUnreadableForTests(const std::string& path);
+bool isUnreadableForTests(const std::string& path);
+
+}  // namespace ze::os

@@ -1,0 +1,325 @@
+// Windows implementation of the platform layer: ANSI file APIs, as the rest
+// of the system speaks ANSI.
+#if defined(_WIN32)
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+
+#include "platform.h"
+
+namespace ze::os {
+
+namespace {
+
+Err fromError(DWORD e) {
+  switch (e) {
+  case ERROR_SUCCESS: return Err::None;
+  case ERROR_FILE_NOT_FOUND:
+  case ERROR_PATH_NOT_FOUND:
+  case ERROR_INVALID_DRIVE:
+  case ERROR_BAD_NETPATH: return Err::NotFound;
+  case ERROR_ACCESS_DENIED:
+  case ERROR_SHARING_VIOLATION:
+  case ERROR_LOCK_VIOLATION:
+  case ERROR_WRITE_PROTECT: return Err::Access;
+  case ERROR_DISK_FULL:
+  case ERROR_HANDLE_DISK_FULL: return Err::DiskFull;
+  case ERROR_FILE_EXISTS:
+  case ERROR_ALREADY_EXISTS: return Err::Exists;
+  default: return Err::Other;
+  }
+}
+
+Err last() { return fromError(GetLastError()); }
+
+constexpr int64_t kEpochDiff = 116444736000000000LL;  // 1601 to 1970 in 100 ns
+
+FILETIME toFileTime(int64_t t) {
+  uint64_t v = uint64_t(t * 10000000LL + kEpochDiff);
+  FILETIME ft;
+  ft.dwLowDateTime = DWORD(v);
+  ft.dwHighDateTime = DWORD(v >> 32);
+  return ft;
+}
+
+int64_t fromFileTime(const FILETIME& ft) {
+  int64_t v = int64_t((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+  v -= kEpochDiff;
+  return v >= 0 ? v / 10000000LL : -((-v + 9999999LL) / 10000000LL);
+}
+
+HANDLE H(void* h) { return static_cast<HANDLE>(h); }
+
+}  // namespace
+
+File::File(File&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
+File& File::operator=(File&& other) noexcept {
+  if (this != &other) {
+    close();
+    h_ = other.h_;
+    other.h_ = INVALID_HANDLE_VALUE;
+  }
+  return *this;
+}
+
+bool File::isOpen() const { return h_ != INVALID_HANDLE_VALUE; }
+void File::close() {
+  if (h_ != INVALID_HANDLE_VALUE) CloseHandle(H(h_));
+  h_ = INVALID_HANDLE_VALUE;
+}
+
+Err File::openRead(const std::string& path) {
+  close();
+  if (isUnreadableForTests(path)) return Err::Access;
+  h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                   nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (h_ == INVALID_HANDLE_VALUE) {
+    Err e = last();
+    if (e == Err::Access) {
+      DWORD a = GetFileAttributesA(path.c_str());
+      if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return Err::IsDir;
+    }
+    return e;
+  }
+  return Err::None;
+}
+
+Err File::create(const std::string& path, bool exclusive) {
+  close();
+  h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                   exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
+}
+
+Err File::openReadWrite(const std::string& path) {
+  close();
+  h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                   FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
+}
+
+Err File::read(void* buf, size_t len, size_t& got) {
+  got = 0;
+  auto* p = static_cast<char*>(buf);
+  while (got < len) {
+    DWORD chunk = DWORD(len - got > (1u << 30) ? (1u << 30) : len - got);
+    DWORD n = 0;
+    if (!ReadFile(H(h_), p + got, chunk, &n, nullptr)) return last();
+    if (n == 0) break;
+    got += n;
+  }
+  return Err::None;
+}
+
+Err File::readAt(uint64_t offset, void* buf, size_t len, size_t& got) {
+  got = 0;
+  Err e = seek(offset);
+  if (e != Err::None) return e;
+  return read(buf, len, got);
+}
+
+Err File::write(const void* buf, size_t len) {
+  if (!consumeWriteBudget(len)) return Err::DiskFull;
+  auto* p = static_cast<const char*>(buf);
+  while (len > 0) {
+    DWORD chunk = DWORD(len > (1u << 30) ? (1u << 30) : len);
+    DWORD n = 0;
+    if (!WriteFile(H(h_), p, chunk, &n, nullptr)) return last();
+    if (n == 0) return Err::Other;
+    p += n;
+    len -= n;
+  }
+  return Err::None;
+}
+
+Err File::seek(uint64_t offset) {
+  LARGE_INTEGER li;
+  li.QuadPart = LONGLONG(offset);
+  return SetFilePointerEx(H(h_), li, nullptr, FILE_BEGIN) ? Err::None : last();
+}
+
+Err File::size(uint64_t& out) {
+  LARGE_INTEGER li;
+  if (!GetFileSizeEx(H(h_), &li)) return last();
+  out = uint64_t(li.QuadPart);
+  return Err::None;
+}
+
+Err File::truncate(uint64_t length) {
+  Err e = seek(length);
+  if (e != Err::None) return e;
+  return SetEndOfFile(H(h_)) ? Err::None : last();
+}
+
+Err File::sync() { return FlushFileBuffers(H(h_)) ? Err::None : last(); }
+
+Err File::setMtime(int64_t t) {
+  FILETIME ft = toFileTime(t);
+  return SetFileTime(H(h_), nullptr, nullptr, &ft) ? Err::None : last();
+}
+
+Err stat(const std::string& path, FileInfo& info) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return last();
+  info.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.size = info.isDir ? 0 : ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  info.mtime = fromFileTime(data.ftLastWriteTime);
+  info.attrs = data.dwFileAttributes & 0x37;
+  return Err::None;
+}
+
+Err makeDirs(const std::string& path) {
+  if (path.empty()) return Err::None;
+  DWORD a = GetFileAttributesA(path.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? Err::None : Err::Exists;
+  size_t cut = path.find_last_of("\\/");
+  if (cut != std::string::npos && cut > 0 && path[cut - 1] != ':') {
+    Err e = makeDirs(path.substr(0, cut));
+    if (e != Err::None) return e;
+  }
+  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return last();
+  return Err::None;
+}
+
+Err removeFile(const std::string& path) { return DeleteFileA(path.c_str()) ? Err::None : last(); }
+
+Err setAttributes(const std::string& path, uint32_t dosAttrs) {
+  DWORD a = dosAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_ARCHIVE);
+  DWORD cur = GetFileAttributesA(path.c_str());
+  if (cur != INVALID_FILE_ATTRIBUTES && (cur & FILE_ATTRIBUTE_DIRECTORY)) a |= FILE_ATTRIBUTE_DIRECTORY;
+  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
+  if (cur == a) return Err::None;
+  return SetFileAttributesA(path.c_str(), a) ? Err::None : last();
+}
+
+Err setDirMtime(const std::string& path, int64_t t) {
+  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return last();
+  FILETIME ft = toFileTime(t);
+  Err e = SetFileTime(h, nullptr, nullptr, &ft) ? Err::None : last();
+  CloseHandle(h);
+  return e;
+}
+
+Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
+  DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH | (allowCopy ? MOVEFILE_COPY_ALLOWED : 0);
+  return MoveFileExA(from.c_str(), to.c_str(), flags) ? Err::None : last();
+}
+
+Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
+  std::string pattern = dir;
+  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAA fd;
+  HANDLE h = FindFirstFileA(pattern.c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND ? Err::None : fromError(e);
+  }
+  do {
+    std::string name = fd.cFileName;
+    if (name == "." || name == "..") continue;
+    out.push_back({std::move(name), (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileA(h, &fd));
+  FindClose(h);
+  return Err::None;
+}
+
+Err createTemp(const std::string& dir, File& file, std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  std::string base = dir;
+  if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char name[64];
+    std::snprintf(name, sizeof name, "~mbx%lx%x%05lx.tmp", GetCurrentProcessId() & 0xFFFFul,
+                  counter.fetch_add(1), GetTickCount() & 0xFFFFFul);
+    path = base + name;
+    Err e = file.create(path, true);
+    if (e != Err::Exists) return e;
+  }
+  return Err::Exists;
+}
+
+int64_t dosToUnix(uint16_t date, uint16_t time) {
+  SYSTEMTIME local = {};
+  local.wYear = WORD(1980 + (date >> 9));
+  local.wMonth = WORD((date >> 5) & 15);
+  local.wDay = WORD(date & 31);
+  local.wHour = WORD(time >> 11);
+  local.wMinute = WORD((time >> 5) & 63);
+  local.wSecond = WORD((time & 31) * 2);
+  SYSTEMTIME utc;
+  FILETIME ft;
+  if (!TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc) || !SystemTimeToFileTime(&utc, &ft)) {
+    local.wMonth = local.wMonth ? local.wMonth : 1;
+    local.wDay = local.wDay ? local.wDay : 1;
+    if (!SystemTimeToFileTime(&local, &ft)) return 315532800;  // 1980-01-01
+  }
+  return fromFileTime(ft);
+}
+
+void unixToDos(int64_t t, uint16_t& date, uint16_t& time) {
+  FILETIME ft = toFileTime(t < 0 ? 0 : t);
+  SYSTEMTIME utc, local;
+  if (!FileTimeToSystemTime(&ft, &utc) || !SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local) ||
+      local.wYear < 1980) {
+    date = (1 << 5) | 1;
+    time = 0;
+    return;
+  }
+  if (local.wYear > 2107) local.wYear = 2107;
+  date = uint16_t(((local.wYear - 1980) << 9) | (local.wMonth << 5) | local.wDay);
+  time = uint16_t((local.wHour << 11) | (local.wMinute << 5) | (local.wSecond / 2));
+}
+
+namespace {
+
+bool isAscii(std::string_view s) {
+  for (unsigned char c : s)
+    if (c >= 0x80) return false;
+  return true;
+}
+
+std::string convert(std::string_view s, UINT from, UINT to) {
+  if (s.empty() || isAscii(s)) return std::string(s);
+  int wn = MultiByteToWideChar(from, 0, s.data(), int(s.size()), nullptr, 0);
+  if (wn <= 0) return std::string(s);
+  std::wstring w(size_t(wn), L'\0');
+  MultiByteToWideChar(from, 0, s.data(), int(s.size()), w.data(), wn);
+  int n = WideCharToMultiByte(to, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+  if (n <= 0) return std::string(s);
+  std::string out(size_t(n), '\0');
+  WideCharToMultiByte(to, 0, w.data(), wn, out.data(), n, nullptr, nullptr);
+  return out;
+}
+
+}  // namespace
+
+std::string oemToAnsi(std::string_view s) { return convert(s, 437, CP_ACP); }
+std::string utf8ToAnsi(std::string_view s) { return convert(s, CP_UTF8, CP_ACP); }
+std::string ansiToUtf8(std::string_view s) { return convert(s, CP_ACP, CP_UTF8); }
+
+unsigned char foldCase(unsigned char c) {
+  static unsigned char table[256];
+  static std::once_flag once;
+  std::call_once(once, [] {
+    CPINFO info = {};
+    bool singleByte = GetCPInfo(CP_ACP, &info) && info.MaxCharSize == 1;
+    for (int i = 0; i < 256; ++i) {
+      char ch = char(i);
+      if (i >= 'a' && i <= 'z') ch = char(i - 32);
+      else if (i >= 0x80 && singleByte) CharUpperBuffA(&ch, 1);
+      table[i] = (unsigned char)ch;
+    }
+  });
+  return table[c];
+}
+
+}  // namespace ze::os
+
+#endif
