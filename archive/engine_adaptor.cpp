@@ -1,6 +1,5 @@
 #include "engine_adaptor.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "file_info.h"
@@ -32,10 +31,31 @@ int32_t CountMembers(const std::string& zipPath) {
   return block.nMemberCount;
 }
 
+namespace {
+
+// Reads a decimal of one or two digits after optional blanks, as "%2d" does,
+// followed by the expected separator (none for the last field).
+bool ReadField(const char*& p, int& value, char separator) {
+  while (*p == ' ') ++p;
+  if (*p < '0' || *p > '9') return false;
+  value = *p++ - '0';
+  if (*p >= '0' && *p <= '9') value = value * 10 + (*p++ - '0');
+  if (separator == '\0') return true;
+  if (*p != separator) return false;
+  ++p;
+  return true;
+}
+
+}  // namespace
+
 FILETIME ParseListingDate(const char* text) {
   int month = 0, day = 0, year = 0, hour = 0, minute = 0;
   FILETIME result{};
-  if (sscanf(text, "%2d/%2d/%2d %2d:%2d", &month, &day, &year, &hour, &minute) != 5) return result;
+  // A listing reads one date per member: parsed by hand, not by sscanf.
+  const char* p = text;
+  if (!ReadField(p, month, '/') || !ReadField(p, day, '/') || !ReadField(p, year, ' ') || !ReadField(p, hour, ':') ||
+      !ReadField(p, minute, '\0'))
+    return result;
   SYSTEMTIME time{};
   time.wYear = static_cast<WORD>(year < 80 ? 2000 + year : 1900 + year);
   time.wMonth = static_cast<WORD>(month);

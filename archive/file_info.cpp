@@ -35,12 +35,17 @@ std::string Lower(std::string text) {
 
 std::mutex g_mutex;
 std::map<std::pair<std::string, bool>, TypeInfo> g_cache;
+std::pair<std::string, bool> g_lastKey;
+TypeInfo g_lastType{};
+unsigned g_generation = 1;
+unsigned g_lastGeneration = 0;
 
 }  // namespace
 
 void ResetShellInfoCache() {
   std::lock_guard<std::mutex> lock(g_mutex);
   g_cache.clear();
+  ++g_generation;
 }
 
 void FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder) {
@@ -49,10 +54,18 @@ void FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder) {
   TypeInfo type;
   {
     std::lock_guard<std::mutex> lock(g_mutex);
-    const auto key = std::make_pair(Lower(extension), isFolder);
-    auto found = g_cache.find(key);
-    if (found == g_cache.end()) found = g_cache.emplace(key, QueryType(extension, isFolder)).first;
-    type = found->second;
+    auto key = std::make_pair(Lower(extension), isFolder);
+    // Members of one type tend to follow each other in a listing.
+    if (g_generation == g_lastGeneration && key == g_lastKey) {
+      type = g_lastType;
+    } else {
+      auto found = g_cache.find(key);
+      if (found == g_cache.end()) found = g_cache.emplace(key, QueryType(extension, isFolder)).first;
+      type = found->second;
+      g_lastKey = std::move(key);
+      g_lastType = type;
+      g_lastGeneration = g_generation;
+    }
   }
   record.iIcon = type.icon;
   const std::string shown =

@@ -6,6 +6,9 @@ std::string CEntryMap::SortKey(const char* name) {
   // Sort keys compare exactly as the case-insensitive comparison does, so
   // equal keys mean equal names and the index needs no second comparison.
   const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
+  char quick[2048];
+  const int quickSize = LCMapStringA(LOCALE_USER_DEFAULT, flags, name, -1, quick, sizeof(quick));
+  if (quickSize > 0) return std::string(quick, static_cast<size_t>(quickSize));
   const int size = LCMapStringA(LOCALE_USER_DEFAULT, flags, name, -1, nullptr, 0);
   if (size <= 0) return name;
   std::vector<char> key(static_cast<size_t>(size));
@@ -14,8 +17,8 @@ std::string CEntryMap::SortKey(const char* name) {
   return std::string(key.data(), static_cast<size_t>(written));
 }
 
-ZIPENTRY* CEntryMap::Lookup(const char* name) {
-  const auto found = m_index.find(SortKey(name));
+ZIPENTRY* CEntryMap::LookupKey(const std::string& key) {
+  const auto found = m_index.find(key);
   return found == m_index.end() ? nullptr : &found->second->record;
 }
 
@@ -24,8 +27,7 @@ const ZIPENTRY* CEntryMap::Lookup(const char* name) const {
   return found == m_index.end() ? nullptr : &found->second->record;
 }
 
-ZIPENTRY& CEntryMap::SetAt(const ZIPENTRY& record) {
-  std::string key = SortKey(record.szName);
+ZIPENTRY& CEntryMap::SetAtKey(const ZIPENTRY& record, const std::string& key) {
   const auto found = m_index.find(key);
   if (found != m_index.end()) {
     found->second->record = record;
@@ -34,7 +36,7 @@ ZIPENTRY& CEntryMap::SetAt(const ZIPENTRY& record) {
   m_nodes.push_back(Node{record, key, {}});
   const auto node = std::prev(m_nodes.end());
   node->self = node;
-  m_index.emplace(std::move(key), node);
+  m_index.emplace(key, node);
   return node->record;
 }
 

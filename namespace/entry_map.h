@@ -17,10 +17,13 @@ class CEntryMap {
   // The key names compare equal under: the locale's case-insensitive sort key.
   static std::string SortKey(const char* name);
 
-  ZIPENTRY* Lookup(const char* name);
+  ZIPENTRY* Lookup(const char* name) { return LookupKey(SortKey(name)); }
   const ZIPENTRY* Lookup(const char* name) const;
+  ZIPENTRY* LookupKey(const std::string& key);
   // Inserts or overwrites the member named record.szName; returns its record.
-  ZIPENTRY& SetAt(const ZIPENTRY& record);
+  ZIPENTRY& SetAt(const ZIPENTRY& record) { return SetAtKey(record, SortKey(record.szName)); }
+  // The same, when the caller has the name's key already.
+  ZIPENTRY& SetAtKey(const ZIPENTRY& record, const std::string& key);
   bool Remove(const char* name);
   size_t Count() const { return m_nodes.size(); }
 

@@ -63,8 +63,9 @@ void CZipFolder::AddEntry(ZIPENTRY record) {
   if (separator != nullptr) {
     const std::string first(record.szName, separator);
     const std::string rest(separator + 1);
+    const std::string key = CEntryMap::SortKey(first.c_str());
     ZIPENTRY folderRecord{};
-    if (const ZIPENTRY* existing = m_mapEntries.Lookup(first.c_str())) {
+    if (const ZIPENTRY* existing = m_mapEntries.LookupKey(key)) {
       folderRecord = *existing;
     } else {
       SetName(folderRecord.szName, first);
@@ -73,7 +74,7 @@ void CZipFolder::AddEntry(ZIPENTRY record) {
       folderRecord.pSubFolder = NewSubFolder(folderRecord.szName);
     }
     folderRecord.dwListingStamp = record.dwListingStamp;
-    m_mapEntries.SetAt(folderRecord);
+    m_mapEntries.SetAtKey(folderRecord, key);
     // A file standing where the path needs a folder.
     if (folderRecord.pSubFolder == nullptr) throw CZipFailException(0, 0);
     SetName(record.szName, rest);
@@ -82,13 +83,14 @@ void CZipFolder::AddEntry(ZIPENTRY record) {
   }
 
   const bool isFolder = (record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  if (const ZIPENTRY* existing = m_mapEntries.Lookup(record.szName)) {
+  const std::string key = CEntryMap::SortKey(record.szName);
+  if (const ZIPENTRY* existing = m_mapEntries.LookupKey(key)) {
     if (isFolder != (existing->pSubFolder != nullptr)) throw CZipFailException(0, 0);
     record.pSubFolder = existing->pSubFolder;
   } else if (isFolder) {
     record.pSubFolder = NewSubFolder(record.szName);
   }
-  m_mapEntries.SetAt(record);
+  m_mapEntries.SetAtKey(record, key);
 }
 
 void CZipFolder::Sweep(uint32_t stamp) {
