@@ -10,10 +10,10 @@
 #include "zip_exceptions.h"
 #include "zip_folder.h"
 
-// {3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18}
-const CLSID CLSID_ZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
-
 namespace {
+
+// {3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18}, the class registered for zip files.
+constexpr CLSID kZipFileClassId = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
 
 std::string ToAnsi(LPCOLESTR text) {
   if (text == nullptr) return {};
@@ -68,7 +68,7 @@ bool CZipFile::TryAddRef() { return InternalTryAddRef(); }
 
 STDMETHODIMP CZipFile::GetClassID(CLSID* id) {
   if (id == nullptr) return E_POINTER;
-  *id = CLSID_ZipFile;
+  *id = kZipFileClassId;
   return S_OK;
 }
 

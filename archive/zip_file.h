@@ -15,8 +15,6 @@
 class CZipFolder;
 class ChangeWatcher;
 
-extern const CLSID CLSID_ZipFile;
-
 class CZipFile final : public ComObject, public IPersistFolder, public IPersistFile, public IShellExtInit {
  public:
   // A new, unloaded archive object with its top folder aggregated.

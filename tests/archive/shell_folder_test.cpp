@@ -68,7 +68,8 @@ TEST_F(ShellFolderTest, TheRootAnswersWithItsTopFolderAndKeepsOneIdentity) {
   persist->Release();
   CLSID id{};
   EXPECT_EQ(S_OK, root->GetClassID(&id));
-  EXPECT_TRUE(IsEqualCLSID(CLSID_ZipFile, id));
+  const CLSID expected = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
+  EXPECT_TRUE(IsEqualCLSID(expected, id));
 }
 
 TEST_F(ShellFolderTest, EnumeratesSubFoldersOnly) {
