@@ -48,6 +48,9 @@ HMENU MakePopup(UINT id) {
   return popup;
 }
 
+// Whether a control is switched on, also while the frame itself is hidden.
+bool Shown(HWND control) { return control && (GetWindowLongW(control, GWL_STYLE) & WS_VISIBLE); }
+
 std::wstring Hex(HRESULT hr) {
   wchar_t text[16];
   std::swprintf(text, 16, L"0x%08lX", static_cast<unsigned long>(hr));
@@ -548,8 +551,8 @@ RECT ShellHost::ViewRect() const {
   RECT client{};
   GetClientRect(m_frame, &client);
   RECT bar{};
-  if (m_toolbar && IsWindowVisible(m_toolbar) && GetWindowRect(m_toolbar, &bar)) client.top += bar.bottom - bar.top;
-  if (m_status && IsWindowVisible(m_status) && GetWindowRect(m_status, &bar)) client.bottom -= bar.bottom - bar.top;
+  if (Shown(m_toolbar) && GetWindowRect(m_toolbar, &bar)) client.top += bar.bottom - bar.top;
+  if (Shown(m_status) && GetWindowRect(m_status, &bar)) client.bottom -= bar.bottom - bar.top;
   if (client.bottom < client.top) client.bottom = client.top;
   return client;
 }
@@ -571,7 +574,7 @@ void ShellHost::OnCommand(WPARAM wParam, LPARAM lParam) {
       Close();
       return;
     case kCmdStatusBar:
-      ShowWindow(m_status, IsWindowVisible(m_status) ? SW_HIDE : SW_SHOW);
+      ShowWindow(m_status, Shown(m_status) ? SW_HIDE : SW_SHOW);
       Layout();
       return;
     case kCmdUp:
@@ -631,7 +634,7 @@ LRESULT ShellHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       return 0;
     case WM_INITMENUPOPUP:
       CheckMenuItem(reinterpret_cast<HMENU>(wParam), kCmdStatusBar,
-                    MF_BYCOMMAND | (IsWindowVisible(m_status) ? MF_CHECKED : MF_UNCHECKED));
+                    MF_BYCOMMAND | (Shown(m_status) ? MF_CHECKED : MF_UNCHECKED));
       EnableMenuItem(reinterpret_cast<HMENU>(wParam), kCmdUp, MF_BYCOMMAND | (m_levels.size() > 1 ? MF_ENABLED : MF_GRAYED));
       if (m_menuTarget && IsWindow(m_menuTarget)) SendMessageW(m_menuTarget, msg, wParam, lParam);
       return 0;
