@@ -388,40 +388,53 @@ HRESULT ShellHost::OpenDirectory(const std::wstring& path) {
 }
 
 HRESULT ShellHost::OpenArchive(const std::wstring& path, const wchar_t* progId) {
-  wchar_t full[MAX_PATH * 2] = L"";
-  if (!GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr)) {
-    Fail(L"Cannot resolve " + path, HRESULT_FROM_WIN32(GetLastError()));
-    return E_FAIL;
-  }
-  if (GetFileAttributesW(full) == INVALID_FILE_ATTRIBUTES) {
-    Fail(std::wstring(L"No such archive: ") + full, HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND));
-    return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
-  }
-
   CLSID clsid{};
   HRESULT hr = CLSIDFromProgID(progId, &clsid);
   if (FAILED(hr) && !ClsidFromOpenCommand(progId, &clsid)) {
     Fail(std::wstring(L"The archive class \"") + progId + L"\" is not registered", hr);
     return hr;
   }
+  return OpenArchive(path, clsid);
+}
 
-  IPersistFolder* persist = nullptr;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder, reinterpret_cast<void**>(&persist));
+HRESULT ShellHost::OpenArchive(const std::wstring& path, REFCLSID clsid) {
+  IPersistFolder* root = nullptr;
+  const HRESULT hr =
+      CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder, reinterpret_cast<void**>(&root));
   if (FAILED(hr)) {
     Fail(L"Cannot create the archive object", hr);
     return hr;
   }
+  const HRESULT opened = OpenArchiveRoot(path, root);
+  root->Release();
+  return opened;
+}
 
+HRESULT ShellHost::OpenArchiveRoot(const std::wstring& path, IPersistFolder* root) {
+  if (!root) return E_POINTER;
+  wchar_t full[MAX_PATH * 2] = L"";
+  if (!GetFullPathNameW(path.c_str(), static_cast<DWORD>(std::size(full)), full, nullptr)) {
+    const HRESULT hr = HRESULT_FROM_WIN32(GetLastError());
+    Fail(L"Cannot resolve " + path, hr);
+    return hr;
+  }
+  if (GetFileAttributesW(full) == INVALID_FILE_ATTRIBUTES) {
+    const HRESULT hr = HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    Fail(std::wstring(L"No such archive: ") + full, hr);
+    return hr;
+  }
+
+  // The file's own absolute identifier list, as the shell hands it to the
+  // root of a namespace.
   PIDLIST_ABSOLUTE pidl = nullptr;
-  hr = SHParseDisplayName(full, nullptr, &pidl, 0, nullptr);
+  HRESULT hr = SHParseDisplayName(full, nullptr, &pidl, 0, nullptr);
   if (FAILED(hr)) {
     pidl = ILCreateFromPathW(full);
     hr = pidl ? S_OK : E_FAIL;
   }
-  if (SUCCEEDED(hr)) hr = persist->Initialize(pidl);
+  if (SUCCEEDED(hr)) hr = root->Initialize(pidl);
   IShellFolder* folder = nullptr;
-  if (SUCCEEDED(hr)) hr = persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
-  persist->Release();
+  if (SUCCEEDED(hr)) hr = root->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
   if (FAILED(hr)) {
     CoTaskMemFree(pidl);
     Fail(std::wstring(L"Cannot open the archive ") + full, hr);

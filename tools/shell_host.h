@@ -74,6 +74,11 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   // A zip file the way the registered open command shows it: the archive
   // class from its ProgID, initialised with the file's identifier list.
   HRESULT OpenArchive(const std::wstring& path, const wchar_t* progId = L"ZipFile");
+  // The same with the class given, or with an archive root object already
+  // made (a test that loads the library itself); the root is initialised
+  // with the file's identifier list here.
+  HRESULT OpenArchive(const std::wstring& path, REFCLSID clsid);
+  HRESULT OpenArchiveRoot(const std::wstring& path, IPersistFolder* root);
 
   // Closes the view and destroys the frame.
   void Close();

@@ -149,6 +149,11 @@ STDMETHODIMP Folder::QueryInterface(REFIID iid, void** out) {
     AddRef();
     return S_OK;
   }
+  if (iid == IID_IPersist || iid == IID_IPersistFolder) {
+    *out = static_cast<IPersistFolder*>(this);
+    AddRef();
+    return S_OK;
+  }
   *out = nullptr;
   return E_NOINTERFACE;
 }
@@ -167,6 +172,13 @@ STDMETHODIMP Folder::CreateViewObject(HWND, REFIID iid, void** out) {
   const HRESULT hr = view->QueryInterface(iid, out);
   view->Release();
   return hr;
+}
+
+STDMETHODIMP Folder::Initialize(PCIDLIST_ABSOLUTE pidl) {
+  wchar_t path[MAX_PATH] = L"";
+  if (!SHGetPathFromIDListW(pidl, path)) return E_INVALIDARG;
+  m_initializedPath = path;
+  return S_OK;
 }
 
 PIDLIST_RELATIVE MakeChildId() {

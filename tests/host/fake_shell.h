@@ -85,7 +85,7 @@ class View final : public IShellView {
 
 // A folder whose sub-folders are named by any identifier; each level makes
 // views that write into the same log.
-class Folder final : public IShellFolder {
+class Folder final : public IShellFolder, public IPersistFolder {
  public:
   explicit Folder(ViewLog* log, int depth = 0) : m_log(log), m_depth(depth) {}
 
@@ -107,13 +107,23 @@ class Folder final : public IShellFolder {
   STDMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD, SHGDNF, STRRET*) override { return E_NOTIMPL; }
   STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override { return E_NOTIMPL; }
 
+  // IPersistFolder, as an archive root is initialised.
+  STDMETHODIMP GetClassID(CLSID* clsid) override {
+    *clsid = CLSID_NULL;
+    return S_OK;
+  }
+  STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override;
+
   int Depth() const { return m_depth; }
+  // The file-system path of the list Initialize was given; empty before.
+  const std::wstring& InitializedPath() const { return m_initializedPath; }
 
  private:
   ~Folder() = default;
   LONG m_refs = 1;
   ViewLog* m_log;
   int m_depth;
+  std::wstring m_initializedPath;
 };
 
 // A one-item identifier list for tests to navigate with; free with CoTaskMemFree.

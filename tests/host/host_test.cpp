@@ -226,21 +226,40 @@ TEST_F(HostTest, ClosingReleasesTheViewAndItsBrowserReference) {
   m_host->Release();
 }
 
-TEST_F(HostTest, OpeningAnArchiveFailsGracefullyWithoutItsClass) {
+TEST_F(HostTest, AnArchiveRootIsInitialisedWithTheFilesOwnIdentifierList) {
   const std::filesystem::path zip = std::filesystem::temp_directory_path() / "mbx_host_test.zip";
   {
     std::ofstream out(zip, std::ios::binary);
     const char empty[22] = {'P', 'K', 5, 6};
     out.write(empty, sizeof(empty));
   }
-  EXPECT_TRUE(FAILED(m_host->OpenArchive(zip.wstring(), L"Marrowbox.NoSuchClass")));
+  auto* root = new fake::Folder(&m_log);
+  EXPECT_TRUE(FAILED(m_host->OpenArchiveRoot((zip.parent_path() / "mbx_no_such.zip").wstring(), root)));
+  EXPECT_NE(std::wstring::npos, m_host->LastError().find(L"mbx_no_such.zip"));
+  EXPECT_EQ(m_host->LastError(), m_host->StatusText());
+  EXPECT_TRUE(root->InitializedPath().empty());
+  EXPECT_EQ(nullptr, m_host->View());
+
+  // A relative path is made absolute first, as the shell would have it.
+  wchar_t cwd[MAX_PATH];
+  GetCurrentDirectoryW(MAX_PATH, cwd);
+  SetCurrentDirectoryW(zip.parent_path().c_str());
+  const HRESULT hr = m_host->OpenArchiveRoot(L"mbx_host_test.zip", root);
+  SetCurrentDirectoryW(cwd);
+  ASSERT_EQ(S_OK, hr);
+  EXPECT_EQ(0, lstrcmpiW(zip.c_str(), root->InitializedPath().c_str())) << root->InitializedPath();
+  EXPECT_EQ(1, m_log.created);
+  EXPECT_EQ(root, static_cast<fake::Folder*>(m_host->Folder()));
+  EXPECT_TRUE(m_host->LastError().empty());
+  root->Release();
+  std::filesystem::remove(zip);
+}
+
+TEST_F(HostTest, AnUnknownArchiveClassFailsGracefully) {
+  EXPECT_TRUE(FAILED(m_host->OpenArchive(L"C:\\any.zip", L"Marrowbox.NoSuchClass")));
   EXPECT_NE(std::wstring::npos, m_host->LastError().find(L"Marrowbox.NoSuchClass"));
   EXPECT_EQ(m_host->LastError(), m_host->StatusText());
   EXPECT_EQ(nullptr, m_host->View());
-
-  EXPECT_TRUE(FAILED(m_host->OpenArchive((zip.parent_path() / "mbx_no_such.zip").wstring())));
-  EXPECT_NE(std::wstring::npos, m_host->LastError().find(L"mbx_no_such.zip"));
-  std::filesystem::remove(zip);
 }
 
 // The host under a real view: Wine's own view of a directory.

@@ -5,12 +5,16 @@
 #include <string>
 
 #include "format.h"
+#include "item_id.h"
 
 using namespace format;
 
 namespace {
 
-// A record with the member record's field names, as the view passes them.
+static_assert(format::MemberRecord<ZIPENTRY>);
+
+// A record with the member record's field names; unlike the real one its
+// folder mark needs no folder object.
 struct Entry {
   char szName[260] = "";
   char szDisplayName[260] = "";
@@ -21,7 +25,7 @@ struct Entry {
   uint32_t pSubFolder = 0;
 };
 
-Entry File(const char* name, uint32_t size = 0, uint32_t compressed = 0) {
+Entry FileEntry(const char* name, uint32_t size = 0, uint32_t compressed = 0) {
   Entry e;
   std::strcpy(e.szName, name);
   std::strcpy(e.szDisplayName, name);
@@ -31,8 +35,8 @@ Entry File(const char* name, uint32_t size = 0, uint32_t compressed = 0) {
   return e;
 }
 
-Entry Folder(const char* name) {
-  Entry e = File(name);
+Entry FolderEntry(const char* name) {
+  Entry e = FileEntry(name);
   e.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
   e.pSubFolder = 1;
   return e;
@@ -194,11 +198,11 @@ TEST(TypeName, FallsBackToTheExtensionThenToFile) {
 }
 
 TEST(TypeName, TheShellNamesFoldersAndUnknownTypes) {
-  const std::string folder = GetTypeName(Folder("docs"));
+  const std::string folder = GetTypeName(FolderEntry("docs"));
   EXPECT_FALSE(folder.empty());
-  EXPECT_NE(folder, GetTypeName(File("docs")));
+  EXPECT_NE(folder, GetTypeName(FileEntry("docs")));
   // Whatever the shell says, a type name is never empty.
-  for (const char* name : {"README", "report.", "data.qqzz", "a.txt"}) EXPECT_FALSE(GetTypeName(File(name)).empty()) << name;
+  for (const char* name : {"README", "report.", "data.qqzz", "a.txt"}) EXPECT_FALSE(GetTypeName(FileEntry(name)).empty()) << name;
 }
 
 TEST(AttributeText, LettersInFixedOrderWithoutTheDirectoryBit) {
@@ -216,7 +220,7 @@ TEST(Ratio, TextForEmptyShrunkAndGrownMembers) {
   EXPECT_EQ("0%", FormatRatio(1000, 1000));
   EXPECT_EQ("100%", FormatRatio(1000, 0));
   EXPECT_EQ("-2%", FormatRatio(1000, 1020));
-  EXPECT_EQ("-300%", FormatRatio(File("x", 100, 400)));
+  EXPECT_EQ("-300%", FormatRatio(FileEntry("x", 100, 400)));
 }
 
 TEST(Ratio, KeyTruncatesTowardZero) {
@@ -229,8 +233,8 @@ TEST(Ratio, KeyTruncatesTowardZero) {
 }
 
 TEST(CompareEntries, FoldersComeFirstInEveryColumn) {
-  const Entry folder = Folder("zzz");
-  const Entry file = File("aaa", 5, 1);
+  const Entry folder = FolderEntry("zzz");
+  const Entry file = FileEntry("aaa", 5, 1);
   for (int column = 0; column <= 7; ++column) {
     EXPECT_EQ(-1, CompareEntries(folder, file, column)) << column;
     EXPECT_EQ(1, CompareEntries(file, folder, column)) << column;
@@ -238,57 +242,57 @@ TEST(CompareEntries, FoldersComeFirstInEveryColumn) {
 }
 
 TEST(CompareEntries, NumbersCompareUnsignedAndTiesGoByName) {
-  const Entry small = File("b", 1, 1);
-  const Entry huge = File("a", 0x80000000u, 0x80000000u);
+  const Entry small = FileEntry("b", 1, 1);
+  const Entry huge = FileEntry("a", 0x80000000u, 0x80000000u);
   EXPECT_EQ(-1, CompareEntries(small, huge, 1));
   EXPECT_EQ(1, CompareEntries(huge, small, 1));
   EXPECT_EQ(-1, CompareEntries(small, huge, 4));
   // Equal sizes: the display names decide.
-  const Entry twin = File("c", 1, 1);
+  const Entry twin = FileEntry("c", 1, 1);
   EXPECT_LT(CompareEntries(small, twin, 1), 0);
   EXPECT_GT(CompareEntries(twin, small, 4), 0);
   EXPECT_EQ(0, CompareEntries(small, small, 1));
 }
 
 TEST(CompareEntries, NegativeRatiosSortAboveEveryOther) {
-  const Entry grown = File("a", 1000, 1020);   // -2%
-  const Entry best = File("b", 1000, 10);      // 99%
-  const Entry empty = File("c", 0, 0);         // key 0
-  const Entry half = File("d", 1000, 500);     // 50%
+  const Entry grown = FileEntry("a", 1000, 1020);   // -2%
+  const Entry best = FileEntry("b", 1000, 10);      // 99%
+  const Entry empty = FileEntry("c", 0, 0);         // key 0
+  const Entry half = FileEntry("d", 1000, 500);     // 50%
   EXPECT_EQ(1, CompareEntries(grown, best, 5));
   EXPECT_EQ(-1, CompareEntries(best, grown, 5));
   EXPECT_EQ(-1, CompareEntries(empty, half, 5));
   EXPECT_EQ(-1, CompareEntries(half, best, 5));
   // Same truncated ratio: by name.
-  EXPECT_LT(CompareEntries(File("x", 1000, 501), File("y", 1000, 500), 5), 0);
+  EXPECT_LT(CompareEntries(FileEntry("x", 1000, 501), FileEntry("y", 1000, 500), 5), 0);
 }
 
 TEST(CompareEntries, DatesTypesAndAttributes) {
-  Entry older = File("b.txt");
-  Entry newer = File("a.txt");
+  Entry older = FileEntry("b.txt");
+  Entry newer = FileEntry("a.txt");
   older.ftModified = ParseListingTime("12/31/99 23:59");
   newer.ftModified = ParseListingTime("01/01/00 00:00");
   EXPECT_EQ(-1, CompareEntries(older, newer, 3));
   EXPECT_EQ(1, CompareEntries(newer, older, 3));
 
-  const Entry a = File("z.aaa");
-  const Entry b = File("a.bbb");
+  const Entry a = FileEntry("z.aaa");
+  const Entry b = FileEntry("a.bbb");
   const int byType = CompareEntries(a, b, 2);
   EXPECT_NE(0, byType);
   EXPECT_EQ(byType > 0, GetTypeName(a) > GetTypeName(b));
 
-  Entry readOnly = File("a");
+  Entry readOnly = FileEntry("a");
   readOnly.dwAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE;
-  Entry plain = File("b");
+  Entry plain = FileEntry("b");
   plain.dwAttributes = FILE_ATTRIBUTE_ARCHIVE;
   EXPECT_LT(CompareEntries(plain, readOnly, 6), 0);  // "A" before "RA"
   EXPECT_GT(CompareEntries(readOnly, plain, 6), 0);
 }
 
 TEST(CompareEntries, NameColumnHasNoTieBreak) {
-  Entry a = File("same", 1);
-  Entry b = File("same", 2);
+  Entry a = FileEntry("same", 1);
+  Entry b = FileEntry("same", 2);
   EXPECT_EQ(0, CompareEntries(a, b, 0));
   EXPECT_EQ(0, CompareEntries(a, b, 42));
-  EXPECT_LT(CompareEntries(File("Alpha"), File("beta"), 0), 0);
+  EXPECT_LT(CompareEntries(FileEntry("Alpha"), FileEntry("beta"), 0), 0);
 }
