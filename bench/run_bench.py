@@ -33,16 +33,12 @@ class Volume:
         self.img = os.path.join(base, name + ".img")
         self.path = os.path.join(base, name)
         self.size_mb, self.inodes, self.loop = size_mb, inodes, loop
-        self.generation = 0
         os.makedirs(self.path, exist_ok=True)
 
     def fresh(self):
         """Returns an empty directory on a file system with no history."""
-        self.generation += 1
         if not self.loop:
-            d = os.path.join(self.path, "g%d" % self.generation)
-            os.makedirs(d)
-            return d
+            return self.path
         self.unmount()
         with open(self.img, "wb") as f:
             f.truncate(self.size_mb << 20)
@@ -78,21 +74,50 @@ def can_loop_mount(base):
             pass
 
 
-def best_of(runs, command, cwd, prepare=None, timeout=900):
-    """Minimum wall time of `runs` runs; prepare() runs untimed before each."""
-    best = None
+def timed(command, cwd, timeout=900):
+    t0 = time.perf_counter()
+    r = subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+                       timeout=timeout)
+    dt = time.perf_counter() - t0
+    if r.returncode != 0:
+        msg = r.stderr.decode(errors="replace").strip().splitlines()
+        raise RuntimeError("exit %d: %s" % (r.returncode, msg[-1] if msg else ""))
+    return dt
+
+
+def measure(runs, cwd, commands, prepare=None, verify=None):
+    """Best time per tool.  Tools take turns run by run, so a change in the
+    machine's load during the measurement hits every tool alike.
+
+    commands: tool -> argv
+    prepare:  function(tool), untimed, before every run
+    verify:   function(tool), untimed, after every run; raises AssertionError
+    """
+    best = {}
     for _ in range(runs):
-        if prepare:
-            prepare()
-        t0 = time.perf_counter()
-        r = subprocess.run(command, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
-                           timeout=timeout)
-        dt = time.perf_counter() - t0
-        if r.returncode != 0:
-            msg = r.stderr.decode(errors="replace").strip().splitlines()
-            raise RuntimeError("exit %d: %s" % (r.returncode, msg[-1] if msg else ""))
-        best = dt if best is None else min(best, dt)
+        for tool, cmd in commands.items():
+            if best.get(tool) == "FAILED":
+                continue
+            try:
+                if prepare:
+                    prepare(tool)
+                t = timed(cmd, cwd)
+                if verify:
+                    verify(tool)
+                best[tool] = min(t, best.get(tool, t))
+            except (RuntimeError, subprocess.TimeoutExpired, AssertionError) as e:
+                best[tool] = "FAILED"
+                print("bench: %s failed: %s" % (tool, e), file=sys.stderr, flush=True)
     return best
+
+
+def load_warning():
+    load = os.getloadavg()[0]
+    cpus = os.cpu_count() or 1
+    if load > 0.5 * cpus:
+        return ("bench: WARNING: load average %.1f on %d CPUs: other work shares the machine, "
+                "times are inflated and noisy" % (load, cpus))
+    return None
 
 
 def count_files(root):
@@ -161,6 +186,7 @@ def main():
     data = Volume(a.dir, "data", 6144, 600_000, loop)
     scratch = Volume(a.dir, "scratch", 3072, 400_000, loop)
     table = Table()
+    warnings = [w for w in [load_warning()] if w]
     started = time.perf_counter()
     try:
         root = data.fresh()
@@ -175,78 +201,59 @@ def main():
         print("bench: %s files; %d run(s) each, best time shown" %
               (", ".join("%s %d" % (s, expected[s]) for s in sets), a.runs), flush=True)
 
-        def attempt(times, tool, fn):
-            try:
-                times[tool] = fn()
-            except (RuntimeError, subprocess.TimeoutExpired, AssertionError) as e:
-                times[tool] = "FAILED"
-                print("bench: %s failed: %s" % (tool, e), file=sys.stderr, flush=True)
-
         # Create at level 6.
         for s in sets:
-            times, sizes = {}, {}
-            for tool in TOOLS:
-                arc = os.path.join(out, "%s-%s.zip" % (tool, s))
-                cmd = {"ours": [zipbench, "create", arc, s, "6"],
-                       "zip": ["zip", "-q", "-r", "-6", arc, s],
-                       "7zz": ["7zz", "a", "-tzip", "-mx=6", "-bd", "-bso0", "-bsp0", arc, s]}[tool]
-                prep = lambda arc=arc: os.path.exists(arc) and os.remove(arc)
+            arcs = {t: os.path.join(out, "%s-%s.zip" % (t, s)) for t in TOOLS}
+            cmds = {"ours": [zipbench, "create", arcs["ours"], s, "6"],
+                    "zip": ["zip", "-q", "-r", "-6", arcs["zip"], s],
+                    "7zz": ["7zz", "a", "-tzip", "-mx=6", "-bd", "-bso0", "-bsp0", arcs["7zz"], s]}
 
-                def run(cmd=cmd, prep=prep, arc=arc):
-                    t = best_of(a.runs, cmd, root, prep)
-                    n = members(arc)
-                    assert n == expected[s], "%s holds %d files, not %d" % (arc, n, expected[s])
-                    sizes[tool] = os.path.getsize(arc)
-                    return t
-                attempt(times, tool, run)
+            def prep(tool, arcs=arcs):
+                if os.path.exists(arcs[tool]):
+                    os.remove(arcs[tool])
+
+            def check(tool, arcs=arcs, s=s):
+                n = members(arcs[tool])
+                assert n == expected[s], "%s holds %d files, not %d" % (arcs[tool], n, expected[s])
+            times = measure(a.runs, root, cmds, prep, check)
             table.add("create %s (level 6)" % s, times)
-            table.add("  archive size", {t: "%.2f MB" % (v / 1e6) for t, v in sizes.items()})
+            table.add("  archive size", {t: "%.2f MB" % (os.path.getsize(arcs[t]) / 1e6)
+                                         for t in TOOLS if isinstance(times.get(t), float)})
 
         # List and extract all, all tools reading Info-ZIP's archive.
         for s in sets:
             arc = os.path.join(out, "zip-%s.zip" % s)
-            times = {}
-            cmds = {"ours": [zipbench, "list", arc], "zip": ["unzip", "-l", arc],
-                    "7zz": ["7zz", "l", arc]}
-            for tool in TOOLS:
-                attempt(times, tool, lambda c=cmds[tool]: best_of(max(a.runs, 5), c, root))
-            # A fast listing that misses members would be no result.
             with zipfile.ZipFile(arc) as z:
                 want = len(z.infolist())
-            got = subprocess.run(cmds["ours"], capture_output=True).stdout.count(b"\n")
-            if got != want and isinstance(times.get("ours"), float):
-                print("bench: ours listed %d of %d members" % (got, want), file=sys.stderr)
-                times["ours"] = "FAILED"
+            cmds = {"ours": [zipbench, "list", arc], "zip": ["unzip", "-l", arc],
+                    "7zz": ["7zz", "l", arc]}
+
+            def check(tool, cmds=cmds, want=want):
+                if tool == "ours":  # a fast listing that misses members is no result
+                    got = subprocess.run(cmds[tool], capture_output=True).stdout.count(b"\n")
+                    assert got == want, "listed %d of %d members" % (got, want)
+            times = measure(max(a.runs, 5), root, cmds, verify=check)
             # Names alone are the cheapest listing there is; shown for scale.
-            names_only = best_of(max(a.runs, 5), ["unzip", "-Z1", arc], root)
+            names_only = measure(max(a.runs, 5), root, {"zip": ["unzip", "-Z1", arc]})["zip"]
             table.add("list %s (%d members)" % (s, want), times,
                       "unzip -l, 7zz l; unzip -Z1: %.3f s" % names_only)
         for s in sets:
             arc = os.path.join(out, "zip-%s.zip" % s)
-            times = {}
-            for tool in TOOLS:
-                dest = {}
+            dest = os.path.join(scratch.path, "x")
+            cmds = {"ours": [zipbench, "extract", arc, dest],
+                    "zip": ["unzip", "-q", "-o", arc, "-d", dest],
+                    "7zz": ["7zz", "x", "-y", "-bd", "-bso0", "-bsp0", "-o" + dest, arc]}
 
-                def prep(dest=dest):
-                    dest["d"] = os.path.join(scratch.fresh(), "x")
-                    os.makedirs(dest["d"])
+            def prep(tool, dest=dest):
+                scratch.fresh()
+                if not loop:  # no fresh file system: a new directory at least
+                    shutil.rmtree(dest, ignore_errors=True)
+                os.makedirs(dest)
 
-                def cmd_for(tool=tool):
-                    d = dest["d"]
-                    return {"ours": [zipbench, "extract", arc, d],
-                            "zip": ["unzip", "-q", "-o", arc, "-d", d],
-                            "7zz": ["7zz", "x", "-y", "-bd", "-bso0", "-bsp0", "-o" + d, arc]}[tool]
-
-                def run(tool=tool, prep=prep, dest=dest):
-                    best = None
-                    for _ in range(a.runs):
-                        prep()
-                        t = best_of(1, cmd_for(tool), root)
-                        best = t if best is None else min(best, t)
-                    n = count_files(dest["d"])
-                    assert n == expected[s], "extracted %d files, not %d" % (n, expected[s])
-                    return best
-                attempt(times, tool, run)
+            def check(tool, dest=dest, s=s):
+                n = count_files(dest)
+                assert n == expected[s], "extracted %d files, not %d" % (n, expected[s])
+            times = measure(a.runs, root, cmds, prep, check)
             table.add("extract %s" % s, times, "fresh ext4 each run" if loop else "")
         scratch.unmount()
 
@@ -254,41 +261,41 @@ def main():
         big = os.path.join(out, "big.zip")
         sh(["zip", "-q", "-r", "-6", big, "large", "small"], cwd=root)
         work = os.path.join(out, "work.zip")
-        fresh_copy = lambda: shutil.copyfile(big, work)
-        copy_time = best_of(a.runs, ["cp", big, os.path.join(out, "copy.zip")], root)
+        fresh_copy = lambda tool: shutil.copyfile(big, work)
+        copy_time = measure(a.runs, root, {"cp": ["cp", big, os.path.join(out, "copy.zip")]})["cp"]
         note = "archive %.0f MB; copying it: %.3f s" % (os.path.getsize(big) / 1e6, copy_time)
-        times = {}
         cmds = {"ours": [zipbench, "delete", work, '"%s"' % DELETE_MEMBER.replace("/", "\\")],
                 "zip": ["zip", "-q", "-d", work, DELETE_MEMBER],
                 "7zz": ["7zz", "d", "-bd", "-bso0", "-bsp0", work, DELETE_MEMBER]}
-        for tool in TOOLS:
-            def run(c=cmds[tool]):
-                t = best_of(a.runs, c, root, fresh_copy)
-                with zipfile.ZipFile(work) as z:
-                    assert DELETE_MEMBER not in z.namelist(), "member still there"
-                return t
-            attempt(times, tool, run)
+
+        def gone(tool):
+            with zipfile.ZipFile(work) as z:
+                assert DELETE_MEMBER not in z.namelist(), "member still there"
+        times = measure(a.runs, root, cmds, fresh_copy, gone)
         table.add("delete 1 member from large", times, note)
+        add = "extra/added.txt"
         for grow in (False, True):
-            times = {}
-            add = "extra/added.txt"
             cmds = {"ours": [zipbench] + (["-grow"] if grow else []) + ["add", work, add, add],
                     "zip": ["zip", "-q", work, add],
                     "7zz": ["7zz", "a", "-tzip", "-bd", "-bso0", "-bsp0", work, add]}
-            for tool in (("ours",) if grow else TOOLS):
-                def run(c=cmds[tool]):
-                    t = best_of(a.runs, c, root, fresh_copy)
-                    with zipfile.ZipFile(work) as z:
-                        assert add in z.namelist(), "member not added"
-                    return t
-                attempt(times, tool, run)
+            if grow:
+                cmds = {"ours": cmds["ours"]}
+
+            def added(tool):
+                with zipfile.ZipFile(work) as z:
+                    assert add in z.namelist(), "member not added"
+                    assert z.testzip() is None, "archive damaged"
+            times = measure(a.runs, root, cmds, fresh_copy, added)
             table.add("add 1 file to large" + (" (grow)" if grow else ""), times,
                       "" if grow else note)
 
+        warnings += [w for w in [load_warning()] if w]
         print()
         print("bench: done in %.0f s%s" % (time.perf_counter() - started,
                                           "" if a.scale == 1 else " (scale %g)" % a.scale))
         table.print()
+        for w in warnings:
+            print(w)
         return 1 if any("FAILED" in map(str, t.values()) for _, t, _ in table.rows) else 0
     finally:
         if not a.keep:
