@@ -115,6 +115,11 @@ TEST_F(ReadInterop, InfoZipStreamedWithDataDescriptors) {
       << "zip wrote no data descriptor; the case tests nothing";
   ExpectListingMatchesOracle(streamed);
   ExpectExtractsTo(streamed, Snapshot(src), stamp);
+
+  // Input from a pipe too: size unknown up front, so ZIP64 local sizes.
+  fs::path piped = Make("piped.zip", "cat docs/readme.md | zip -q - - | cat > ../piped.zip");
+  ExpectListingMatchesOracle(piped);
+  ExpectExtractsTo(piped, {{"-", ReadAll(src / "docs/readme.md")}}, 0);
 }
 
 TEST_F(ReadInterop, InfoZipForcedZip64) {
