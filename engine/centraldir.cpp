@@ -15,7 +15,9 @@ FileSource::FileSource(const std::string& path) {
   os::Err e = file_.openRead(path);
   if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
   if (e != os::Err::None) fail(ZE_ZIP_OPEN);
-  if (file_.size(size_) != os::Err::None) fail(ZE_ZIP_READ);
+  e = file_.size(size_);
+  if (e == os::Err::IsDir) fail(ZE_ZIP_OPEN);
+  if (e != os::Err::None) fail(ZE_ZIP_READ);
 }
 
 namespace {

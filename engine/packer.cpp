@@ -12,6 +12,10 @@ namespace ze {
 namespace {
 constexpr uint64_t kMaxInFlight = uint64_t(64) << 20;
 constexpr size_t kMaxAhead = 8192;
+constexpr size_t kBatchItems = 64;
+constexpr uint64_t kBatchBytes = uint64_t(256) << 10;
+
+uint64_t weight(const PackItem& item) { return std::min(item.size, kPackInMemoryLimit); }
 }  // namespace
 
 void packBuffer(std::vector<uint8_t>&& input, int level, Packed& out, void* zp) {
@@ -38,9 +42,8 @@ void packBuffer(std::vector<uint8_t>&& input, int level, Packed& out, void* zp) 
 }
 
 Packer::Packer(const std::vector<PackItem>& items, int level)
-    : items_(items), level_(level), results_(items.size()) {
-  unsigned n = std::thread::hardware_concurrency();
-  n = std::clamp(n, 1u, 8u);
+    : items_(items), level_(level), results_(items.size()), ready_(items.size(), 0) {
+  unsigned n = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
   if (items.empty()) return;
   if (n > items.size()) n = unsigned(items.size());
   try {
@@ -56,35 +59,52 @@ Packer::~Packer() {
     std::lock_guard<std::mutex> lock(mu_);
     stop_ = true;
   }
-  cv_.notify_all();
+  workCv_.notify_all();
   for (auto& t : threads_) t.join();
 }
 
 void Packer::work() {
   z_stream zs{};
   bool zok = deflateInit2(&zs, level_ > 0 ? level_ : 1, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) == Z_OK;
+  std::vector<Packed> batch;
   for (;;) {
-    size_t i;
+    size_t first, last;
     {
       std::unique_lock<std::mutex> lock(mu_);
-      cv_.wait(lock, [&] {
+      auto canClaim = [&] {
         if (stop_ || nextClaim_ >= items_.size()) return true;
-        uint64_t sz = std::min(items_[nextClaim_].size, kPackInMemoryLimit);
+        // The item the writer needs next is always allowed, whatever memory is held.
         return nextClaim_ == released_ ||
-               (nextClaim_ < released_ + kMaxAhead && inFlight_ + sz <= kMaxInFlight);
-      });
+               (nextClaim_ < released_ + kMaxAhead && inFlight_ + weight(items_[nextClaim_]) <= kMaxInFlight);
+      };
+      ++waitingWorkers_;
+      workCv_.wait(lock, canClaim);
+      --waitingWorkers_;
       if (stop_ || nextClaim_ >= items_.size()) break;
-      i = nextClaim_++;
-      inFlight_ += std::min(items_[i].size, kPackInMemoryLimit);
+      first = nextClaim_;
+      uint64_t bytes = 0;
+      do {
+        bytes += items_[nextClaim_].size;
+        inFlight_ += weight(items_[nextClaim_]);
+        ++nextClaim_;
+      } while (nextClaim_ < items_.size() && nextClaim_ - first < kBatchItems && bytes < kBatchBytes &&
+               items_[nextClaim_].size < kBatchBytes && inFlight_ + weight(items_[nextClaim_]) <= kMaxInFlight);
+      last = nextClaim_;
     }
-    Packed result;
-    if (!zok || !pack(i, result, &zs)) result.outOfMemory = true;
+    batch.clear();
+    batch.resize(last - first);
+    for (size_t i = first; i < last; ++i)
+      if (!zok || !pack(i, batch[i - first], &zs)) batch[i - first].outOfMemory = true;
+    bool wake;
     {
       std::lock_guard<std::mutex> lock(mu_);
-      result.ready = true;
-      results_[i] = std::move(result);
+      for (size_t i = first; i < last; ++i) {
+        results_[i] = std::move(batch[i - first]);
+        ready_[i] = 1;
+      }
+      wake = writerWaitsFor_ >= first && writerWaitsFor_ < last;
     }
-    cv_.notify_all();
+    if (wake) readyCv_.notify_one();
   }
   if (zok) deflateEnd(&zs);
 }
@@ -102,25 +122,16 @@ bool Packer::pack(size_t i, Packed& out, void* zs) {
       out.err = e;
       return true;
     }
-    std::vector<uint8_t> buf(size_t(item.size) + 1);
-    size_t have = 0;
-    for (;;) {
-      size_t got = 0;
-      e = f.read(buf.data() + have, buf.size() - have, got);
-      if (e != os::Err::None) {
-        out.err = e;
-        return true;
-      }
-      have += got;
-      if (have < buf.size()) break;
-      if (have > kPackInMemoryLimit) {
-        // It grew past what we hold in memory: let the writer stream it.
-        out.streamed = true;
-        return true;
-      }
-      buf.resize(buf.size() * 2);
+    // The size seen when collecting is what is taken: the member is a
+    // consistent prefix even if the file grows meanwhile.
+    std::vector<uint8_t> buf(size_t(item.size));
+    size_t got = 0;
+    e = f.read(buf.data(), buf.size(), got);
+    if (e != os::Err::None) {
+      out.err = e;
+      return true;
     }
-    buf.resize(have);
+    buf.resize(got);
     packBuffer(std::move(buf), level_, out, zs);
     return true;
   } catch (const std::bad_alloc&) {
@@ -130,18 +141,24 @@ bool Packer::pack(size_t i, Packed& out, void* zs) {
 
 Packed& Packer::take(size_t i) {
   std::unique_lock<std::mutex> lock(mu_);
-  cv_.wait(lock, [&] { return results_[i].ready; });
+  if (!ready_[i]) {
+    writerWaitsFor_ = i;
+    readyCv_.wait(lock, [&] { return ready_[i] != 0; });
+    writerWaitsFor_ = SIZE_MAX;
+  }
   return results_[i];
 }
 
 void Packer::release(size_t i) {
+  bool wake;
   {
     std::lock_guard<std::mutex> lock(mu_);
     results_[i].data = std::vector<uint8_t>();
-    inFlight_ -= std::min(items_[i].size, kPackInMemoryLimit);
+    inFlight_ -= weight(items_[i]);
     released_ = i + 1;
+    wake = waitingWorkers_ > 0;
   }
-  cv_.notify_all();
+  if (wake) workCv_.notify_one();
 }
 
 }  // namespace ze

@@ -1,6 +1,7 @@
 // Compression of the files to add, on worker threads, in the order they are
 // written: the writer takes item i while the workers already pack the next
-// ones, within a bounded amount of memory.
+// ones, within a bounded amount of memory.  Workers claim small files in
+// batches so tiny files do not cost a hand-over each.
 #pragma once
 
 #include <condition_variable>
@@ -20,8 +21,7 @@ struct PackItem {
 };
 
 struct Packed {
-  bool ready = false;
-  bool streamed = false;     // too large: the writer compresses it itself
+  bool streamed = false;      // too large: the writer compresses it itself
   bool outOfMemory = false;
   os::Err err = os::Err::None;
   uint16_t method = 0;
@@ -51,17 +51,21 @@ private:
   const std::vector<PackItem>& items_;
   int level_;
   std::vector<Packed> results_;
+  std::vector<uint8_t> ready_;  // guarded by mu_
   std::mutex mu_;
-  std::condition_variable cv_;
+  std::condition_variable workCv_;   // workers wait for memory to free up
+  std::condition_variable readyCv_;  // the writer waits for its item
   size_t nextClaim_ = 0;
   size_t released_ = 0;
   uint64_t inFlight_ = 0;
+  size_t waitingWorkers_ = 0;
+  size_t writerWaitsFor_ = SIZE_MAX;
   bool stop_ = false;
   std::vector<std::thread> threads_;
 };
 
 // Packs one buffer: deflate at `level` (0 = store), stored when that is not
-// smaller.  Shared with tests.
+// smaller.
 void packBuffer(std::vector<uint8_t>&& input, int level, Packed& out, void* zstream);
 
 }  // namespace ze

@@ -63,13 +63,7 @@ Err File::openRead(const std::string& path) {
   close();
   if (isUnreadableForTests(path)) return Err::Access;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd_ < 0) return last();
-  struct stat st;
-  if (fstat(fd_, &st) == 0 && S_ISDIR(st.st_mode)) {
-    close();
-    return Err::IsDir;
-  }
-  return Err::None;
+  return fd_ < 0 ? last() : Err::None;
 }
 
 Err File::create(const std::string& path, bool exclusive) {
@@ -137,6 +131,7 @@ Err File::seek(uint64_t offset) {
 Err File::size(uint64_t& out) {
   struct stat st;
   if (fstat(fd_, &st) != 0) return last();
+  if (S_ISDIR(st.st_mode)) return Err::IsDir;
   out = uint64_t(st.st_size);
   return Err::None;
 }
