@@ -124,8 +124,11 @@ void CZipFile::RefreshListing() {
   CriticalSectionLock rootLock(m_rootLock);
   NamedMutexLock archiveLock(m_archiveMutex);
 
-  UniqueFileHandle file(
-      CreateFileA(m_strZipPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr));
+  // Only the times are read: other programs may write, replace or delete the
+  // archive meanwhile, so a refresh never makes their change fail.
+  UniqueFileHandle file(CreateFileA(m_strZipPath.c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                                    nullptr));
   if (!file) {
     if (m_timeListed != 0) {
       m_timeListed = 0;
