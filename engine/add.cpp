@@ -6,9 +6,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <thread>
 #include <unordered_map>
 #include <unordered_set>
 
+#include "blockdeflate.h"
 #include "bytes.h"
 #include "errors.h"
 #include "memberspec.h"
@@ -281,6 +283,21 @@ private:
   // One pass over the file.  With deflate, gives up (returns false) when the
   // first megabytes do not shrink, so incompressible data is stored.
   bool streamPass(const AddSource& s, os::File& f, OutEntry& e, bool deflating) {
+    unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 8u);
+    if (deflating && threads > 1) {
+      BlockDeflater blocks(level_, threads);
+      auto read = [&](uint8_t* buf, size_t cap) {
+        size_t got = 0;
+        if (f.read(buf, cap, got) != os::Err::None) fail(ZE_FILE_OPEN);
+        return got;
+      };
+      auto write = [&](const uint8_t* p, size_t n) { out_.write(p, n); };
+      auto progress = [&](uint64_t in) {
+        one_.report(in, s.info.size);
+        all_.report(done_ + std::min(in, s.info.size), total_);
+      };
+      return blocks.run(read, write, progress, e.size, e.compressedSize, e.crc);
+    }
     if (deflating) {
       if (!zinit_) {
         if (deflateInit2(&zs_, level_, Z_DEFLATED, -MAX_WBITS, 8, Z_DEFAULT_STRATEGY) != Z_OK) fail(ZE_MEMORY);
