@@ -20,6 +20,7 @@ struct Cursor {
   size_t next = 0;
 };
 
+constexpr size_t kMaxCursors = 32;
 std::mutex g_mutex;
 std::map<std::string, Cursor> g_cursors;
 
@@ -64,6 +65,8 @@ void listCount(UNZIPCMD& cmd) {
   size_t n = cd->entries.size();
   cmd.nMemberCount = n > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(n);
   std::lock_guard<std::mutex> lock(g_mutex);
+  // Listings abandoned half-way must not pile up.
+  if (g_cursors.size() >= kMaxCursors && !g_cursors.count(key)) g_cursors.erase(g_cursors.begin());
   Cursor& c = g_cursors[key];
   c.cd = n ? std::move(cd) : nullptr;
   c.next = 0;
@@ -78,6 +81,7 @@ void listNext(UNZIPCMD& cmd) {
     lock.unlock();
     auto cd = load(cmd.pszZipFile);
     lock.lock();
+    if (g_cursors.size() >= kMaxCursors) g_cursors.erase(g_cursors.begin());
     it = g_cursors.insert_or_assign(key, Cursor{}).first;
     if (!cd->entries.empty()) it->second.cd = std::move(cd);
   }

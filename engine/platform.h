@@ -77,6 +77,9 @@ Err makeDirs(const std::string& path);
 Err removeFile(const std::string& path);
 Err setAttributes(const std::string& path, uint32_t dosAttrs);
 Err setDirMtime(const std::string& path, int64_t unixSeconds);
+// Gives `to` the permissions (POSIX) or hidden and system attributes
+// (Windows) of `from`, so a rewritten archive keeps them.
+void inheritAttributes(const std::string& from, const std::string& to);
 // Replaces `to` by `from` in one rename; allowCopy permits crossing volumes.
 Err replaceFile(const std::string& from, const std::string& to, bool allowCopy);
 

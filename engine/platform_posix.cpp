@@ -193,6 +193,11 @@ Err setDirMtime(const std::string& path, int64_t t) {
   return utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0 ? last() : Err::None;
 }
 
+void inheritAttributes(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
+}
+
 Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
   if (::rename(from.c_str(), to.c_str()) == 0) return Err::None;
   if (errno != EXDEV || !allowCopy) return last();

@@ -206,6 +206,13 @@ Err setDirMtime(const std::string& path, int64_t t) {
   return e;
 }
 
+void inheritAttributes(const std::string& from, const std::string& to) {
+  DWORD a = GetFileAttributesA(from.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return;
+  a &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (a) SetFileAttributesA(to.c_str(), a | FILE_ATTRIBUTE_ARCHIVE);
+}
+
 Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
   DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH | (allowCopy ? MOVEFILE_COPY_ALLOWED : 0);
   return MoveFileExA(from.c_str(), to.c_str(), flags) ? Err::None : last();

@@ -140,6 +140,7 @@ Replacement::~Replacement() {
 void Replacement::commit() {
   if (file_.sync() != os::Err::None) fail(writeError());
   file_.close();
+  os::inheritAttributes(archive_, temp_);
   os::Err e = os::replaceFile(temp_, archive_, inWorkDir_);
   if (e != os::Err::None) fail(e == os::Err::DiskFull ? ZE_ZIP_WRITE_FULL : ZE_ZIP_WRITE);
   committed_ = true;

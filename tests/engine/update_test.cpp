@@ -1,5 +1,9 @@
 // Adding and replacing members, grow mode, and that a failed change leaves
 // the archive exactly as it was.
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 #include "platform.h"
 #include "rawzip.h"
 #include "testutil.h"
@@ -198,4 +202,19 @@ TEST(Add, LargeFilesStreamAndIncompressibleOnesAreStored) {
   ASSERT_EQ(extract(s.zip, "*.*", s.d / "out"), 0);
   EXPECT_TRUE(readFile(s.d / "out" + kSep + "big.txt") == big);
   EXPECT_TRUE(readFile(s.d / "out" + kSep + "noise.bin") == noise);
+}
+
+TEST(Add, RewrittenArchiveKeepsItsAttributes) {
+  Sources s;
+  ASSERT_EQ(addAll(s.zip, s.src, {"a.txt", "b.txt"}), 0);
+#if defined(_WIN32)
+  SetFileAttributesA(s.zip.c_str(), FILE_ATTRIBUTE_HIDDEN);
+  ASSERT_EQ(remove(s.zip, "\"a.txt\""), 0);
+  EXPECT_TRUE(GetFileAttributesA(s.zip.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+#else
+  fs::permissions(s.zip, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+  ASSERT_EQ(remove(s.zip, "\"a.txt\""), 0);
+  EXPECT_EQ(fs::status(s.zip).permissions(), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+#endif
+  EXPECT_EQ(names(s.zip), std::vector<std::string>{"b.txt"});
 }
