@@ -56,7 +56,7 @@ bool startsWithPath(const std::string& path, const std::string& root) {
 
 class Collector {
 public:
-  explicit Collector(const ZIPCMD& cmd) : cmd_(cmd), root_(unquote(cmd.pszRootDir)) {}
+  explicit Collector(const ZIPCMD& cmd) : cmd_(cmd), root_(unquote(cmd.pszRootDir)), archive_(cmd.pszZipFile) {}
 
   void collect(std::vector<AddSource>& out) {
     out_ = &out;
@@ -104,6 +104,8 @@ private:
 
   void add(const std::string& path, bool isDir, const os::FileInfo& info, bool statFailed) {
     if (isDir && !cmd_.bDirEntries) return;
+    // The archive never goes into itself.
+    if (!isDir && path.size() == archive_.size() && startsWithPath(path, archive_)) return;
     AddSource s;
     s.path = path;
     s.isDir = isDir;
@@ -156,6 +158,7 @@ private:
 
   const ZIPCMD& cmd_;
   std::string root_;
+  std::string archive_;
   std::vector<AddSource>* out_ = nullptr;
 };
 
@@ -209,7 +212,7 @@ public:
         else writePacked(s, p);
         packer.release(s.packIndex);
       }
-      one_.report(1, 1);
+      one_.fileDone(s.info.size);
       done_ += s.info.size + 1024;
       all_.report(done_, total_);
     }

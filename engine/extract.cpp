@@ -141,8 +141,9 @@ void extractMembers(UNZIPCMD& cmd) {
           doneBytes += e.size + 1024;
           continue;
         }
-        os::setAttributes(job.path, 0);
       }
+      // Windows refuses to recreate a read-only, hidden or system file.
+      if (info.attrs & (os::kAttrReadOnly | os::kAttrHidden | os::kAttrSystem)) os::setAttributes(job.path, 0);
       err = out.create(job.path, false);
     }
     if (err != os::Err::None) fail(writeError(err));
@@ -153,10 +154,10 @@ void extractMembers(UNZIPCMD& cmd) {
       os::Err we = out.write(p, n);
       if (we != os::Err::None) fail(writeError(we));
       written += n;
-      one.report(written, e.size);
+      if (e.size >= (uint64_t(256) << 10)) one.report(written, e.size);
       all.report(doneBytes + written, total);
     });
-    one.report(1, 1);
+    one.fileDone(e.size);
     out.setMtime(memberMtime(cd, e));
     out.close();
     guard.done();

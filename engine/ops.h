@@ -2,6 +2,8 @@
 // EngineError on failure; the entry points turn that into a result code.
 #pragma once
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 
 #include "zipengine.h"
@@ -30,11 +32,24 @@ public:
     }
   }
   void reset() { last_ = -1; }
+  // A small file is done: reported at most every 50 ms, so thousands of
+  // tiny files do not flood the caller.
+  void fileDone(uint64_t fileSize) {
+    if (!fn_) return;
+    auto now = std::chrono::steady_clock::now();
+    if (fileSize < (uint64_t(256) << 10) && now - lastFileDone_ < std::chrono::milliseconds(50)) return;
+    lastFileDone_ = now;
+    if (last_ < 100) {
+      last_ = 100;
+      fn_(0, 100, user_);
+    }
+  }
 
 private:
   ZE_PROGRESS fn_;
   void* user_;
   int last_ = -1;
+  std::chrono::steady_clock::time_point lastFileDone_{};
 };
 
 }  // namespace ze

@@ -293,6 +293,8 @@ TEST(Extract, ProgressRunsFromZeroToHundredWithoutFlooding) {
   EXPECT_TRUE(std::is_sorted(b.values.begin(), b.values.end()));
   EXPECT_LE(b.values.size(), 101u);
   EXPECT_GT(b.values.size(), 20u);  // moves during the run, not only at the end
-  // The large file reports its own progress in steps.
-  EXPECT_GT(a.values.size(), 310u);
+  // The large file reports its own progress in steps; the many small ones
+  // do not each cost a call.
+  EXPECT_GT(a.values.size(), 10u);
+  EXPECT_LT(a.values.size(), 150u);
 }

@@ -218,3 +218,15 @@ TEST(Add, RewrittenArchiveKeepsItsAttributes) {
 #endif
   EXPECT_EQ(names(s.zip), std::vector<std::string>{"b.txt"});
 }
+
+TEST(Add, TheArchiveIsNotAddedToItself) {
+  Sources s;
+  std::string inside = s.p("self.zip");
+  ASSERT_EQ(addAll(inside, s.src, {"a.txt"}), 0);
+  AddRequest r(inside, s.src);
+  r.items = spec({s.src});  // the whole folder, archive included
+  r.root = "\"" + s.src + "\"";
+  r.cmd.pfnRename = nullptr;  // names relative to the root directory
+  ASSERT_EQ(r.run(), 0);
+  EXPECT_EQ(names(inside), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
