@@ -1,5 +1,7 @@
 #include "centraldir.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <new>
 #include <stdexcept>
@@ -217,6 +219,17 @@ int64_t memberMtime(const CentralDirectory& cd, const Entry& e) {
 
 std::string memberName(const CentralDirectory& cd, const Entry& e) {
   std::string raw(cd.rawName(e));
+  // An unflagged name may carry its UTF-8 form in a Unicode path field,
+  // valid while its checksum still matches the name beside it.
+  const uint8_t* up;
+  uint16_t upLen;
+  if (!(e.flags & kFlagUtf8) && findExtra(cd.extra(e), e.extraLen, kExtraUnicodePath, up, upLen) && upLen > 5 &&
+      up[0] == 1 && get32(up + 1) == uint32_t(crc32(0, reinterpret_cast<const Bytef*>(raw.data()), uInt(raw.size())))) {
+    std::string name(reinterpret_cast<const char*>(up + 5), upLen - 5u);
+    for (char& c : name)
+      if (c == '\\') c = '/';
+    return os::utf8ToAnsi(name);
+  }
   // Some writers store backslashes; inside UTF-8 and code page 437 0x5C is
   // always a separator, so turning it into '/' is safe before conversion.
   for (char& c : raw)

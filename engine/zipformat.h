@@ -37,6 +37,7 @@ enum : uint16_t {
 enum : uint16_t {
   kExtraZip64 = 0x0001,
   kExtraTimestamp = 0x5455,
+  kExtraUnicodePath = 0x7075,
 };
 
 // Host systems of "version made by" whose external attributes carry a Unix

@@ -298,3 +298,19 @@ TEST(Extract, ProgressRunsFromZeroToHundredWithoutFlooding) {
   EXPECT_GT(a.values.size(), 10u);
   EXPECT_LT(a.values.size(), 150u);
 }
+
+TEST(Listing, UnicodePathFieldWhileItMatchesTheName) {
+  TempDir d;
+  auto unicodeField = [](const std::string& raw, const std::string& utf8) {
+    std::string f("\x75\x70\0\0\x01\0\0\0\0", 9);
+    put16(f, 2, uint16_t(5 + utf8.size()));
+    put32(f, 5, crcOf(raw));
+    return f + utf8;
+  };
+  RawMember fresh{"caf\x82.txt", "a"};
+  fresh.extra = unicodeField(fresh.name, "caf\xC3\xA9-new.txt");
+  RawMember stale{"caf\x82.txt", "b"};
+  stale.extra = unicodeField("renamed since", "other.txt");
+  writeFile(d / "u.zip", buildZip({fresh, stale}).bytes);
+  EXPECT_EQ(names(d / "u.zip"), (std::vector<std::string>{ansi(L"caf\u00e9-new.txt"), ansi(L"caf\u00e9.txt")}));
+}
