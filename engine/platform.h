@@ -53,6 +53,10 @@ public:
   Err truncate(uint64_t length);
   Err sync();
   Err setMtime(int64_t unixSeconds);
+  // Appends len bytes of src, from srcOffset, at this file's position
+  // without passing them through the process, where the system can.
+  // Err::Other with nothing copied means: not available here, copy by hand.
+  Err copyFrom(File& src, uint64_t srcOffset, uint64_t len, uint64_t& copied);
   bool isOpen() const;
   void close();
 

@@ -10,6 +10,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -147,6 +148,32 @@ Err File::setMtime(int64_t t) {
   ts[1].tv_sec = time_t(t);
   ts[1].tv_nsec = 0;
   return futimens(fd_, ts) != 0 ? last() : Err::None;
+}
+
+Err File::copyFrom(File& src, uint64_t srcOffset, uint64_t len, uint64_t& copied) {
+  copied = 0;
+#if defined(__linux__)
+  if (!consumeWriteBudget(size_t(len))) return Err::DiskFull;
+  loff_t in = loff_t(srcOffset);
+  while (copied < len) {
+    size_t chunk = size_t(std::min<uint64_t>(len - copied, uint64_t(1) << 30));
+    ssize_t n = ::copy_file_range(src.fd_, &in, fd_, nullptr, chunk, 0);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      if (copied == 0 && (errno == ENOSYS || errno == EXDEV || errno == EINVAL || errno == EOPNOTSUPP))
+        return Err::Other;
+      return last();
+    }
+    if (n == 0) return Err::Other;  // source shorter than expected
+    copied += uint64_t(n);
+  }
+  return Err::None;
+#else
+  (void)src;
+  (void)srcOffset;
+  (void)len;
+  return Err::Other;
+#endif
 }
 
 Err stat(const std::string& path, FileInfo& info) {

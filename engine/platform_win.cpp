@@ -161,6 +161,11 @@ Err File::setMtime(int64_t t) {
   return SetFileTime(H(h_), nullptr, nullptr, &ft) ? Err::None : last();
 }
 
+Err File::copyFrom(File&, uint64_t, uint64_t, uint64_t& copied) {
+  copied = 0;
+  return Err::Other;
+}
+
 Err stat(const std::string& path, FileInfo& info) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return last();

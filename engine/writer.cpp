@@ -40,6 +40,17 @@ void OutSink::flush() {
   len_ = 0;
 }
 
+bool OutSink::copyFrom(os::File& src, uint64_t offset, uint64_t len) {
+  flush();
+  uint64_t copied = 0;
+  os::Err e = f_.copyFrom(src, offset, len, copied);
+  pos_ += copied;
+  bufStart_ = pos_;
+  if (e == os::Err::Other && copied == 0) return false;
+  if (e != os::Err::None) failed(e);
+  return true;
+}
+
 void OutSink::patch(uint64_t at, const void* p, size_t n) {
   if (at >= bufStart_ && at + n <= bufStart_ + len_) {
     std::memcpy(buf_.data() + (at - bufStart_), p, n);

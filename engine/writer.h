@@ -20,6 +20,9 @@ public:
   // Drops everything from `at` on (at >= the last flushed position's start).
   void rewind(uint64_t at);
   void flush();
+  // Appends bytes of another file through the system's copy; false when that
+  // is not available (nothing was copied).
+  bool copyFrom(os::File& src, uint64_t offset, uint64_t len);
   uint64_t position() const { return pos_; }
   os::File& file() { return f_; }
   // Result codes for a failed write, and for one that found the volume full.
