@@ -177,6 +177,36 @@ static_assert(offsetof(ZIPCMD, pQueryUser) == 152 && offsetof(ZIPCMD, pfnRename)
 static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 #endif
 
-// Entry points.  Both return a ZipEngineResult and never throw.
+// Entry points.  Both return a ZipEngineResult and never throw.  A null
+// block, a wrong cbSize, a missing archive path or an unknown function gives
+// ZE_FAILED.
+//
+// dunzip
+//   1  count: reads the central directory once and keeps it, with a position,
+//      for the function-2 calls that follow (per archive path).
+//   2  next member into *pMemberInfo, in directory order.  Without a count it
+//      starts a listing.  Past the last member it writes an all-zero record
+//      (empty name), returns ZE_OK and forgets the position, so the next call
+//      starts over.  A name that does not fit szName fails with ZE_FAILED
+//      (never truncated); the position still moves past it.
+//   8  extract the members pszSpec names into pszDestDir.  Every output name
+//      (pfnRename's szOutput, separators of either kind) must lie inside
+//      pszDestDir and no member name may be absolute or hold "..", ':' or a
+//      device name: otherwise ZE_DAMAGED before anything is written.  An
+//      existing file asks ZE_Q_OVERWRITE_FILE, a read-only one also
+//      ZE_Q_OVERWRITE_READONLY; without a query callback files are replaced.
+//      A data error (CRC, size, inflate) removes the partial file: ZE_FAILED.
+// dzip
+//   2  delete the members pszItems names; the rest is copied unchanged.
+//   4  add pszItems: quoted full paths; a directory ending in a separator
+//      adds its entry only, one without adds it and (bRecurse) everything
+//      below.  A same-named file member asks ZE_Q_REPLACE_MEMBER (no: the
+//      file is not added); directory entries are replaced without asking.
+//      An unreadable file asks ZE_Q_SKIP_UNREADABLE (no, or no callback:
+//      ZE_FILE_OPEN); a missing one gives ZE_NOT_FOUND.  bGrow appends in
+//      place unless a member is replaced.
+// Both change the archive through a new file renamed over it once complete,
+// so a failure leaves it as it was.  Member specifications: see
+// memberspec.h.  Nothing matched: ZE_NOT_FOUND.
 int dzip(ZIPCMD* cmd);
 int dunzip(UNZIPCMD* cmd);

@@ -1,5 +1,8 @@
 // Add, list and extract through the entry points, as the system uses them.
 #include <cstring>
+#if defined(_WIN32)
+#include <windows.h>
+#endif
 
 #include "rawzip.h"
 #include "testutil.h"
@@ -314,3 +317,31 @@ TEST(Listing, UnicodePathFieldWhileItMatchesTheName) {
   writeFile(d / "u.zip", buildZip({fresh, stale}).bytes);
   EXPECT_EQ(names(d / "u.zip"), (std::vector<std::string>{ansi(L"caf\u00e9-new.txt"), ansi(L"caf\u00e9.txt")}));
 }
+
+TEST(Extract, TimesComeFromTheExtendedTimestampFirst) {
+  TempDir d;
+  auto stamp = [](uint32_t t) {
+    std::string f("\x55\x54\x05\0\x01\0\0\0\0", 9);
+    put32(f, 5, t);
+    return f;
+  };
+  RawMember dir{"dir/", ""};
+  dir.extra = stamp(1000000000);  // 2001-09-09 01:46:40 UTC
+  RawMember file{"dir/f.txt", "f"};
+  file.extra = stamp(1234567890);
+  writeFile(d / "t.zip", buildZip({dir, file}).bytes);
+  ASSERT_EQ(extract(d / "t.zip", "*.*", d / "out"), 0);
+  EXPECT_EQ(mtimeOf(d / "out" + kSep + "dir" + kSep + "f.txt"), 1234567890);
+  EXPECT_EQ(mtimeOf(d / "out" + kSep + "dir"), 1000000000);
+}
+
+#if defined(_WIN32)
+TEST(Extract, ReplacesHiddenAndSystemFiles) {
+  TempDir d;
+  writeFile(d / "a.zip", buildZip({{"h.txt", "new"}}).bytes);
+  writeFile(d / "out" + kSep + "h.txt", "old");
+  SetFileAttributesA((d / "out" + kSep + "h.txt").c_str(), FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM);
+  ASSERT_EQ(extract(d / "a.zip", "*.*", d / "out"), 0);
+  EXPECT_EQ(readFile(d / "out" + kSep + "h.txt"), "new");
+}
+#endif
