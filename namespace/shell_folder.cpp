@@ -8,6 +8,7 @@
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
+#include "zip_view.h"
 
 namespace {
 constexpr SFGAOF kItemFlags = SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_HASPROPSHEET | SFGAO_CANDELETE | SFGAO_CANCOPY;
@@ -76,10 +77,18 @@ STDMETHODIMP CZipFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_
   });
 }
 
-STDMETHODIMP CZipFolder::CreateViewObject(HWND, REFIID, void** out) {
-  // The folder's own view arrives with the view window.
-  if (out != nullptr) *out = nullptr;
-  return E_NOINTERFACE;
+STDMETHODIMP CZipFolder::CreateViewObject(HWND owner, REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    // Views need OLE on the calling thread; a call that finds it already
+    // initialised is balanced at once.
+    if (OleInitialize(nullptr) == S_FALSE) OleUninitialize();
+    CZipView* view = CZipView::Create(this, owner);
+    const HRESULT hr = view->QueryInterface(iid, out);
+    view->Release();
+    return hr;
+  });
 }
 
 STDMETHODIMP CZipFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* inOut) {

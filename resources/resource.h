@@ -101,3 +101,7 @@
 
 // Bound to Ctrl+V and Shift+Ins; it has no handler and no text.
 #define IDM_PASTE_KEY 32048
+
+// The view's keyboard shortcuts and its toolbar image (installation button).
+#define IDB_TOOLBAR_INSTALL 149
+#define IDR_VIEW_ACCELERATORS 153

@@ -1,0 +1,159 @@
+// The shell view of one archive folder: the window Explorer hosts in its
+// right-hand pane, with the item list, the view's toolbar buttons and
+// accelerators, and the column layout one view hands on to the next.
+#pragma once
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "com_object.h"
+#include "entry_map.h"
+#include "item_id.h"
+#include "list_ctrl.h"
+#include "zip_folder.h"
+
+// The column layout: which optional columns show, and the width of each of
+// the seven column kinds.
+struct VIEWCOLUMNS {
+  uint32_t showCompressedSize;
+  uint32_t showRatio;
+  uint32_t showAttributes;
+  int32_t widths[7];
+};
+static_assert(sizeof(VIEWCOLUMNS) == 40);
+
+// Column kinds, as the sort key and the column positions name them.
+enum ColumnKind : int {
+  kColumnName,
+  kColumnSize,
+  kColumnType,
+  kColumnModified,
+  kColumnCompressed,
+  kColumnRatio,
+  kColumnAttributes,
+  kColumnKinds
+};
+
+// GetCurrentInfo with this ViewMode asks a view of this system for its column
+// layout.
+constexpr UINT kViewColumnsMarker = 0x11111111;
+// The file browser's own refresh command.
+constexpr UINT kBrowserRefreshCommand = 41061;
+// Posted to the view window by RefreshBrowser, which may run on the change
+// watcher's thread: the browser is only ever called from the view's thread.
+constexpr UINT kMsgRefreshBrowser = WM_APP + 0x21;
+
+// How a view recognises a predecessor of its own kind and takes its column
+// layout: a pointer to the block does not fit in ViewMode where pointers are
+// 64-bit, so the block is copied through an interface only our views answer.
+extern const IID IID_IZipViewColumns;
+struct IZipViewColumns : public IUnknown {
+  // Brings the widths up to date from the list and copies the block.
+  virtual HRESULT STDMETHODCALLTYPE GetViewColumns(VIEWCOLUMNS* columns) = 0;
+};
+
+class CZipView final : public ComObject, public IShellView, public IZipViewColumns, public IZipFolderView {
+ public:
+  // A new view of folder with one reference.
+  static CZipView* Create(CZipFolder* folder, HWND owner);
+  DECLARE_COM_OBJECT()
+
+  // IOleWindow
+  STDMETHODIMP GetWindow(HWND* window) override;
+  STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+  // IShellView
+  STDMETHODIMP TranslateAccelerator(MSG* msg) override;
+  STDMETHODIMP EnableModeless(BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP UIActivate(UINT state) override;
+  STDMETHODIMP Refresh() override;
+  STDMETHODIMP CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS settings, IShellBrowser* browser,
+                                RECT* rect, HWND* window) override;
+  STDMETHODIMP DestroyViewWindow() override;
+  STDMETHODIMP GetCurrentInfo(LPFOLDERSETTINGS settings) override;
+  STDMETHODIMP AddPropertySheetPages(DWORD, LPFNSVADDPROPSHEETPAGE, LPARAM) override { return E_NOTIMPL; }
+  STDMETHODIMP SaveViewState() override { return S_OK; }
+  STDMETHODIMP SelectItem(PCUITEMID_CHILD, SVSIF) override { return S_OK; }
+  STDMETHODIMP GetItemObject(UINT, REFIID, void** out) override;
+  // IZipViewColumns
+  STDMETHODIMP GetViewColumns(VIEWCOLUMNS* columns) override;
+  // IZipFolderView: safe from any thread.
+  void RefreshBrowser() override;
+
+  // The item list.
+  void InsertColumns();
+  void ApplyViewStyle();
+  UINT CurrentViewModeCommand() const;
+  void FillList();
+  void SortList();
+  static int CALLBACK CompareItems(LPARAM first, LPARAM second, LPARAM view);
+  ZIPENTRY GetEntryAt(int index);
+  std::vector<std::string> GetSelectedNames();
+  void SelectAll();
+  void InvertSelection();
+
+  CZipFolder* Folder() const { return m_pFolder; }
+  HWND ListWindow() const { return m_list.GetSafeHwnd(); }
+  const VIEWCOLUMNS& Columns() const { return m_columns; }
+  const FOLDERSETTINGS& Settings() const { return m_folderSettings; }
+  int SortKey() const { return m_sortKey; }
+  bool SortAscending() const { return m_bSortAscending; }
+  int ColumnKindAt(int position) const { return m_columnKinds[position]; }
+  uint32_t ListingToken() const { return m_listingToken; }
+  uint32_t TotalSize() const { return m_totalSize; }
+
+ protected:
+  const InterfaceEntry* Interfaces() const override;
+
+ private:
+  CZipView(CZipFolder* folder, HWND owner);
+  ~CZipView() override;
+
+  static LRESULT CALLBACK WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+  int OnCreate();
+  void OnCommand(WPARAM wParam, LPARAM lParam);
+  void OnNotify(const NMHDR& header);
+  void OnColumnClick(int position);
+  void OnRefreshBrowser();
+  void SetUpToolbar();
+  void SetDefaultColumns();
+  void UpdateColumnWidths();
+  void MergeMenus(bool focus);
+  void InsertMenuItems(HMENU target, UINT resource, UINT position);
+  void SortBy(int key);
+  void SetViewMode(UINT mode);
+
+  CZipFolder* m_pFolder;
+  HWND m_hwndOwner;
+  std::atomic<HWND> m_hWnd{nullptr};
+  uint32_t m_listingToken = 0;
+  HMENU m_sharedMenu;
+  HACCEL m_accelerators = nullptr;
+  FOLDERSETTINGS m_folderSettings{};
+  VIEWCOLUMNS m_columns{};
+  IShellBrowser* m_pBrowser = nullptr;
+  CZipListCtrl m_list;
+  int m_sortKey = kColumnName;
+  bool m_bSortAscending = true;
+  int m_columnKinds[kColumnKinds] = {};
+  uint32_t m_totalSize = 0;
+  uint32_t m_selectedSize = 0;
+  int m_selectedFileCount = 0;
+  bool m_bHasSelection = false;
+  // Set while the windows go: the list's focus loss must not merge menus again.
+  bool m_bClosing = false;
+  // The first failure of a lookup during a sort, raised once the platform's
+  // sort has returned.
+  std::exception_ptr m_sortError;
+};
+
+// The folder side of a list fill: one row per member of the folder, under the
+// archive's lock.  False when the folder has no listing.
+bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSize, bool showRatio,
+                  bool showAttributes, uint32_t& totalSize, uint32_t& token);
