@@ -1,0 +1,126 @@
+#include "app.h"
+
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "strings.h"
+#include "workspace.h"
+
+UINT TemporaryDirectoryClipboardFormat() { return RegisterClipboardFormatA(kTemporaryDirectoryFormatName); }
+
+std::string ModuleShortFileName() {
+  std::vector<char> name(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameA(ResourceInstance(), name.data(), static_cast<DWORD>(name.size()));
+    if (length == 0) return {};
+    if (length < name.size()) break;
+    name.resize(name.size() * 2);
+  }
+  std::vector<char> shortName(name.size());
+  const DWORD length = GetShortPathNameA(name.data(), shortName.data(), static_cast<DWORD>(shortName.size()));
+  // Without a short form (8.3 names off) the long one names the same file.
+  if (length == 0 || length >= shortName.size()) return name.data();
+  return shortName.data();
+}
+
+CArchiveShellApp::CArchiveShellApp() : m_clock([] { return std::time(nullptr); }) {}
+
+bool CArchiveShellApp::InitInstance() {
+  // The profile's registry key is fixed in the profile helper; nothing to set.
+  std::vector<char> directory(MAX_PATH * 2);
+  const std::string module = ModuleShortFileName();
+  lstrcpynA(directory.data(), module.c_str(), static_cast<int>(directory.size()));
+  PathRemoveFileSpecA(directory.data());
+  m_strHelpFilePath = std::string(directory.data()) + "\\Marrowbox.hlp";
+
+  // OLE is left to the host.  Every caller reaches us through COM, and the
+  // shell's threads are OLE threads already; an OleInitialize of ours would
+  // raise the count of a host's thread that only had COM, so its own
+  // CoUninitialize would no longer end the apartment, and the balancing call
+  // could only come at unload, under the loader lock.
+  return true;
+}
+
+void CArchiveShellApp::ExitInstance(DWORD waitLimitMs) {
+  const DWORD start = GetTickCount();
+  while (!CleanWorkspaces() && GetTickCount() - start < waitLimitMs) Sleep(500);
+}
+
+void CArchiveShellApp::AddPendingWorkspace(const std::string& path) {
+  CriticalSectionLock lock(m_lock);
+  m_listPendingWorkspaces.push_back({path, m_clock()});
+}
+
+void CArchiveShellApp::SetClipboardWorkspace(const std::string& path) {
+  CriticalSectionLock lock(m_lock);
+  if (!m_strClipboardWorkspace.empty()) AddPendingWorkspace(m_strClipboardWorkspace);
+  m_strClipboardWorkspace = path;
+}
+
+bool CArchiveShellApp::CleanWorkspaces() {
+  const UINT marker = TemporaryDirectoryClipboardFormat();
+  CriticalSectionLock lock(m_lock);
+  if (!IsClipboardFormatAvailable(marker)) SetClipboardWorkspace(std::string());
+
+  bool result = true;
+  const std::time_t now = m_clock();
+  for (auto entry = m_listPendingWorkspaces.begin(); entry != m_listPendingWorkspaces.end();) {
+    if (now - entry->added <= kPendingWorkspaceSeconds) {
+      result = false;
+      ++entry;
+      continue;
+    }
+    // A directory someone else already removed is as good as deleted.
+    const bool gone = DeleteTree(entry->path) || GetFileAttributesA(entry->path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    if (gone) {
+      entry = m_listPendingWorkspaces.erase(entry);
+    } else {
+      result = false;
+      ++entry;
+    }
+  }
+  return result && !IsClipboardFormatAvailable(marker);
+}
+
+std::list<PENDINGWORKSPACE> CArchiveShellApp::PendingWorkspaces() const {
+  CriticalSectionLock lock(m_lock);
+  return m_listPendingWorkspaces;
+}
+
+std::string CArchiveShellApp::ClipboardWorkspace() const {
+  CriticalSectionLock lock(m_lock);
+  return m_strClipboardWorkspace;
+}
+
+CArchiveShellApp::Clock CArchiveShellApp::SetClock(Clock clock) {
+  CriticalSectionLock lock(m_lock);
+  std::swap(m_clock, clock);
+  return clock;
+}
+
+CArchiveShellApp& TheApp() {
+  static CArchiveShellApp app;
+  return app;
+}
+
+namespace {
+
+bool g_started = false;
+
+BOOL CALLBACK StartOnce(PINIT_ONCE, PVOID, PVOID*) {
+  try {
+    g_started = TheApp().InitInstance();
+  } catch (...) {
+    // Nothing may cross the system's callback; the library stays unstarted.
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+bool EnsureAppStarted() {
+  static INIT_ONCE once = INIT_ONCE_STATIC_INIT;
+  InitOnceExecuteOnce(&once, &StartOnce, nullptr, nullptr);
+  return g_started;
+}

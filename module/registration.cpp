@@ -1,0 +1,200 @@
+#include "registration.h"
+
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "class_objects.h"
+#include "handles.h"
+#include "resource.h"
+#include "strings.h"
+#include "zip_exceptions.h"
+
+namespace {
+
+constexpr char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
+constexpr char kZipOpenCommand[] = "explorer.exe /root,{3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18},%1";
+constexpr char kZipExploreCommand[] = "explorer.exe /e,/root,{3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18},%1";
+constexpr char kContentType[] = "application/x-zip-compressed";
+
+void Check(LONG result) {
+  if (result != ERROR_SUCCESS) throw CZipWinException(0, static_cast<uint32_t>(result));
+}
+
+UniqueRegKey CreateKey(HKEY parent, const std::string& path, LONG* result = nullptr) {
+  HKEY key = nullptr;
+  const LONG r =
+      RegCreateKeyExA(parent, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  if (result != nullptr) *result = r;
+  return UniqueRegKey(r == ERROR_SUCCESS ? key : nullptr);
+}
+
+UniqueRegKey OpenKey(HKEY parent, const std::string& path, LONG* result = nullptr, REGSAM access = KEY_ALL_ACCESS) {
+  HKEY key = nullptr;
+  const LONG r = RegOpenKeyExA(parent, path.c_str(), 0, access, &key);
+  if (result != nullptr) *result = r;
+  return UniqueRegKey(r == ERROR_SUCCESS ? key : nullptr);
+}
+
+LONG SetString(HKEY key, const char* name, const std::string& value) {
+  if (key == nullptr) return ERROR_INVALID_HANDLE;
+  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                        static_cast<DWORD>(value.size() + 1));
+}
+
+// RegSetValueA: sets a key's default value, creating the key path as needed.
+void SetDefault(const char* path, const std::string& value) {
+  Check(RegSetValueA(HKEY_CLASSES_ROOT, path, REG_SZ, value.c_str(), static_cast<DWORD>(value.size())));
+}
+
+// The standard entries of an in-process class and its class name.
+void RegisterClass(const char* clsidText, const char* progId, const std::string& libraryPath) {
+  const std::string clsidKey = std::string("CLSID\\") + clsidText;
+  LONG result = ERROR_SUCCESS;
+  UniqueRegKey clsid = CreateKey(HKEY_CLASSES_ROOT, clsidKey, &result);
+  Check(result);
+  Check(SetString(clsid.get(), nullptr, progId));
+  UniqueRegKey server = CreateKey(clsid.get(), "InprocServer32", &result);
+  Check(result);
+  Check(SetString(server.get(), nullptr, libraryPath));
+  UniqueRegKey progIdKey = CreateKey(clsid.get(), "ProgID", &result);
+  Check(result);
+  Check(SetString(progIdKey.get(), nullptr, progId));
+
+  UniqueRegKey name = CreateKey(HKEY_CLASSES_ROOT, progId, &result);
+  Check(result);
+  Check(SetString(name.get(), nullptr, progId));
+  UniqueRegKey nameClsid = CreateKey(name.get(), "CLSID", &result);
+  Check(result);
+  Check(SetString(nameClsid.get(), nullptr, clsidText));
+}
+
+// The default value of a key, or false when the key or value is missing.
+bool ReadDefault(HKEY parent, const std::string& path, std::string* value) {
+  UniqueRegKey key = OpenKey(parent, path, nullptr, KEY_READ);
+  if (!key) return false;
+  char buffer[1024];
+  DWORD size = sizeof(buffer) - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return false;
+  }
+  buffer[size] = '\0';
+  *value = buffer;
+  return true;
+}
+
+// Missing keys and values are what removal wants; anything else fails.
+void CheckRemoval(LONG result) {
+  if (result != ERROR_FILE_NOT_FOUND && result != ERROR_PATH_NOT_FOUND) Check(result);
+}
+
+void DeleteKeyTree(HKEY root, const std::string& path) { CheckRemoval(RegDeleteTreeA(root, path.c_str())); }
+
+// Deletes a handler key that we named, only while it still names our class.
+void DeleteHandlerKey(const std::string& path, const char* clsidText) {
+  std::string value;
+  if (ReadDefault(HKEY_CLASSES_ROOT, path, &value) && lstrcmpiA(value.c_str(), clsidText) == 0) {
+    DeleteKeyTree(HKEY_CLASSES_ROOT, path);
+  }
+}
+
+}  // namespace
+
+void RegisterServer(const std::string& libraryPath) {
+  RegisterClass(kZipFileClsidText, kZipFileProgId, libraryPath);
+  RegisterClass(kFileHandlerClsidText, kFileHandlerProgId, libraryPath);
+
+  LONG result = ERROR_SUCCESS;
+  {
+    UniqueRegKey clsid = OpenKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kZipFileClsidText, &result);
+    Check(result);
+    SetString(clsid.get(), nullptr, "");
+    UniqueRegKey server = OpenKey(clsid.get(), "InProcServer32");
+    SetString(server.get(), "ThreadingModel", "Apartment");
+    UniqueRegKey icon = CreateKey(clsid.get(), "DefaultIcon");
+    SetString(icon.get(), nullptr, libraryPath + ",0");
+  }
+  {
+    UniqueRegKey clsid = OpenKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kFileHandlerClsidText, &result);
+    Check(result);
+    UniqueRegKey server = OpenKey(clsid.get(), "InprocServer32");
+    SetString(server.get(), "ThreadingModel", "Apartment");
+  }
+  {
+    UniqueRegKey approved = CreateKey(HKEY_LOCAL_MACHINE, kApprovedKey, &result);
+    Check(result);
+    SetString(approved.get(), kZipFileClsidText, kZipFileProgId);
+    SetString(approved.get(), kFileHandlerClsidText, kFileHandlerProgId);
+  }
+  {
+    UniqueRegKey zip = CreateKey(HKEY_CLASSES_ROOT, ".zip", &result);
+    Check(result);
+    SetString(zip.get(), nullptr, kZipFileProgId);
+    SetString(zip.get(), "Content Type", kContentType);
+    UniqueRegKey shellNew = CreateKey(zip.get(), "ShellNew");
+    if (shellNew) {
+      RegSetValueExA(shellNew.get(), "Data", 0, REG_BINARY, kEmptyArchive, sizeof(kEmptyArchive));
+      RegDeleteValueA(shellNew.get(), "NullFile");
+    }
+  }
+  SetDefault(kZipFileProgId, LoadStr(IDS_ZIP_FILE_TYPE));
+
+  const std::string zipFileClsid = kZipFileClsidText;
+  const std::string handlerClsid = kFileHandlerClsidText;
+  SetDefault("ZipFile\\shell\\explore\\command", kZipExploreCommand);
+  SetDefault("ZipFile\\shell\\open\\command", kZipOpenCommand);
+  SetDefault("ZipFile\\shellex\\ContextMenuHandlers\\ZipFile", zipFileClsid);
+  SetDefault("ZipFile\\shellex\\DropHandler", zipFileClsid);
+  SetDefault("*\\shellex\\ContextMenuHandlers\\ZipFileHandler", handlerClsid);
+  SetDefault("Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", handlerClsid);
+}
+
+void UnregisterServer() {
+  DeleteHandlerKey("*\\shellex\\ContextMenuHandlers\\ZipFileHandler", kFileHandlerClsidText);
+  DeleteHandlerKey("Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", kFileHandlerClsidText);
+
+  // The .zip type stays for other programs: only what still holds our values
+  // goes.
+  LONG result = ERROR_SUCCESS;
+  if (UniqueRegKey zip = OpenKey(HKEY_CLASSES_ROOT, ".zip", &result)) {
+    std::string type;
+    if (ReadDefault(zip.get(), "", &type) && type == kZipFileProgId) CheckRemoval(RegDeleteValueA(zip.get(), ""));
+    if (UniqueRegKey shellNew = OpenKey(zip.get(), "ShellNew")) {
+      BYTE data[64];
+      DWORD size = sizeof(data);
+      DWORD valueType = 0;
+      if (RegQueryValueExA(shellNew.get(), "Data", nullptr, &valueType, data, &size) == ERROR_SUCCESS &&
+          valueType == REG_BINARY && size == sizeof(kEmptyArchive) &&
+          std::memcmp(data, kEmptyArchive, sizeof(kEmptyArchive)) == 0) {
+        CheckRemoval(RegDeleteValueA(shellNew.get(), "Data"));
+      }
+      // A template key left with nothing in it would offer an entry that
+      // creates nothing.
+      DWORD subKeys = 0;
+      DWORD values = 0;
+      if (RegQueryInfoKeyA(shellNew.get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, &values, nullptr,
+                           nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
+          subKeys == 0 && values == 0) {
+        shellNew.reset();
+        CheckRemoval(RegDeleteKeyA(zip.get(), "ShellNew"));
+      }
+    }
+  } else {
+    CheckRemoval(result);
+  }
+
+  if (UniqueRegKey approved = OpenKey(HKEY_LOCAL_MACHINE, kApprovedKey, &result)) {
+    CheckRemoval(RegDeleteValueA(approved.get(), kZipFileClsidText));
+    CheckRemoval(RegDeleteValueA(approved.get(), kFileHandlerClsidText));
+  } else {
+    CheckRemoval(result);
+  }
+
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kZipFileProgId);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, kFileHandlerProgId);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kZipFileClsidText);
+  DeleteKeyTree(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kFileHandlerClsidText);
+}
