@@ -227,7 +227,9 @@ void inheritAttributes(const std::string& from, const std::string& to) {
 
 Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
   if (::rename(from.c_str(), to.c_str()) == 0) return Err::None;
-  if (errno != EXDEV || !allowCopy) return last();
+  // The temporary file sits elsewhere because the archive's directory took
+  // no new file; then the archive itself is rewritten.
+  if (!allowCopy || (errno != EXDEV && errno != EACCES && errno != EPERM)) return last();
   // Across volumes the best left is to rewrite the target from the copy.
   File src, dst;
   Err e = src.openRead(from);
