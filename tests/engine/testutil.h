@@ -58,7 +58,7 @@ struct Listed {
 std::vector<Listed> list(const std::string& zip);
 std::vector<std::string> names(const std::string& zip);
 
-// The system's rename callbacks (Part of the request steps): add maps a
+// The system's rename callbacks, as its requests install them: add maps a
 // source path below `sourceDir` into `folder` with forward slashes; extract
 // maps a member below `folder` into `destDir`.
 struct RenameContext {
