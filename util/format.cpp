@@ -99,21 +99,6 @@ std::string FormatTime(std::time_t time, bool longDate) {
   return FormatFileTime(ft, longDate);
 }
 
-FILETIME ParseListingTime(const char* text) {
-  FILETIME ft{};
-  int month = 0, day = 0, year = 0, hour = 0, minute = 0;
-  if (std::sscanf(text, "%2d/%2d/%2d %2d:%2d", &month, &day, &year, &hour, &minute) != 5) return ft;
-  if (month < 0 || day < 0 || year < 0 || hour < 0 || minute < 0) return ft;
-  SYSTEMTIME st{};
-  st.wYear = static_cast<WORD>(year < 80 ? 2000 + year : 1900 + year);
-  st.wMonth = static_cast<WORD>(month);
-  st.wDay = static_cast<WORD>(day);
-  st.wHour = static_cast<WORD>(hour);
-  st.wMinute = static_cast<WORD>(minute);
-  if (!SystemTimeToFileTime(&st, &ft)) ft = FILETIME{};
-  return ft;
-}
-
 std::string FallbackTypeName(const char* name) {
   const char* ext = PathFindExtensionA(name);
   if (ext[0] == '.' && ext[1] != 0) {

@@ -62,10 +62,6 @@ std::string FormatFileTime(const FILETIME& time, bool longDate);
 // The same for a calendar time (seconds since 1970), shown in local time.
 std::string FormatTime(std::time_t time, bool longDate);
 
-// The time of a listing's date text "mm/dd/yy hh:mm".  Two-digit years below
-// 80 are 20xx, from 80 on 19xx.  Zero when the text is not a valid time.
-FILETIME ParseListingTime(const char* text);
-
 // The shell's type name of a name, else the extension rule below.
 std::string GetTypeName(const char* name, bool isFolder);
 // The type text when the shell has none: "XYZ File" for readme.xyz, "File"

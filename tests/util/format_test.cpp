@@ -4,6 +4,7 @@
 #include <ctime>
 #include <string>
 
+#include "engine_adaptor.h"
 #include "format.h"
 #include "item_id.h"
 
@@ -165,25 +166,25 @@ TEST(FormatTime, UsesTheLocalCalendarFields) {
 }
 
 TEST(ParseListingTime, TwoDigitYearsBelowEightyAreThisCentury) {
-  SYSTEMTIME st = Fields(ParseListingTime("12/31/79 23:59"));
+  SYSTEMTIME st = Fields(ParseListingDate("12/31/79 23:59"));
   EXPECT_EQ(2079, st.wYear);
   EXPECT_EQ(12, st.wMonth);
   EXPECT_EQ(31, st.wDay);
   EXPECT_EQ(23, st.wHour);
   EXPECT_EQ(59, st.wMinute);
   EXPECT_EQ(0, st.wSecond);
-  EXPECT_EQ(1980, Fields(ParseListingTime("01/01/80 00:00")).wYear);
-  EXPECT_EQ(1999, Fields(ParseListingTime("06/15/99 12:30")).wYear);
-  EXPECT_EQ(2000, Fields(ParseListingTime("02/29/00 01:02")).wYear);
+  EXPECT_EQ(1980, Fields(ParseListingDate("01/01/80 00:00")).wYear);
+  EXPECT_EQ(1999, Fields(ParseListingDate("06/15/99 12:30")).wYear);
+  EXPECT_EQ(2000, Fields(ParseListingDate("02/29/00 01:02")).wYear);
   // Single digits and the listing's own spacing parse alike.
-  EXPECT_EQ(7, Fields(ParseListingTime(" 7/ 4/05  9:08")).wMonth);
-  EXPECT_NE(std::string::npos, FormatFileTime(ParseListingTime("12/31/79 23:59"), false).find("2079"));
+  EXPECT_EQ(7, Fields(ParseListingDate(" 7/ 4/05  9:08")).wMonth);
+  EXPECT_NE(std::string::npos, FormatFileTime(ParseListingDate("12/31/79 23:59"), false).find("2079"));
 }
 
 TEST(ParseListingTime, ImpossibleTimesGiveZero) {
   for (const char* text : {"", "garbage", "13/01/99 10:00", "02/30/99 10:00", "01/01/99 25:00", "-1/01/99 10:00",
                            "01/01/99"}) {
-    const FILETIME ft = ParseListingTime(text);
+    const FILETIME ft = ParseListingDate(text);
     EXPECT_EQ(0u, ft.dwLowDateTime | ft.dwHighDateTime) << '"' << text << '"';
     EXPECT_EQ("?", FormatFileTime(ft, false)) << text;
   }
@@ -270,8 +271,8 @@ TEST(CompareEntries, NegativeRatiosSortAboveEveryOther) {
 TEST(CompareEntries, DatesTypesAndAttributes) {
   Entry older = FileEntry("b.txt");
   Entry newer = FileEntry("a.txt");
-  older.ftModified = ParseListingTime("12/31/99 23:59");
-  newer.ftModified = ParseListingTime("01/01/00 00:00");
+  older.ftModified = ParseListingDate("12/31/99 23:59");
+  newer.ftModified = ParseListingDate("01/01/00 00:00");
   EXPECT_EQ(-1, CompareEntries(older, newer, 3));
   EXPECT_EQ(1, CompareEntries(newer, older, 3));
 
