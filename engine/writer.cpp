@@ -16,6 +16,7 @@ OutSink::OutSink(os::File& f, uint64_t start, size_t capacity)
 void OutSink::failed(os::Err e) const { fail(e == os::Err::DiskFull ? fullCode_ : writeCode_); }
 
 void OutSink::write(const void* p, size_t n) {
+  if (n == 0) return;
   if (len_ + n > buf_.size()) {
     flush();
     if (n >= buf_.size()) {
