@@ -55,12 +55,12 @@ void Watch(ChangeWatcher::Control& control) {
   }
   const HANDLE waitList[2] = {control.stopEvent.get(), notification.get()};
   while (WaitForMultipleObjects(2, waitList, FALSE, INFINITE) == WAIT_OBJECT_0 + 1) {
-    {
-      RootReference root(control);
-      if (root.get() == nullptr) return;
-      root.get()->RefreshListing();
-    }
+    // Re-armed before the refresh: a change that lands while the archive is
+    // listed wakes the watcher once more instead of going unseen.
     if (!FindNextChangeNotification(notification.get())) return;
+    RootReference root(control);
+    if (root.get() == nullptr) return;
+    root.get()->RefreshListing();
   }
 }
 

@@ -220,7 +220,14 @@ void inheritAttributes(const std::string& from, const std::string& to) {
 
 Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
   DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH | (allowCopy ? MOVEFILE_COPY_ALLOWED : 0);
-  return MoveFileExA(from.c_str(), to.c_str(), flags) ? Err::None : last();
+  // Indexers, virus scanners and viewers open archives for a moment; a
+  // finished change waits for them briefly rather than failing.
+  for (int attempt = 0;; ++attempt) {
+    if (MoveFileExA(from.c_str(), to.c_str(), flags)) return Err::None;
+    const DWORD error = GetLastError();
+    if (attempt >= 40 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return last();
+    Sleep(50);
+  }
 }
 
 Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
