@@ -17,86 +17,6 @@
 
 namespace {
 
-// Empty stored members: f00000.txt.. at the top, then dNNN/fNNNNN.txt.
-uint64_t WriteArchive(const std::string& path, int topFiles, int folders, int filesPerFolder) {
-  using synthetic_zip::Put16;
-  using synthetic_zip::Put32;
-  using synthetic_zip::Put64;
-  std::string local, central;
-  const uint32_t dosTime = (12u << 11) | (30u << 5);
-  const uint32_t dosDate = ((2024u - 1980u) << 9) | (5u << 5) | 17u;
-  uint64_t count = 0;
-  auto add = [&](const std::string& name) {
-    const auto offset = static_cast<uint32_t>(local.size());
-    for (std::string* part : {&local, &central}) {
-      const bool isCentral = part == &central;
-      Put32(*part, isCentral ? 0x02014b50 : 0x04034b50);
-      if (isCentral) Put16(*part, 20);
-      Put16(*part, 10);
-      Put16(*part, 0);
-      Put16(*part, 0);
-      Put16(*part, dosTime);
-      Put16(*part, dosDate);
-      Put32(*part, 0);
-      Put32(*part, 0);
-      Put32(*part, 0);
-      Put16(*part, static_cast<uint32_t>(name.size()));
-      Put16(*part, 0);
-      if (isCentral) {
-        Put16(*part, 0);
-        Put16(*part, 0);
-        Put16(*part, 0);
-        Put32(*part, 0x20);
-        Put32(*part, offset);
-      }
-      *part += name;
-    }
-    ++count;
-  };
-  char name[40];
-  for (int f = 0; f < topFiles; ++f) {
-    snprintf(name, sizeof(name), "f%05d.txt", f);
-    add(name);
-  }
-  for (int d = 0; d < folders; ++d) {
-    for (int f = 0; f < filesPerFolder; ++f) {
-      snprintf(name, sizeof(name), "d%03d/f%05d.txt", d, f);
-      add(name);
-    }
-  }
-  const uint64_t centralOffset = local.size();
-  std::string tail;
-  Put32(tail, 0x06064b50);
-  Put64(tail, 44);
-  Put16(tail, 45);
-  Put16(tail, 45);
-  Put32(tail, 0);
-  Put32(tail, 0);
-  Put64(tail, count);
-  Put64(tail, count);
-  Put64(tail, central.size());
-  Put64(tail, centralOffset);
-  Put32(tail, 0x07064b50);
-  Put32(tail, 0);
-  Put64(tail, centralOffset + central.size());
-  Put32(tail, 1);
-  Put32(tail, 0x06054b50);
-  Put16(tail, 0);
-  Put16(tail, 0);
-  Put16(tail, 0xFFFF);
-  Put16(tail, 0xFFFF);
-  Put32(tail, static_cast<uint32_t>(central.size()));
-  Put32(tail, static_cast<uint32_t>(centralOffset));
-  Put16(tail, 0);
-  FILE* out = fopen(path.c_str(), "wb");
-  if (out == nullptr) return 0;
-  fwrite(local.data(), 1, local.size(), out);
-  fwrite(central.data(), 1, central.size(), out);
-  fwrite(tail.data(), 1, tail.size(), out);
-  fclose(out);
-  return count;
-}
-
 double Seconds(const LARGE_INTEGER& from, const LARGE_INTEGER& to) {
   LARGE_INTEGER frequency;
   QueryPerformanceFrequency(&frequency);
@@ -127,7 +47,7 @@ int main() {
   OleInitialize(nullptr);
   TempDir dir;
   const std::string zip = dir / "bench.zip";
-  const uint64_t members = WriteArchive(zip, 1000, 99, 1000);
+  const uint64_t members = synthetic_zip::Write(zip, 99, 1000, 1000);
   host::ShellHost* host = host::ShellHost::Create();
   CZipFile* root = CZipFile::Create();
   root->AddRef();

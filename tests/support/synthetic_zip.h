@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace synthetic_zip {
 
@@ -29,48 +30,38 @@ inline std::string MemberName(int folder, int file) {
   return name;
 }
 
-// Returns the number of members written.
-inline uint64_t Write(const std::string& path, int folders, int filesPerFolder) {
+// Writes empty stored members of the given names; returns how many.
+inline uint64_t WriteNames(const std::string& path, const std::vector<std::string>& names) {
   std::string local, central;
   const uint32_t dosTime = (12u << 11) | (30u << 5);            // 12:30:00
   const uint32_t dosDate = ((2024u - 1980u) << 9) | (5u << 5) | 17u;  // 2024-05-17
-  uint64_t count = 0;
-  for (int d = 0; d < folders; ++d) {
-    for (int f = 0; f < filesPerFolder; ++f, ++count) {
-      const std::string name = MemberName(d, f);
-      const auto offset = static_cast<uint32_t>(local.size());
-      Put32(local, 0x04034b50);
-      Put16(local, 10);
-      Put16(local, 0);
-      Put16(local, 0);
-      Put16(local, dosTime);
-      Put16(local, dosDate);
-      Put32(local, 0);
-      Put32(local, 0);
-      Put32(local, 0);
-      Put16(local, static_cast<uint32_t>(name.size()));
-      Put16(local, 0);
-      local += name;
-      Put32(central, 0x02014b50);
-      Put16(central, 20);
-      Put16(central, 10);
-      Put16(central, 0);
-      Put16(central, 0);
-      Put16(central, dosTime);
-      Put16(central, dosDate);
-      Put32(central, 0);
-      Put32(central, 0);
-      Put32(central, 0);
-      Put16(central, static_cast<uint32_t>(name.size()));
-      Put16(central, 0);
-      Put16(central, 0);
-      Put16(central, 0);
-      Put16(central, 0);
-      Put32(central, 0x20);
-      Put32(central, offset);
-      central += name;
+  for (const std::string& name : names) {
+    const auto offset = static_cast<uint32_t>(local.size());
+    for (std::string* part : {&local, &central}) {
+      const bool isCentral = part == &central;
+      Put32(*part, isCentral ? 0x02014b50 : 0x04034b50);
+      if (isCentral) Put16(*part, 20);
+      Put16(*part, 10);
+      Put16(*part, 0);
+      Put16(*part, 0);
+      Put16(*part, dosTime);
+      Put16(*part, dosDate);
+      Put32(*part, 0);
+      Put32(*part, 0);
+      Put32(*part, 0);
+      Put16(*part, static_cast<uint32_t>(name.size()));
+      Put16(*part, 0);
+      if (isCentral) {
+        Put16(*part, 0);
+        Put16(*part, 0);
+        Put16(*part, 0);
+        Put32(*part, 0x20);
+        Put32(*part, offset);
+      }
+      *part += name;
     }
   }
+  const uint64_t count = names.size();
   const uint64_t centralOffset = local.size();
   std::string tail;
   const uint64_t zip64End = centralOffset + central.size();
@@ -99,6 +90,21 @@ inline uint64_t Write(const std::string& path, int folders, int filesPerFolder) 
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << local << central << tail;
   return count;
+}
+
+// topFiles files f00000.txt.. at the top, then folders d000.. each holding
+// filesPerFolder files.
+inline uint64_t Write(const std::string& path, int folders, int filesPerFolder, int topFiles = 0) {
+  std::vector<std::string> names;
+  names.reserve(static_cast<size_t>(topFiles + folders * filesPerFolder));
+  char name[32];
+  for (int f = 0; f < topFiles; ++f) {
+    snprintf(name, sizeof(name), "f%05d.txt", f);
+    names.push_back(name);
+  }
+  for (int d = 0; d < folders; ++d)
+    for (int f = 0; f < filesPerFolder; ++f) names.push_back(MemberName(d, f));
+  return WriteNames(path, names);
 }
 
 }  // namespace synthetic_zip
