@@ -13,7 +13,7 @@
 #include "blockdeflate.h"
 #include "bytes.h"
 #include "errors.h"
-#include "memberspec.h"
+#include "member_match.h"
 #include "packer.h"
 #include "update.h"
 #include "zipformat.h"

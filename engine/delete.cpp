@@ -1,7 +1,7 @@
 // Deleting members: the rest is copied raw into a new file that replaces
 // the archive.
 #include "errors.h"
-#include "memberspec.h"
+#include "member_match.h"
 #include "update.h"
 
 namespace ze {

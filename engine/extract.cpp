@@ -6,7 +6,7 @@
 #include "centraldir.h"
 #include "errors.h"
 #include "memberdata.h"
-#include "memberspec.h"
+#include "member_match.h"
 #include "ops.h"
 #include "platform.h"
 #include "safepath.h"

@@ -207,6 +207,6 @@ static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 //      place unless a member is replaced.
 // Both change the archive through a new file renamed over it once complete,
 // so a failure leaves it as it was.  Member specifications: see
-// memberspec.h.  Nothing matched: ZE_NOT_FOUND.
+// member_match.h.  Nothing matched: ZE_NOT_FOUND.
 int dzip(ZIPCMD* cmd);
 int dunzip(UNZIPCMD* cmd);

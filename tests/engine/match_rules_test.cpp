@@ -3,7 +3,7 @@
 #include <windows.h>
 #endif
 
-#include "memberspec.h"
+#include "member_match.h"
 #include "rawzip.h"
 #include "testutil.h"
 

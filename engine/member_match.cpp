@@ -1,4 +1,4 @@
-#include "memberspec.h"
+#include "member_match.h"
 
 #include "platform.h"
 
