@@ -2,6 +2,8 @@
 # Installs every Debian package the build, the tests and the benchmarks need.
 # Idempotent and quiet: apt-get update runs only when something is missing.
 set -euo pipefail
+cd "$(dirname "$0")/.."
+. scripts/i386.sh
 
 packages=(
   cmake ninja-build make g++ zlib1g-dev clang libclang-rt-14-dev
@@ -31,6 +33,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
   as_root apt-get update -qq >/dev/null
   as_root apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 fi
+
+# Where the kernel runs no 32-bit programs, Wine's 32-bit loader goes through
+# qemu-user; where even that cannot be had, the x86 tests are reported as not run.
+if [ "$(id -u)" -eq 0 ]; then enable_i386; else sudo bash -c '. scripts/i386.sh && enable_i386'; fi
 
 # Debian leaves the posix thread model as an alternative; the toolchain files
 # name the -posix compilers directly, so nothing needs switching here.
