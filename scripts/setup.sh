@@ -36,7 +36,7 @@ fi
 
 # Where the kernel runs no 32-bit programs, Wine's 32-bit loader goes through
 # qemu-user; where even that cannot be had, the x86 tests are reported as not run.
-if [ "$(id -u)" -eq 0 ]; then enable_i386; else sudo bash -c '. scripts/i386.sh && enable_i386'; fi
+as_root bash -c '. scripts/i386.sh && enable_i386'
 
 # Debian leaves the posix thread model as an alternative; the toolchain files
 # name the -posix compilers directly, so nothing needs switching here.

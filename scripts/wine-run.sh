@@ -6,6 +6,7 @@ build_dir=$1; loader=$2; shift 2
 export WINEPREFIX="$build_dir/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
+. "$(dirname "$0")/i386.sh"
 
 # A prefix made while 32-bit programs could not run lacks its 32-bit half;
 # .ready says "wow64" when it has it, and a 32-bit program needs that.
@@ -22,7 +23,7 @@ if ! ready; then
     rm -rf "$WINEPREFIX"
     /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1
     wineserver -w
-    if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+    if i386_runs; then
       echo wow64 >"$WINEPREFIX/.ready"
     else
       : >"$WINEPREFIX/.ready"
