@@ -7,8 +7,10 @@
 #include "file_info.h"
 #include "guard.h"
 #include "handles.h"
+#include "progress_dlg.h"
 #include "zip_exceptions.h"
 #include "zip_folder.h"
+#include "zip_request.h"
 
 namespace {
 
@@ -63,6 +65,18 @@ const InterfaceEntry* CZipFile::Interfaces() const {
 }
 
 HRESULT CZipFile::QueryAggregates(REFIID iid, void** out) { return m_pRootInner->QueryInterface(iid, out); }
+
+void CZipFile::RunRequest(ZIPREQUEST& request, HWND parent) {
+  request.pRoot = this;
+  request.pException = nullptr;
+  INT_PTR result = 0;
+  {
+    CProgressDlg dialog(ExecuteRequest, &request, parent);
+    result = dialog.DoModal();
+  }
+  if (request.pException) std::rethrow_exception(request.pException);
+  if (result == -1) throw CZipWinException();
+}
 
 bool CZipFile::TryAddRef() { return InternalTryAddRef(); }
 

@@ -14,6 +14,7 @@
 
 class CZipFolder;
 class ChangeWatcher;
+struct ZIPREQUEST;
 
 class CZipFile final : public ComObject, public IPersistFolder, public IPersistFile, public IShellExtInit {
  public:
@@ -29,6 +30,10 @@ class CZipFile final : public ComObject, public IPersistFolder, public IPersistF
   bool IsBrowsed() const { return m_bBrowsed; }
   CriticalSection& RootLock() { return m_rootLock; }
   const NamedMutex& ArchiveMutex() const { return m_archiveMutex; }
+  // Runs the request on a worker thread under the progress dialog, owned by
+  // parent; returns when it is done and throws what the worker threw, once
+  // the dialog has gone.  Callers hold the root lock and the archive mutex.
+  void RunRequest(ZIPREQUEST& request, HWND parent);
   // Takes a reference unless the object is already being destroyed.
   bool TryAddRef();
 

@@ -11,3 +11,11 @@ function(add_gtest name)
     set_tests_properties(${name} PROPERTIES LABELS "${T_LABELS}")
   endif()
 endfunction()
+
+# Tests whose windows, focus changes or broadcasts reach other processes on
+# the shared X server and Wine desktop run one at a time.
+function(uses_desktop)
+  foreach(test IN LISTS ARGN)
+    set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK desktop)
+  endforeach()
+endfunction()

@@ -1,10 +1,22 @@
 // Every way the system talks to the user goes through one replaceable object,
-// so tests can answer questions and record reports without any window.
+// so tests can answer questions and record reports without any window.  The
+// real one shows the system's message boxes and dialogs.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+
+// What the file replace question shows.
+struct FileReplaceTexts {
+  std::string question;      // "This folder already contains a file called '...'."
+  std::string existingText;  // size and date of the member in the archive
+  std::string newText;       // size and date of the file to add
+  std::string newFilePath;   // the file to add, for its icon
+};
+
+// The "File name" question's answers.
+enum : int { kFileNameOverwrite = IDOK, kFileNameOtherName = 4, kFileNameCancel = IDCANCEL };
 
 class IUserInteraction {
  public:
@@ -13,10 +25,32 @@ class IUserInteraction {
   virtual int ShowMessage(HWND owner, const std::string& text, UINT type) = 0;
   // The "nothing to do" signal.
   virtual void Beep(UINT type) = 0;
+
+  // Replace questions: IDYES, IDOK (yes to all), IDNO or IDCANCEL.
+  virtual int ConfirmFileReplace(HWND owner, const FileReplaceTexts& texts) = 0;
+  virtual int ConfirmFolderReplace(HWND owner, const std::string& text) = 0;
+  // kFileNameOverwrite, kFileNameOtherName or kFileNameCancel.
+  virtual int AskFileName(HWND owner, const std::string& message) = 0;
+  // IDOK with a name that passed the dialog's rules, or IDCANCEL.
+  virtual int AskNewFolderName(HWND owner, std::string& name) = 0;
+  // The warning before an application member is launched: IDOK goes on.
+  virtual int ConfirmLaunchApplication(HWND owner) = 0;
+  // Returns when the user is done with a member opened in its folder.
+  virtual void WaitForOpenInFolder(HWND owner) = 0;
+
+  // Starts the file's program with the "open" verb in the directory.
+  // Throws CZipWinException when the shell refuses.
+  virtual void Launch(HWND owner, const std::string& file, const std::string& directory) = 0;
+  // Moves a directory into another with the shell's own progress and
+  // questions; the shell's result (0 on success).
+  virtual int MoveWithShell(const std::string& source, const std::string& destinationDir) = 0;
 };
 
 // The one in force: the real windows unless a test installed its own.
 IUserInteraction& UserInteraction();
+
+// The real windows; defined with the dialogs.
+IUserInteraction& WindowsUserInteraction();
 
 // Installs a replacement for as long as the object lives.
 class ScopedUserInteraction {

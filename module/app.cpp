@@ -101,6 +101,9 @@ CArchiveShellApp::Clock CArchiveShellApp::SetClock(Clock clock) {
 
 CArchiveShellApp& TheApp() {
   static CArchiveShellApp app;
+  // The one object keeps the workspaces the operations leave behind.
+  static const bool keeper = (SetWorkspaceKeeper(&app), true);
+  (void)keeper;
   return app;
 }
 

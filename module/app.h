@@ -10,10 +10,10 @@
 #include <string>
 
 #include "locks.h"
+#include "workspace.h"
 
 // The clipboard format whose presence means the last clipboard workspace is
-// still in use.
-inline constexpr char kTemporaryDirectoryFormatName[] = "Burrowdeck Temporary Directory";
+// still in use (its name: workspace.h).
 UINT TemporaryDirectoryClipboardFormat();
 
 // A workspace may still be in use by a program started on its files, so it is
@@ -25,7 +25,7 @@ struct PENDINGWORKSPACE {
   std::time_t added;  // calendar seconds
 };
 
-class CArchiveShellApp {
+class CArchiveShellApp final : public IWorkspaceKeeper {
  public:
   // Calendar time in seconds; replaceable so tests can move it.
   using Clock = std::function<std::time_t()>;
@@ -41,8 +41,8 @@ class CArchiveShellApp {
   // still pending after that stay on disk.
   void ExitInstance(DWORD waitLimitMs);
 
-  void AddPendingWorkspace(const std::string& path);
-  void SetClipboardWorkspace(const std::string& path);
+  void AddPendingWorkspace(const std::string& path) override;
+  void SetClipboardWorkspace(const std::string& path) override;
   // True when no workspace is left and the clipboard holds no marker.
   bool CleanWorkspaces();
 

@@ -127,9 +127,16 @@ STDMETHODIMP CZipFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
     *out = static_cast<IExtractIconA*>(this);
     return S_OK;
   }
-  // Data objects and context menus arrive with their own work.
-  if (IsEqualIID(iid, IID_IExtractIconW) || IsEqualIID(iid, IID_IDataObject) || IsEqualIID(iid, IID_IContextMenu))
-    return E_NOINTERFACE;
+  if (IsEqualIID(iid, IID_IDataObject)) {
+    if (count == 0 || items == nullptr) return E_INVALIDARG;
+    return ComGuard(E_FAIL, [&] {
+      std::vector<std::string> names;
+      for (UINT i = 0; i < count; ++i) names.emplace_back(ReadItemId(items[i]).szName);
+      *out = CreateDragData(names, nullptr, nullptr);
+    });
+  }
+  // Context menus arrive with their own work.
+  if (IsEqualIID(iid, IID_IExtractIconW) || IsEqualIID(iid, IID_IContextMenu)) return E_NOINTERFACE;
   if (count == 0 || items == nullptr) return E_INVALIDARG;
   return BindToObject(items[0], nullptr, iid, out);
 }

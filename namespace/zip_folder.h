@@ -7,6 +7,7 @@
 
 #include <set>
 #include <string>
+#include <vector>
 
 #include "com_object.h"
 #include "entry_map.h"
@@ -56,6 +57,28 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
   int SubFolderCount() const { return m_nSubFolders; }
   const CEntryMap& Entries() const { return m_mapEntries; }
 
+  // Taking members out (operations/).  Each takes the root lock; those that
+  // run the engine take the archive mutex as well.  All throw; the caller's
+  // boundary reports.
+  // The engine's names for members of this folder: "path\name" for a file,
+  // "path\name\*.*" for a folder, each quoted, separated by one blank.
+  std::string BuildMemberSpec(const std::vector<std::string>& names);
+  // directory: without a trailing backslash.
+  void ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent);
+  void OpenMember(const std::string& name, HWND parent);
+  // Without a name, the folder's installer.
+  void OpenInFolder(HWND parent, const std::string* name);
+  bool FindInstaller(std::string* name);
+  void UnzipToNewFolder(HWND parent);
+  // Where each member lies (or will lie) below directory, as a CF_HDROP
+  // block the caller owns.
+  HGLOBAL BuildDropList(const std::vector<std::string>& names, const std::string& directory);
+  // positions: the view's item offsets or null; the clipboard takes it.
+  void CopyToClipboard(const std::vector<std::string>& names, HWND parent, HGLOBAL positions);
+  // A data object that extracts when its files are really taken; one
+  // reference for the caller.  It takes positions.
+  IDataObject* CreateDragData(const std::vector<std::string>& names, HWND parent, HGLOBAL positions);
+
   // IShellFolder
   STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) override;
   STDMETHODIMP EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override;
@@ -83,6 +106,8 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
 
   // A new sub-folder member's folder object, counted in m_nSubFolders.
   CZipFolder* NewSubFolder(const char* name);
+  // The member's record, or 57673 when it has gone.  Under the root lock.
+  const ZIPENTRY& MemberOrSyncError(const std::string& name) const;
   void ReleaseSubFolder(CZipFolder* folder);
 
   std::string m_strPath;

@@ -11,7 +11,7 @@ packages=(
   libz-mingw-w64-dev googletest
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
   zip unzip 7zip libarchive-tools python3
-  e2fsprogs hyperfine
+  e2fsprogs hyperfine matchbox-window-manager
 )
 packages_i386=(wine32:i386)
 

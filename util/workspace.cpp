@@ -2,10 +2,28 @@
 
 #include <shlwapi.h>
 
+#include <atomic>
 #include <cstring>
+#include <utility>
 
 #include "handles.h"
 #include "zip_exceptions.h"
+
+namespace {
+
+std::atomic<IWorkspaceKeeper*> g_keeper{nullptr};
+
+}  // namespace
+
+void SetWorkspaceKeeper(IWorkspaceKeeper* keeper) { g_keeper.store(keeper); }
+
+void DeferWorkspaceDeletion(const std::string& path) {
+  if (IWorkspaceKeeper* keeper = g_keeper.load()) keeper->AddPendingWorkspace(path);
+}
+
+void SetClipboardWorkspace(const std::string& path) {
+  if (IWorkspaceKeeper* keeper = g_keeper.load()) keeper->SetClipboardWorkspace(path);
+}
 
 std::string CreateWorkspace() {
   char path[MAX_PATH] = "";
@@ -16,6 +34,14 @@ std::string CreateWorkspace() {
   if (!CreateDirectoryA(path, nullptr)) throw CZipWinException(0, 0);
   return path;
 }
+
+ScopedWorkspace::ScopedWorkspace() : m_path(CreateWorkspace()) {}
+
+ScopedWorkspace::~ScopedWorkspace() {
+  if (!m_path.empty()) DeleteTree(m_path);
+}
+
+std::string ScopedWorkspace::Release() { return std::exchange(m_path, std::string()); }
 
 bool DeleteTree(const std::string& path) {
   if (path.empty()) return false;

@@ -17,6 +17,43 @@ static_assert(sizeof(DROPFILES) == 20, "DROPFILES must keep the published 20-byt
 // Throws CZipWinException.
 std::string CreateWorkspace();
 
+// The clipboard format that marks the clipboard's files as lying in one of
+// our workspaces.
+inline constexpr char kTemporaryDirectoryFormatName[] = "Burrowdeck Temporary Directory";
+
+// Keeps workspaces that may still be in use until they can go: the
+// application object's deferred clean-up.  Without a keeper (a program
+// without the module) a workspace simply stays in the temporary directory.
+class IWorkspaceKeeper {
+ public:
+  // Deleted once it has waited long enough.
+  virtual void AddPendingWorkspace(const std::string& path) = 0;
+  // The workspace behind the clipboard's files; the previous one waits.
+  virtual void SetClipboardWorkspace(const std::string& path) = 0;
+
+ protected:
+  ~IWorkspaceKeeper() = default;
+};
+void SetWorkspaceKeeper(IWorkspaceKeeper* keeper);
+void DeferWorkspaceDeletion(const std::string& path);
+void SetClipboardWorkspace(const std::string& path);
+
+// A new workspace that is removed with everything in it unless it is
+// handed on with Release.  Throws CZipWinException.
+class ScopedWorkspace {
+ public:
+  ScopedWorkspace();
+  ~ScopedWorkspace();
+  ScopedWorkspace(const ScopedWorkspace&) = delete;
+  ScopedWorkspace& operator=(const ScopedWorkspace&) = delete;
+  // Without a trailing backslash.
+  const std::string& Path() const { return m_path; }
+  std::string Release();
+
+ private:
+  std::string m_path;
+};
+
 // Removes a directory tree, clearing read-only attributes on the way.  True
 // when the directory itself is gone; never throws.
 bool DeleteTree(const std::string& path);

@@ -2,10 +2,15 @@
 // created by class id and initialised with a real identifier list.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -123,5 +128,140 @@ TEST_F(RegisteredDll, ANonFileSystemListCannotBeBrowsed) {
   CoTaskMemFree(drives);
   persist->Release();
 }
+
+// Members leaving through the data object the shell asks a folder for, from
+// archives other tools wrote.
+class DataObjectOfTools : public RegisteredDll, public ::testing::WithParamInterface<const char*> {
+ protected:
+  void SetUp() override {
+    zip = std::string("Z:") + getenv("MBX_BINARY_DIR") + "/tests/archive/foreign/" + GetParam();
+    std::replace(zip.begin(), zip.end(), '/', '\\');
+  }
+
+  // docs\ of the archive, as the tree pane binds it.
+  IShellFolder* Docs() {
+    IShellFolder* top = Browse();
+    if (top == nullptr) return nullptr;
+    IEnumIDList* e = nullptr;
+    IShellFolder* docs = nullptr;
+    PITEMID_CHILD item = nullptr;
+    if (top->EnumObjects(nullptr, SHCONTF_FOLDERS, &e) == S_OK) {
+      while (docs == nullptr && e->Next(1, &item, nullptr) == S_OK) {
+        if (strcmp(reinterpret_cast<const char*>(item) + 2, "docs") == 0)
+          top->BindToObject(item, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&docs));
+        CoTaskMemFree(item);
+      }
+      e->Release();
+    }
+    top->Release();
+    return docs;
+  }
+
+  // The identifier of a member as the shell stores it: 554 bytes whose
+  // record starts with the member's name.  Members resolve by name.
+  static std::vector<BYTE> ItemNamed(const char* name) {
+    std::vector<BYTE> item(556, 0);
+    item[0] = 554 & 0xFF;
+    item[1] = 554 >> 8;
+    strcpy(reinterpret_cast<char*>(item.data()) + 2, name);
+    return item;
+  }
+
+  static std::vector<std::string> DropFiles(HGLOBAL drop) {
+    std::vector<std::string> files;
+    const UINT count = DragQueryFileA(static_cast<HDROP>(drop), 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+      char path[MAX_PATH] = "";
+      DragQueryFileA(static_cast<HDROP>(drop), i, path, MAX_PATH);
+      files.push_back(path);
+    }
+    return files;
+  }
+
+  static std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  }
+
+  IDataObject* DataOf(IShellFolder* docs) {
+    const std::vector<BYTE> img = ItemNamed("img"), readme = ItemNamed("readme.txt");
+    PCUITEMID_CHILD items[] = {reinterpret_cast<PCUITEMID_CHILD>(img.data()),
+                               reinterpret_cast<PCUITEMID_CHILD>(readme.data())};
+    IDataObject* data = nullptr;
+    EXPECT_EQ(S_OK, docs->GetUIObjectOf(nullptr, 2, items, IID_IDataObject, nullptr, reinterpret_cast<void**>(&data)));
+    return data;
+  }
+};
+
+TEST_P(DataObjectOfTools, TheFirstRequestExtractsOnceTheFilesTheListNames) {
+  IShellFolder* docs = Docs();
+  ASSERT_NE(nullptr, docs);
+  IDataObject* data = DataOf(docs);
+  ASSERT_NE(nullptr, data);
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  EXPECT_EQ(S_OK, data->QueryGetData(&format));
+  STGMEDIUM first{};
+  ASSERT_EQ(S_OK, data->GetData(&format, &first));
+  const std::vector<std::string> files = DropFiles(first.hGlobal);
+  ASSERT_EQ(2u, files.size());
+  EXPECT_EQ("img", files[0].substr(files[0].rfind('\\') + 1));
+  EXPECT_EQ("GIF89a-a", ReadAll(files[0] + "\\a.gif"));
+  EXPECT_EQ("GIF89a-b", ReadAll(files[0] + "\\sub\\b.gif"));
+  EXPECT_EQ("read me", ReadAll(files[1]));
+  const std::string workspace = files[0].substr(0, files[0].rfind('\\'));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((workspace + "\\top.txt").c_str()))
+      << "only the selection is extracted";
+
+  // A second request extracts nothing again and gets its own equal copy.
+  std::ofstream(files[1], std::ios::trunc) << "changed";
+  STGMEDIUM second{};
+  ASSERT_EQ(S_OK, data->GetData(&format, &second));
+  EXPECT_NE(first.hGlobal, second.hGlobal);
+  EXPECT_EQ(files, DropFiles(second.hGlobal));
+  EXPECT_EQ("changed", ReadAll(files[1]));
+  ReleaseStgMedium(&first);
+  ReleaseStgMedium(&second);
+
+  FORMATETC text{CF_TEXT, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM none{};
+  EXPECT_EQ(DV_E_FORMATETC, data->GetData(&text, &none));
+  data->Release();
+  docs->Release();
+}
+
+TEST_P(DataObjectOfTools, NothingIsExtractedWhileTheMouseIsCaptured) {
+  IShellFolder* docs = Docs();
+  ASSERT_NE(nullptr, docs);
+  IDataObject* data = DataOf(docs);
+  ASSERT_NE(nullptr, data);
+  HWND window = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+  SetCapture(window);
+  ASSERT_EQ(window, GetCapture());
+  FORMATETC format{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  STGMEDIUM during{};
+  ASSERT_EQ(S_OK, data->GetData(&format, &during));
+  const std::vector<std::string> files = DropFiles(during.hGlobal);
+  ASSERT_EQ(2u, files.size());
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA(files[1].c_str())) << "a target only looked";
+  ReleaseCapture();
+  DestroyWindow(window);
+  STGMEDIUM dropped{};
+  ASSERT_EQ(S_OK, data->GetData(&format, &dropped));
+  EXPECT_EQ("read me", ReadAll(files[1]));
+  ReleaseStgMedium(&during);
+  ReleaseStgMedium(&dropped);
+  data->Release();
+  docs->Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, DataObjectOfTools,
+                         ::testing::Values("python.zip", "python-stream.zip", "bsdtar.zip", "bsdtar-zip64.zip",
+                                           "7z.zip", "infozip.zip"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           name = name.substr(0, name.find('.'));
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name == "7z" ? std::string("sevenzip") : name;
+                         });
 
 }  // namespace

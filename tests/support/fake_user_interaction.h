@@ -1,6 +1,11 @@
 // Records what the system would have shown the user and answers its questions.
 #pragma once
 
+#include <windows.h>
+#include <shellapi.h>
+
+#include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -12,6 +17,11 @@ class FakeUserInteraction : public IUserInteraction {
     std::string text;
     UINT type;
   };
+  // One question asked: which one, and the text it showed.
+  struct Question {
+    std::string kind;
+    std::string text;
+  };
 
   int ShowMessage(HWND, const std::string& text, UINT type) override {
     boxes.push_back({text, type});
@@ -19,9 +29,62 @@ class FakeUserInteraction : public IUserInteraction {
   }
   void Beep(UINT type) override { beeps.push_back(type); }
 
+  int ConfirmFileReplace(HWND, const FileReplaceTexts& texts) override {
+    fileReplaceTexts.push_back(texts);
+    return Answer("file replace", texts.question);
+  }
+  int ConfirmFolderReplace(HWND, const std::string& text) override { return Answer("folder replace", text); }
+  int AskFileName(HWND, const std::string& message) override { return Answer("file name", message); }
+  int AskNewFolderName(HWND, std::string& name) override {
+    const int result = Answer("new folder", "");
+    if (result == IDOK) name = newFolderName;
+    return result;
+  }
+  int ConfirmLaunchApplication(HWND) override { return Answer("launch", ""); }
+  void WaitForOpenInFolder(HWND) override {
+    Answer("open in folder", "");
+    if (whileWaiting) whileWaiting();
+  }
+  void Launch(HWND, const std::string& file, const std::string& directory) override {
+    launches.push_back({file, directory});
+  }
+  // Moves for real, without the shell's windows.
+  int MoveWithShell(const std::string& source, const std::string& destinationDir) override {
+    moves.push_back({source, destinationDir});
+    const std::string from = source + '\0';
+    const std::string to = destinationDir + '\0';
+    SHFILEOPSTRUCTA operation{};
+    operation.wFunc = FO_MOVE;
+    operation.pFrom = from.c_str();
+    operation.pTo = to.c_str();
+    operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
+    return SHFileOperationA(&operation);
+  }
+
   std::vector<Box> boxes;
   std::vector<UINT> beeps;
   int answer = IDOK;
+  // Answers to the questions in turn; when none is left, IDCANCEL.
+  std::deque<int> answers;
+  std::vector<Question> questions;
+  std::vector<FileReplaceTexts> fileReplaceTexts;
+  std::string newFolderName;
+  struct Launched {
+    std::string file, directory;
+  };
+  std::vector<Launched> launches;
+  std::vector<Launched> moves;  // source, destination directory
+  // Runs while the open-in-folder wait "shows", so a test can look around.
+  std::function<void()> whileWaiting;
+
+ private:
+  int Answer(const char* kind, const std::string& text) {
+    questions.push_back({kind, text});
+    if (answers.empty()) return IDCANCEL;
+    const int next = answers.front();
+    answers.pop_front();
+    return next;
+  }
 };
 
 // Installs a fake for the lifetime of a test fixture or scope.

@@ -16,6 +16,29 @@ struct RenameContext {
   std::string baseDir;  // with its trailing backslash
 };
 
+// Holds the archive's named mutex, as every writer of the system does: the
+// archive object's watcher may be listing it meanwhile.
+class ArchiveMutexLock {
+ public:
+  explicit ArchiveMutexLock(const std::string& zipPath) {
+    std::string name = zipPath;
+    for (char& c : name)
+      if (c == '\\') c = '/';
+    m_mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    if (m_mutex) WaitForSingleObject(m_mutex, INFINITE);
+  }
+  ~ArchiveMutexLock() {
+    if (!m_mutex) return;
+    ReleaseMutex(m_mutex);
+    CloseHandle(m_mutex);
+  }
+  ArchiveMutexLock(const ArchiveMutexLock&) = delete;
+  ArchiveMutexLock& operator=(const ArchiveMutexLock&) = delete;
+
+ private:
+  HANDLE m_mutex = nullptr;
+};
+
 inline int ZE_CALLBACK StripBase(NAMEMAP* map, void* context) {
   const auto* base = static_cast<const RenameContext*>(context);
   std::string name = map->szInput;
@@ -55,6 +78,7 @@ inline int Add(const std::string& zipPath, const std::string& baseDir, const std
   block.bDirEntries = 1;
   block.pfnRename = StripBase;
   block.pRenameContext = &context;
+  ArchiveMutexLock lock(zipPath);
   return dzip(&block);
 }
 
@@ -70,6 +94,7 @@ inline int Delete(const std::string& zipPath, const std::string& spec) {
   block.bUseWorkDir = 1;
   block.pszWorkDir = workDir;
   block.bDirEntries = 1;
+  ArchiveMutexLock lock(zipPath);
   return dzip(&block);
 }
 

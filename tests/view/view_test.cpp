@@ -405,7 +405,10 @@ TEST_F(ViewTest, ASortOnAStaleListingReportsOnceAndTheListStaysUsable) {
   EXPECT_EQ(6, hosted.Rows());
   EXPECT_TRUE(IsWindowEnabled(hosted.list()));
 
-  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Rows() == 7; }));
+  const int refreshesBefore = hosted.host()->RefreshCount();
+  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Rows() == 7; }))
+      << hosted.host()->RefreshCount() - refreshesBefore << " refreshes; the folder has "
+      << hosted.view()->Folder()->Entries().Count() << " entries";
   hosted.Command(ID_SORT_SIZE);
   EXPECT_EQ((Names{"docs", "img", "empty.dat", "a.txt", "late.txt", "big.log", "packed.txt"}), hosted.Names());
   EXPECT_EQ(1, SyncErrors());

@@ -1,0 +1,157 @@
+#include "zip_request.h"
+
+#include <cstring>
+
+#include "engine_adaptor.h"
+#include "profile.h"
+#include "resource.h"
+#include "strings.h"
+#include "workspace.h"
+#include "zip_exceptions.h"
+#include "zip_file.h"
+
+namespace {
+
+// Writes text as the callback's output, or an empty name when it does not
+// fit: a cut name would place the file somewhere else, an empty one makes
+// the engine refuse it.
+int SetOutput(NAMEMAP& map, const std::string& text) {
+  if (text.size() >= sizeof(map.szOutput)) {
+    map.szOutput[0] = '\0';
+    return 1;
+  }
+  memcpy(map.szOutput, text.c_str(), text.size() + 1);
+  return 0;
+}
+
+std::string InputOf(const NAMEMAP& map) { return std::string(map.szInput, strnlen(map.szInput, sizeof(map.szInput))); }
+
+void SetCaption(HWND window, UINT textId) {
+  if (window != nullptr) SetWindowTextA(window, LoadStr(textId).c_str());
+}
+
+void CheckEngine(int result) {
+  if (result != 0) throw CZipEngineException(0, result);
+}
+
+}  // namespace
+
+int ZE_CALLBACK AddRename(NAMEMAP* map, void* context) {
+  const auto& names = *static_cast<const RENAMECONTEXT*>(context);
+  std::string input = InputOf(*map);
+  ToBackslashes(input);
+  if (input.size() < names.strDrop.size()) return SetOutput(*map, "");
+  std::string output = names.strReplace + input.substr(names.strDrop.size());
+  ToForwardSlashes(output);
+  return SetOutput(*map, output);
+}
+
+int ZE_CALLBACK ExtractRename(NAMEMAP* map, void* context) {
+  const auto& names = *static_cast<const RENAMECONTEXT*>(context);
+  const std::string input = InputOf(*map);
+  if (input.size() < names.strDrop.size()) return SetOutput(*map, "");
+  return SetOutput(*map, names.strReplace + input.substr(names.strDrop.size()));
+}
+
+void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], HWND progressWindow) {
+  memset(&block, 0, sizeof(block));
+  block.cbSize = sizeof(ZIPCMD);
+  block.pszZipFile = zipPath.c_str();
+  const DWORD length = GetTempPathA(MAX_PATH, workDir);
+  if (length == 0 || length >= MAX_PATH) throw CZipWinException();
+  if (workDir[length - 1] == '\\') workDir[length - 1] = '\0';
+  block.pszWorkDir = workDir;
+  block.bUseWorkDir = 1;
+  block.bDirEntries = 1;
+  block.nLevel = ReadSetting(settings::kCompression);
+  block.bGrow = ReadSetting(settings::kGrowExisting) != 0 ? 1 : 0;
+  block.pfnQuery = OnQuery;
+  block.pQueryUser = nullptr;
+  if (progressWindow != nullptr) {
+    block.pfnProgressB = OnProgressB;
+    block.pProgressBUser = progressWindow;
+    block.pfnProgressA = OnProgressA;
+    block.pProgressAUser = progressWindow;
+  }
+}
+
+void ZipDelete(const std::string& zipPath, const std::string& spec, HWND progressWindow) {
+  SetCaption(progressWindow, IDS_DELETING);
+  ZIPCMD block;
+  char workDir[MAX_PATH];
+  InitZipBlock(block, zipPath, workDir, progressWindow);
+  block.nFunction = ZE_ZIP_DELETE;
+  block.pszItems = spec.c_str();
+  CheckEngine(dzip(&block));
+}
+
+void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& sourceDir,
+            const std::string& folderPath, HWND progressWindow) {
+  SetCaption(progressWindow, IDS_ADDING);
+  ZIPCMD block;
+  char workDir[MAX_PATH];
+  InitZipBlock(block, zipPath, workDir, progressWindow);
+  const std::string quotedSource = "\"" + sourceDir + "\"";
+  const RENAMECONTEXT context{sourceDir, folderPath};
+  block.nFunction = ZE_ZIP_ADD;
+  block.pszItems = spec.c_str();
+  block.bRecurse = 1;
+  block.pszRootDir = quotedSource.c_str();
+  block.bSetComment = 1;
+  block.pszComment = kArchiveComment;
+  block.pfnRename = AddRename;
+  block.pRenameContext = const_cast<RENAMECONTEXT*>(&context);
+  CheckEngine(dzip(&block));
+}
+
+void UnzipExtract(const std::string& zipPath, const std::string& spec, const std::string& folderPath,
+                  const std::string& destDir, HWND progressWindow) {
+  SetCaption(progressWindow, IDS_UNZIPPING);
+  UNZIPCMD block;
+  InitUnzipBlock(block, zipPath, progressWindow);
+  const RENAMECONTEXT context{folderPath, destDir};
+  block.nFunction = ZE_UNZIP_EXTRACT;
+  block.pszSpec = spec.c_str();
+  block.pszDestDir = destDir.c_str();
+  block.pfnRename = ExtractRename;
+  block.pRenameContext = const_cast<RENAMECONTEXT*>(&context);
+  CheckEngine(dunzip(&block));
+}
+
+void UpdateArchive(ZIPREQUEST& request) {
+  const std::string& zipPath = request.pRoot->ZipPath();
+  if (!request.strSpec.empty()) ZipDelete(zipPath, request.strSpec, request.hProgressWnd);
+  if (!request.strAddSpec.empty())
+    ZipAdd(zipPath, request.strAddSpec, request.strBaseDir, request.strFolderPath, request.hProgressWnd);
+  if (request.pCopyList == nullptr || request.pCopyList->empty()) return;
+
+  // The staged copies go however the update ends.
+  ScopedWorkspace workspace;
+  const std::string staged = workspace.Path() + "\\";
+  std::string spec;
+  for (const std::string& path : *request.pCopyList)
+    spec += "\"" + CopyIntoWorkspace(path, request.strBaseDir, staged) + "\" ";
+  while (!spec.empty() && spec.back() == ' ') spec.pop_back();
+  ZipAdd(zipPath, spec, staged, request.strFolderPath, request.hProgressWnd);
+}
+
+unsigned __stdcall ExecuteRequest(void* argument) {
+  auto& request = *static_cast<ZIPREQUEST*>(argument);
+  try {
+    switch (request.nOperation) {
+      case kRequestUpdate: UpdateArchive(request); break;
+      case kRequestDelete: ZipDelete(request.pRoot->ZipPath(), request.strSpec, request.hProgressWnd); break;
+      case kRequestExtract:
+        UnzipExtract(request.pRoot->ZipPath(), request.strSpec, request.strFolderPath, request.strBaseDir,
+                     request.hProgressWnd);
+        break;
+      default: break;
+    }
+  } catch (...) {
+    // Carried back to the requesting thread, which reports it once the
+    // dialog has gone.
+    request.pException = std::current_exception();
+  }
+  PostMessageA(request.hProgressWnd, WM_COMMAND, IDOK, 0);
+  return 0;
+}

@@ -1,0 +1,63 @@
+// Engine requests: every change of an archive and every extraction is one
+// request, run on a worker thread under the progress dialog.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "zipengine.h"
+
+class CZipFile;
+
+enum : int32_t { kRequestUpdate = 0, kRequestDelete = 1, kRequestExtract = 2 };
+
+struct ZIPREQUEST {
+  int32_t nOperation = kRequestUpdate;
+  CZipFile* pRoot = nullptr;  // set by RunRequest
+  // Update: files to add, each a double-quoted full path, separated by one blank.
+  std::string strAddSpec;
+  // Delete and update: members to delete; extract: members to extract.
+  std::string strSpec;
+  // Update: paths first copied into a workspace and added from there.
+  const std::vector<std::string>* pCopyList = nullptr;
+  // Update: the directory the names to add are relative to; extract: the
+  // destination.  Both end with a backslash.
+  std::string strBaseDir;
+  // The folder inside the archive ("" or ending with a backslash).
+  std::string strFolderPath;
+  HWND hProgressWnd = nullptr;          // set by the progress dialog
+  std::exception_ptr pException;        // what ended the worker, if anything
+};
+
+// The worker procedure: runs the request's steps, keeps what they throw and
+// always closes the progress dialog.  Returns 0.
+unsigned __stdcall ExecuteRequest(void* request);
+
+// The steps; each throws.
+void UpdateArchive(ZIPREQUEST& request);
+void ZipDelete(const std::string& zipPath, const std::string& spec, HWND progressWindow);
+void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& sourceDir,
+            const std::string& folderPath, HWND progressWindow);
+void UnzipExtract(const std::string& zipPath, const std::string& spec, const std::string& folderPath,
+                  const std::string& destDir, HWND progressWindow);
+
+// Fills the whole dzip block.  workDir receives the temporary directory
+// without its trailing backslash; it must outlive the block.
+// Throws CZipWinException when there is no usable temporary directory.
+void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], HWND progressWindow);
+
+// What the rename callbacks read: the part of the input to drop, and the
+// text put in its place.
+struct RENAMECONTEXT {
+  std::string strDrop;     // add: the source directory; extract: the folder path
+  std::string strReplace;  // add: the folder path; extract: the destination
+};
+int ZE_CALLBACK AddRename(NAMEMAP* map, void* context);
+int ZE_CALLBACK ExtractRename(NAMEMAP* map, void* context);
+
+// The archive comment every add writes.
+inline constexpr char kArchiveComment[] = "Zip file created using Marrowbox";

@@ -1,0 +1,24 @@
+// "Confirm Folder Replace": asked when a folder to add has the name of one in
+// the archive.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+#include "dialog.h"
+
+class CConfirmFolderReplaceDlg : public CDialog {
+ public:
+  CConfirmFolderReplaceDlg(const std::string& text, HWND owner);
+
+  // As the file question, with the folder flag of the add operation.
+  static bool Ask(HWND owner, const std::string& name, bool& yesToAll);
+
+ protected:
+  BOOL OnInitDialog() override;
+  bool OnCommand(WORD id, WORD code) override;
+
+ private:
+  std::string m_strText;
+};

@@ -1,0 +1,83 @@
+// The real face of the user-interaction seam: message boxes and the
+// system's dialogs.
+#include "user_interaction.h"
+
+#include <shellapi.h>
+
+#include "confirm_file_replace_dlg.h"
+#include "confirm_folder_replace_dlg.h"
+#include "file_name_dlg.h"
+#include "new_folder_dlg.h"
+#include "open_in_folder_dlg.h"
+#include "strings.h"
+#include "view_file_dlg.h"
+#include "zip_exceptions.h"
+
+namespace {
+
+// A dialog that cannot even be created must not pass for an answer.
+int Checked(INT_PTR result) {
+  if (result == -1) throw CZipWinException();
+  return static_cast<int>(result);
+}
+
+class RealUserInteraction final : public IUserInteraction {
+ public:
+  int ShowMessage(HWND owner, const std::string& text, UINT type) override {
+    return MessageBoxA(owner, text.c_str(), kApplicationName, type | MB_SETFOREGROUND);
+  }
+  void Beep(UINT type) override { MessageBeep(type); }
+
+  int ConfirmFileReplace(HWND owner, const FileReplaceTexts& texts) override {
+    CConfirmFileReplaceDlg dialog(texts, owner);
+    return Checked(dialog.DoModal());
+  }
+  int ConfirmFolderReplace(HWND owner, const std::string& text) override {
+    CConfirmFolderReplaceDlg dialog(text, owner);
+    return Checked(dialog.DoModal());
+  }
+  int AskFileName(HWND owner, const std::string& message) override {
+    CFileNameDlg dialog(message, owner);
+    return Checked(dialog.DoModal());
+  }
+  int AskNewFolderName(HWND owner, std::string& name) override {
+    CNewFolderDlg dialog(owner);
+    const int result = Checked(dialog.DoModal());
+    if (result == IDOK) name = dialog.Name();
+    return result;
+  }
+  int ConfirmLaunchApplication(HWND owner) override {
+    CViewFileDlg dialog(owner);
+    return Checked(dialog.DoModal());
+  }
+  void WaitForOpenInFolder(HWND owner) override {
+    COpenInFolderDlg dialog(owner);
+    Checked(dialog.DoModal());
+  }
+  void Launch(HWND owner, const std::string& file, const std::string& directory) override {
+    SHELLEXECUTEINFOA info{};
+    info.cbSize = sizeof(info);
+    info.hwnd = owner;
+    info.lpVerb = "open";
+    info.lpFile = file.c_str();
+    info.lpDirectory = directory.c_str();
+    info.nShow = SW_SHOW;
+    if (!ShellExecuteExA(&info)) throw CZipWinException();
+  }
+  int MoveWithShell(const std::string& source, const std::string& destinationDir) override {
+    const std::string from = source + '\0';  // the list ends with two NULs
+    const std::string to = destinationDir + '\0';
+    SHFILEOPSTRUCTA operation{};
+    operation.wFunc = FO_MOVE;
+    operation.pFrom = from.c_str();
+    operation.pTo = to.c_str();
+    return SHFileOperationA(&operation);
+  }
+};
+
+}  // namespace
+
+IUserInteraction& WindowsUserInteraction() {
+  static RealUserInteraction real;
+  return real;
+}

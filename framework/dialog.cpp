@@ -1,0 +1,91 @@
+#include "dialog.h"
+
+#include <vector>
+
+#include "guard.h"
+#include "strings.h"
+
+INT_PTR CDialog::DoModal() {
+  return DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId), m_owner, DialogProc,
+                         reinterpret_cast<LPARAM>(this));
+}
+
+std::string CDialog::GetItemText(int id) const {
+  const HWND item = Item(id);
+  const int length = item ? GetWindowTextLengthA(item) : 0;
+  if (length <= 0) return {};
+  std::vector<char> buffer(static_cast<size_t>(length) + 1);
+  const int got = GetWindowTextA(item, buffer.data(), length + 1);
+  return std::string(buffer.data(), static_cast<size_t>(got > 0 ? got : 0));
+}
+
+void CDialog::CenterOnOwner() const {
+  RECT area;
+  const HWND owner = m_owner ? GetAncestor(m_owner, GA_ROOT) : nullptr;
+  if (owner && IsWindowVisible(owner) && !IsIconic(owner)) {
+    GetWindowRect(owner, &area);
+  } else {
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  }
+  RECT self;
+  GetWindowRect(m_hWnd, &self);
+  const int width = self.right - self.left;
+  const int height = self.bottom - self.top;
+  int x = area.left + (area.right - area.left - width) / 2;
+  int y = area.top + (area.bottom - area.top - height) / 2;
+  // Never partly off the screen the owner is on.
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  if (GetMonitorInfoA(MonitorFromRect(&area, MONITOR_DEFAULTTONEAREST), &monitor)) {
+    const RECT& work = monitor.rcWork;
+    if (x + width > work.right) x = work.right - width;
+    if (y + height > work.bottom) y = work.bottom - height;
+    if (x < work.left) x = work.left;
+    if (y < work.top) y = work.top;
+  }
+  SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  CDialog* self = nullptr;
+  if (message == WM_INITDIALOG) {
+    self = reinterpret_cast<CDialog*>(lParam);
+    self->m_hWnd = window;
+    SetWindowLongPtrA(window, DWLP_USER, lParam);
+  } else {
+    self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+  }
+  if (self == nullptr) return FALSE;
+  return Guard<INT_PTR>(0, 0, [&] { return self->Dispatch(message, wParam, lParam); });
+}
+
+INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG:
+      CenterOnOwner();
+      return OnInitDialog();
+    case WM_COMMAND: {
+      const WORD id = LOWORD(wParam);
+      if (id == IDOK) {
+        OnOK();
+        return TRUE;
+      }
+      if (id == IDCANCEL) {
+        OnCancel();
+        return TRUE;
+      }
+      return OnCommand(id, HIWORD(wParam)) ? TRUE : FALSE;
+    }
+    case WM_NCDESTROY:
+      SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+      m_hWnd = nullptr;
+      return FALSE;
+    default: {
+      bool handled = false;
+      const INT_PTR result = OnMessage(message, wParam, lParam, handled);
+      if (!handled) return FALSE;
+      SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+      return TRUE;
+    }
+  }
+}

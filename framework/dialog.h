@@ -1,0 +1,47 @@
+// A modal dialog on a template of the module's resources: the thin layer the
+// system's dialogs build on.  The window procedure is guarded, so nothing a
+// handler throws escapes into the dialog manager.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+class CDialog {
+ public:
+  CDialog(UINT templateId, HWND owner) : m_templateId(templateId), m_owner(owner) {}
+  virtual ~CDialog() = default;
+  CDialog(const CDialog&) = delete;
+  CDialog& operator=(const CDialog&) = delete;
+
+  // Runs the modal loop; the end code, or -1 when the dialog could not be
+  // created (GetLastError tells why).
+  virtual INT_PTR DoModal();
+  HWND GetSafeHwnd() const { return m_hWnd; }
+
+ protected:
+  // After the window is centred on its owner.  True lets the system set the
+  // focus.
+  virtual BOOL OnInitDialog() { return TRUE; }
+  virtual void OnOK() { EndDialog(IDOK); }
+  // Escape and the close command arrive here.
+  virtual void OnCancel() { EndDialog(IDCANCEL); }
+  // A command other than IDOK and IDCANCEL; true when handled.
+  virtual bool OnCommand(WORD /*id*/, WORD /*code*/) { return false; }
+  // Any other message; set handled to answer it.
+  virtual INT_PTR OnMessage(UINT /*message*/, WPARAM, LPARAM, bool& /*handled*/) { return 0; }
+
+  void EndDialog(INT_PTR code) { ::EndDialog(m_hWnd, code); }
+  HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
+  std::string GetItemText(int id) const;
+  void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }
+
+ private:
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+  INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+  void CenterOnOwner() const;
+
+  UINT m_templateId;
+  HWND m_owner;
+  HWND m_hWnd = nullptr;
+};

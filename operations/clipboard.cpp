@@ -1,0 +1,115 @@
+// Members leaving for other applications: the drop list, the clipboard
+// copy and the data object of a drag.
+#include "data_source.h"
+#include "user_interaction.h"
+#include "workspace.h"
+#include "zip_exceptions.h"
+#include "zip_file.h"
+#include "zip_folder.h"
+
+namespace {
+
+// Frees a global block unless the clipboard took it.
+class OwnedGlobal {
+ public:
+  explicit OwnedGlobal(HGLOBAL block = nullptr) : m_block(block) {}
+  ~OwnedGlobal() {
+    if (m_block) GlobalFree(m_block);
+  }
+  OwnedGlobal(const OwnedGlobal&) = delete;
+  OwnedGlobal& operator=(const OwnedGlobal&) = delete;
+  HGLOBAL get() const { return m_block; }
+  HGLOBAL release() { return std::exchange(m_block, nullptr); }
+
+ private:
+  HGLOBAL m_block;
+};
+
+// The clipboard needs an owner window for SetClipboardData to hold.
+class ClipboardOwner {
+ public:
+  ClipboardOwner()
+      : m_window(CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr)) {}
+  ~ClipboardOwner() {
+    if (m_window) DestroyWindow(m_window);
+  }
+  ClipboardOwner(const ClipboardOwner&) = delete;
+  ClipboardOwner& operator=(const ClipboardOwner&) = delete;
+  HWND get() const { return m_window; }
+
+ private:
+  HWND m_window;
+};
+
+class OpenedClipboard {
+ public:
+  explicit OpenedClipboard(HWND owner) {
+    // Another program may hold it for a moment.
+    for (int attempt = 0; attempt < 20 && !m_open; ++attempt) {
+      m_open = OpenClipboard(owner) != FALSE;
+      if (!m_open) Sleep(25);
+    }
+    if (!m_open) throw CZipWinException();
+  }
+  ~OpenedClipboard() { CloseClipboard(); }
+  OpenedClipboard(const OpenedClipboard&) = delete;
+  OpenedClipboard& operator=(const OpenedClipboard&) = delete;
+
+ private:
+  bool m_open = false;
+};
+
+void Put(UINT format, OwnedGlobal& block) {
+  if (SetClipboardData(format, block.get()) == nullptr) throw CZipWinException();
+  block.release();
+}
+
+}  // namespace
+
+HGLOBAL CZipFolder::BuildDropList(const std::vector<std::string>& names, const std::string& directory) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  std::string list;
+  for (const std::string& name : names) {
+    list += directory + "\\" + MemberOrSyncError(name).szName;
+    list.push_back('\0');
+  }
+  return MakeDropFiles(list);
+}
+
+void CZipFolder::CopyToClipboard(const std::vector<std::string>& names, HWND parent, HGLOBAL positions) {
+  OwnedGlobal offsets(positions);
+  if (names.empty()) {
+    UserInteraction().Beep(0);
+    return;
+  }
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  const std::string spec = BuildMemberSpec(names);
+  ScopedWorkspace workspace;
+  // Complete files before anything is on the clipboard: a paste never
+  // finds half of them.
+  ExtractToDirectory(spec, workspace.Path(), parent);
+  OwnedGlobal list(BuildDropList(names, workspace.Path()));
+  OwnedGlobal marker(GlobalAlloc(GMEM_MOVEABLE, 1));
+  if (marker.get() == nullptr) throw CZipWinException();
+
+  ClipboardOwner owner;
+  {
+    OpenedClipboard clipboard(owner.get());
+    if (!EmptyClipboard()) throw CZipWinException();
+    Put(CF_HDROP, list);
+    Put(RegisterClipboardFormatA(kTemporaryDirectoryFormatName), marker);
+    if (offsets.get()) Put(ShellObjectOffsetsFormat(), offsets);
+  }
+  SetClipboardWorkspace(workspace.Release());
+}
+
+IDataObject* CZipFolder::CreateDragData(const std::vector<std::string>& names, HWND parent, HGLOBAL positions) {
+  OwnedGlobal offsets(positions);
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  ScopedWorkspace workspace;
+  OwnedGlobal list(BuildDropList(names, workspace.Path()));
+  const std::string spec = BuildMemberSpec(names);
+  CZipDataSource* source = CZipDataSource::Create(this, list.release(), spec, workspace.Release(), parent,
+                                                  offsets.release());
+  return static_cast<IDataObject*>(source);
+}

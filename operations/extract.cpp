@@ -1,0 +1,122 @@
+// Taking members out: the member specification, extraction into a
+// directory, and the commands built on them.
+#include <shlwapi.h>
+
+#include "exception.h"
+#include "profile.h"
+#include "resource.h"
+#include "user_interaction.h"
+#include "workspace.h"
+#include "zip_exceptions.h"
+#include "zip_file.h"
+#include "zip_folder.h"
+#include "zip_request.h"
+
+namespace {
+
+void AddReadOnly(const std::string& path, bool checked) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    if (checked) throw CZipWinException();
+    return;
+  }
+  if (!SetFileAttributesA(path.c_str(), attributes | FILE_ATTRIBUTE_READONLY) && checked) throw CZipWinException();
+}
+
+}  // namespace
+
+const ZIPENTRY& CZipFolder::MemberOrSyncError(const std::string& name) const {
+  const ZIPENTRY* record = m_mapEntries.Lookup(name.c_str());
+  if (record == nullptr) throw CZipUserException(IDS_SYNC_ERROR);
+  return *record;
+}
+
+std::string CZipFolder::BuildMemberSpec(const std::vector<std::string>& names) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  std::string spec;
+  for (const std::string& name : names) {
+    const ZIPENTRY& record = MemberOrSyncError(name);
+    spec += "\"" + m_strPath + record.szName + (record.pSubFolder ? "\\*.*\"" : "\"") + " ";
+  }
+  while (!spec.empty() && spec.back() == ' ') spec.pop_back();
+  return spec;
+}
+
+void CZipFolder::ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  NamedMutexLock archiveLock(m_pRoot->ArchiveMutex());
+  m_pRoot->RefreshListing();
+  ZIPREQUEST request;
+  request.nOperation = kRequestExtract;
+  request.strSpec = spec;
+  request.strBaseDir = directory + "\\";
+  request.strFolderPath = m_strPath;
+  m_pRoot->RunRequest(request, parent);
+}
+
+void CZipFolder::OpenMember(const std::string& name, HWND parent) {
+  if (IsApplicationName(name.c_str()) && ReadSetting(settings::kNoWarnLaunchExe) == 0 &&
+      UserInteraction().ConfirmLaunchApplication(parent) != IDOK)
+    return;
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  const std::string stored = MemberOrSyncError(name).szName;
+  ScopedWorkspace workspace;
+  ExtractToDirectory("\"" + m_strPath + stored + "\"", workspace.Path(), parent);
+  const std::string file = workspace.Path() + "\\" + stored;
+  // Changes to the copy never reach the archive: the marks say so.
+  AddReadOnly(file, true);
+  AddReadOnly(workspace.Path(), false);
+  // The launched program keeps using the file: the clean-up waits.
+  const std::string directory = workspace.Release();
+  DeferWorkspaceDeletion(directory);
+  UserInteraction().Launch(parent, file, directory);
+}
+
+bool CZipFolder::FindInstaller(std::string* name) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  for (const char* candidate : {"setup.exe", "install.exe"}) {
+    const ZIPENTRY* record = m_mapEntries.Lookup(candidate);
+    if (record == nullptr || record->pSubFolder != nullptr) continue;
+    if (name != nullptr) *name = candidate;
+    return true;
+  }
+  return false;
+}
+
+void CZipFolder::OpenInFolder(HWND parent, const std::string* name) {
+  // Held across the wait: nothing else changes the archive meanwhile.
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  std::string target;
+  if (name != nullptr) {
+    target = *name;
+  } else if (!FindInstaller(&target)) {
+    UserInteraction().Beep(0);
+    return;
+  }
+  const std::string stored = MemberOrSyncError(target).szName;
+  ScopedWorkspace workspace;
+  ExtractToDirectory(m_strPath + "*.*", workspace.Path(), parent);
+  UserInteraction().Launch(parent, workspace.Path() + "\\" + stored, workspace.Path());
+  UserInteraction().WaitForOpenInFolder(nullptr);
+}
+
+void CZipFolder::UnzipToNewFolder(HWND parent) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  char folderName[MAX_PATH];
+  lstrcpynA(folderName, PathFindFileNameA(m_pRoot->ZipPath().c_str()), MAX_PATH);
+  PathRemoveExtensionA(folderName);
+  ScopedWorkspace workspace;
+  const std::string unpacked = workspace.Path() + "\\" + folderName;
+  if (!CreateDirectoryA(unpacked.c_str(), nullptr)) throw CZipWinException();
+  // An empty archive makes an empty folder; the engine would answer that
+  // nothing matched.
+  m_pRoot->RefreshListing();
+  if (m_mapEntries.Count() > 0) ExtractToDirectory("*.*", unpacked, parent);
+  char destination[MAX_PATH];
+  lstrcpynA(destination, m_pRoot->ZipPath().c_str(), MAX_PATH);
+  PathRemoveFileSpecA(destination);
+  const int result = UserInteraction().MoveWithShell(unpacked, destination);
+  // The user declined the shell's own question: nothing to report.
+  if (result == ERROR_CANCELLED) throw CUserCancelException();
+  if (result != 0) throw CZipWinException(0, static_cast<uint32_t>(result));
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Archives written by other tools, for the tests that read members:
+# docs/readme.txt (stored where the tool allows), docs/img/a.gif,
+# docs/img/sub/b.gif and top.txt.  Variants: Python's zipfile seekable and
+# streamed (data descriptors), bsdtar plain and forced ZIP64, 7-Zip, Info-ZIP;
+# and hostile.zip, whose names point outside any destination.
+set -euo pipefail
+out=$1
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/docs/img/sub" "$out"
+printf 'read me' >"$work/docs/readme.txt"
+printf 'GIF89a-a' >"$work/docs/img/a.gif"
+printf 'GIF89a-b' >"$work/docs/img/sub/b.gif"
+printf 'top' >"$work/top.txt"
+cd "$work"
+rm -f "$out"/*.zip
+cat >"$work/write.py" <<'PY'
+import sys, zipfile
+names = ["docs/", "docs/readme.txt", "docs/img/", "docs/img/a.gif", "docs/img/sub/", "docs/img/sub/b.gif", "top.txt"]
+target = open(sys.argv[1], "wb") if len(sys.argv) > 1 else sys.stdout.buffer
+with zipfile.ZipFile(target, "w", zipfile.ZIP_DEFLATED) as z:
+    for name in names:
+        method = zipfile.ZIP_STORED if name.endswith("readme.txt") else zipfile.ZIP_DEFLATED
+        z.write(name, compress_type=method)
+PY
+python3 "$work/write.py" "$out/python.zip"
+# Written to a pipe, zipfile cannot seek back: sizes follow in data descriptors.
+python3 "$work/write.py" | cat >"$out/python-stream.zip"
+bsdtar --format zip -cf "$out/bsdtar.zip" docs top.txt
+bsdtar --format zip --options zip:zip64 -cf "$out/bsdtar-zip64.zip" docs top.txt
+7zz a -tzip -bd -bso0 "$out/7z.zip" docs top.txt
+zip -q -r "$out/infozip.zip" docs top.txt
+# Names that point outside any destination.
+python3 - "$out/hostile.zip" <<'PY'
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], "w") as z:
+    for name in ["ok.txt", "../evil.txt", "docs/../../evil2.txt", "/abs.txt", "C:/drive.txt"]:
+        z.writestr(zipfile.ZipInfo(name), "x")
+PY

@@ -1,0 +1,357 @@
+// Engine requests through the archive object, with the real engine and the
+// real progress dialog; questions and reports go to the fake user.
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+
+#include "engine_adaptor.h"
+#include "fake_user_interaction.h"
+#include "guard.h"
+#include "message_log.h"
+#include "profile.h"
+#include "temp_dir.h"
+#include "tree_support.h"
+#include "zip_exceptions.h"
+#include "zip_maker.h"
+#include "zip_request.h"
+
+namespace {
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Name (backslashes, folders with a trailing one) to size, as listed.  The
+// archive object's watcher lists the same archive when its directory
+// changes, so the listing holds the archive mutex as every listing does.
+std::map<std::string, uint32_t> Listing(const std::string& zip) {
+  NamedMutex mutex;
+  std::string name = zip;
+  for (char& c : name)
+    if (c == '\\') c = '/';
+  mutex.Create(name);
+  NamedMutexLock lock(mutex);
+  std::map<std::string, uint32_t> members;
+  const int32_t count = CountMembers(zip);
+  ZIPENTRY record;
+  for (int32_t i = 0; i < count && ReadNextMember(zip, record, 1); ++i)
+    members[std::string(record.szName) + ((record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "")] =
+        record.dwSize;
+  return members;
+}
+
+// Points the temporary directory of this process elsewhere, so what lands
+// there is this test's alone.
+class ScopedTempDirectory {
+ public:
+  explicit ScopedTempDirectory(const std::string& path) {
+    char old[MAX_PATH] = "";
+    m_hadOld = GetEnvironmentVariableA("TMP", old, MAX_PATH) > 0;
+    m_old = old;
+    CreateDirectoryA(path.c_str(), nullptr);
+    SetEnvironmentVariableA("TMP", path.c_str());
+  }
+  ~ScopedTempDirectory() { SetEnvironmentVariableA("TMP", m_hadOld ? m_old.c_str() : nullptr); }
+
+ private:
+  bool m_hadOld;
+  std::string m_old;
+};
+
+// Workspace directories ("bdx...") in the temporary directory.
+std::set<std::string> Workspaces() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  std::set<std::string> found;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((std::string(temp) + "bdx*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do found.insert(data.cFileName);
+  while (FindNextFileA(search, &data));
+  FindClose(search);
+  return found;
+}
+
+// Restores a setting however the test ends.
+class ScopedSetting {
+ public:
+  ScopedSetting(const SettingDef& setting, int value) : m_setting(setting), m_old(ReadSetting(setting)) {
+    WriteSetting(setting, value);
+  }
+  ~ScopedSetting() { WriteSetting(m_setting, m_old); }
+
+ private:
+  SettingDef m_setting;
+  int m_old;
+};
+
+class RequestTest : public ::testing::Test, protected WithFakeUser {
+ protected:
+  void SetUp() override {
+    source.Write("a.txt", "alpha");
+    ASSERT_EQ(0, zip_maker::Add(zip, source.path(), {"a.txt"}));
+    ASSERT_EQ(S_OK, holder.root()->Load(Wide(zip).c_str(), 0));
+  }
+
+  void Run(ZIPREQUEST& request) {
+    CriticalSectionLock lock(holder.root()->RootLock());
+    NamedMutexLock mutex(holder.root()->ArchiveMutex());
+    holder.root()->RunRequest(request, nullptr);
+  }
+
+  TempDir source;
+  TempDir archives;
+  TempDir files;
+  std::string zip = archives / "test.zip";
+  RootHolder holder;
+};
+
+TEST_F(RequestTest, CopyListAloneIsStagedAndAddedUnderTheFolder) {
+  files.Write("notes.txt", "notes!");
+  files.Write("pics\\x.gif", "GIF89a");
+  const std::vector<std::string> copies = {files / "notes.txt", files / "pics", files / "pics\\x.gif"};
+  ScopedTempDirectory temp(files / "tmp");
+
+  ZIPREQUEST request;
+  request.nOperation = kRequestUpdate;
+  request.pCopyList = &copies;
+  request.strBaseDir = files.path() + "\\";
+  request.strFolderPath = "docs\\";
+  Run(request);
+
+  const std::map<std::string, uint32_t> expected = {
+      {"a.txt", 5}, {"docs\\notes.txt", 6}, {"docs\\pics\\", 0}, {"docs\\pics\\x.gif", 6}};
+  EXPECT_EQ(expected, Listing(zip));
+  EXPECT_TRUE(Workspaces().empty()) << "the staging workspace is removed";
+  const std::string bytes = ReadAll(zip);
+  EXPECT_EQ(kArchiveComment, bytes.substr(bytes.size() - strlen(kArchiveComment)));
+  EXPECT_TRUE(user.boxes.empty());
+}
+
+TEST_F(RequestTest, UnknownOperationChangesNothingAndStillClosesTheDialog) {
+  const std::string bytes = ReadAll(zip);
+  ZIPREQUEST request;
+  request.nOperation = 7;
+  request.strSpec = "\"a.txt\"";
+  Run(request);
+  EXPECT_NE(nullptr, request.hProgressWnd) << "the dialog was shown";
+  EXPECT_FALSE(IsWindow(request.hProgressWnd));
+  EXPECT_EQ(bytes, ReadAll(zip));
+}
+
+TEST_F(RequestTest, FailedDeleteAddsNothingAndIsReportedOnceAfterTheDialog) {
+  files.Write("new.txt", "new");
+  const std::string bytes = ReadAll(zip);
+  ZIPREQUEST request;
+  request.nOperation = kRequestUpdate;
+  request.strSpec = "\"missing.txt\"";
+  request.strAddSpec = "\"" + (files / "new.txt") + "\"";
+  request.strBaseDir = files.path() + "\\";
+
+  bool dialogGoneAtThrow = false;
+  const HRESULT result = ComGuard(E_FAIL, [&] {
+    try {
+      Run(request);
+    } catch (const CZipEngineException& e) {
+      dialogGoneAtThrow = !IsWindow(request.hProgressWnd);
+      EXPECT_EQ(ZE_NOT_FOUND, e.Code());
+      throw;
+    }
+  });
+  EXPECT_EQ(E_FAIL, result);
+  EXPECT_TRUE(dialogGoneAtThrow);
+  EXPECT_EQ(bytes, ReadAll(zip)) << "nothing was added";
+  ASSERT_EQ(1u, user.boxes.size());
+  EXPECT_EQ("Zipping Error: 0-9 Cannot find file", user.boxes[0].text);
+}
+
+TEST_F(RequestTest, AddedNamesArePlacedUnderTheFolderPath) {
+  files.Write("img\\a.gif", "GIF");
+  files.Write("img\\b.gif", "GIF!");
+  ZIPREQUEST request;
+  request.nOperation = kRequestUpdate;
+  request.strAddSpec = "\"" + (files / "img\\a.gif") + "\" \"" + (files / "img\\b.gif") + "\"";
+  request.strBaseDir = files.path() + "\\";
+  request.strFolderPath = "docs\\";
+  Run(request);
+  const std::map<std::string, uint32_t> expected = {{"a.txt", 5}, {"docs\\img\\a.gif", 3}, {"docs\\img\\b.gif", 4}};
+  EXPECT_EQ(expected, Listing(zip));
+}
+
+TEST_F(RequestTest, DeleteRemovesTheNamedMembersOnly) {
+  files.Write("b.txt", "bee");
+  ASSERT_EQ(0, zip_maker::Add(zip, files.path(), {"b.txt"}));
+  ZIPREQUEST request;
+  request.nOperation = kRequestDelete;
+  request.strSpec = "\"a.txt\"";
+  Run(request);
+  EXPECT_EQ((std::map<std::string, uint32_t>{{"b.txt", 3}}), Listing(zip));
+}
+
+TEST_F(RequestTest, EachStepSetsTheDialogCaption) {
+  files.Write("new.txt", "new");
+  SentMessageLog log;
+  ASSERT_TRUE(log.Installed());
+  ZIPREQUEST update;
+  update.nOperation = kRequestUpdate;
+  update.strSpec = "\"a.txt\"";
+  update.strAddSpec = "\"" + (files / "new.txt") + "\"";
+  update.strBaseDir = files.path() + "\\";
+  Run(update);
+  ZIPREQUEST extract;
+  extract.nOperation = kRequestExtract;
+  extract.strSpec = "\"new.txt\"";
+  extract.strBaseDir = files.path() + "\\out\\";
+  CreateDirectoryA((files / "out").c_str(), nullptr);
+  Run(extract);
+
+  std::vector<std::string> captions;
+  for (const auto& entry : log.Entries())
+    if (entry.message == WM_SETTEXT) captions.push_back(entry.text);
+  EXPECT_EQ((std::vector<std::string>{"Deleting ...", "Adding ...", "Unzipping ..."}), captions);
+  EXPECT_EQ("new", ReadAll(files / "out\\new.txt"));
+}
+
+TEST_F(RequestTest, AThousandFileAddMovesTheAllFilesBarStepByStep) {
+  for (int i = 0; i < 1000; ++i) files.Write("many\\f" + std::to_string(i) + ".txt", "x");
+  SentMessageLog log;
+  ASSERT_TRUE(log.Installed());
+  ZIPREQUEST request;
+  request.nOperation = kRequestUpdate;
+  request.strAddSpec = "\"" + (files / "many") + "\"";
+  request.strBaseDir = files.path() + "\\";
+  Run(request);
+
+  std::set<WPARAM> allFilesPositions;
+  WPARAM last = 0;
+  bool neverBackwards = true;
+  for (const auto& entry : log.Entries()) {
+    if (entry.message != WM_USER || entry.lParam != 0) continue;
+    neverBackwards = neverBackwards && entry.wParam >= last;
+    last = entry.wParam;
+    allFilesPositions.insert(entry.wParam);
+  }
+  EXPECT_GE(allFilesPositions.size(), 50u);
+  EXPECT_TRUE(neverBackwards);
+  EXPECT_EQ(100u, last);
+  EXPECT_EQ(1002u, Listing(zip).size());  // a.txt, many\ and its files
+}
+
+// Archives written by other tools: members under a folder come out relative
+// to it.
+class ForeignExtractTest : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(ForeignExtractTest, ExtractedNamesAreRelativeToTheFolder) {
+  WithFakeUser fake;
+  const char* binaryDir = getenv("MBX_BINARY_DIR");
+  ASSERT_NE(nullptr, binaryDir);
+  std::string zip = std::string("Z:") + binaryDir + "/tests/archive/foreign/" + GetParam();
+  for (char& c : zip)
+    if (c == '/') c = '\\';
+  RootHolder holder;
+  ASSERT_EQ(S_OK, holder.root()->Load(Wide(zip).c_str(), 0));
+  TempDir dest;
+  ZIPREQUEST request;
+  request.nOperation = kRequestExtract;
+  request.strSpec = "\"docs\\img\\*.*\" \"docs\\readme.txt\"";
+  request.strFolderPath = "docs\\";
+  request.strBaseDir = dest.path() + "\\";
+  {
+    CriticalSectionLock lock(holder.root()->RootLock());
+    NamedMutexLock mutex(holder.root()->ArchiveMutex());
+    holder.root()->RunRequest(request, nullptr);
+  }
+  EXPECT_EQ("GIF89a-a", ReadAll(dest / "img\\a.gif"));
+  EXPECT_EQ("GIF89a-b", ReadAll(dest / "img\\sub\\b.gif"));
+  EXPECT_EQ("read me", ReadAll(dest / "readme.txt"));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((dest / "top.txt").c_str()));
+  for (const auto& box : fake.user.boxes) ADD_FAILURE() << box.text;
+}
+
+INSTANTIATE_TEST_SUITE_P(Tools, ForeignExtractTest, ::testing::Values("python.zip", "bsdtar.zip", "7z.zip"),
+                         [](const auto& info) {
+                           std::string name = info.param;
+                           return name.substr(0, name.find('.')) == "7z" ? std::string("sevenzip")
+                                                                         : name.substr(0, name.find('.'));
+                         });
+
+TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
+  NAMEMAP map{};
+  strcpy(map.szInput, "C:\\src\\img\\a.gif");
+  RENAMECONTEXT add{"C:\\src\\", "docs\\"};
+  EXPECT_EQ(0, AddRename(&map, &add));
+  EXPECT_STREQ("docs/img/a.gif", map.szOutput);
+
+  strcpy(map.szInput, "C:/src/img/b.gif");  // either separator comes in
+  EXPECT_EQ(0, AddRename(&map, &add));
+  EXPECT_STREQ("docs/img/b.gif", map.szOutput);
+
+  strcpy(map.szInput, "docs/img/a.gif");
+  RENAMECONTEXT extract{"docs\\", "C:\\tmp\\x\\"};
+  EXPECT_EQ(0, ExtractRename(&map, &extract));
+  EXPECT_STREQ("C:\\tmp\\x\\img/a.gif", map.szOutput);
+
+  // An output that does not fit is never cut: the name is left empty, which
+  // the engine refuses.
+  RENAMECONTEXT deep{"docs\\", std::string(265, 'd') + "\\"};
+  EXPECT_NE(0, ExtractRename(&map, &deep));
+  EXPECT_STREQ("", map.szOutput);
+}
+
+TEST(InitZipBlock, FillsTheBlockFromTheSettings) {
+  ScopedSetting level(settings::kCompression, 7);
+  ScopedSetting grow(settings::kGrowExisting, 5);
+  char workDir[MAX_PATH];
+  ZIPCMD block;
+  memset(&block, 0xAB, sizeof(block));
+  const std::string zip = "C:\\x.zip";
+  const HWND window = reinterpret_cast<HWND>(0x1234);
+  InitZipBlock(block, zip, workDir, window);
+  EXPECT_EQ(static_cast<int32_t>(sizeof(ZIPCMD)), block.cbSize);
+  EXPECT_EQ(zip.c_str(), block.pszZipFile);
+  EXPECT_EQ(7, block.nLevel);
+  EXPECT_EQ(1, block.bGrow);
+  EXPECT_EQ(1, block.bUseWorkDir);
+  EXPECT_EQ(1, block.bDirEntries);
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  temp[strlen(temp) - 1] = '\0';
+  EXPECT_STREQ(temp, block.pszWorkDir);
+  EXPECT_EQ(window, block.pProgressAUser);
+  EXPECT_EQ(window, block.pProgressBUser);
+  EXPECT_NE(nullptr, block.pfnProgressA);
+  EXPECT_NE(nullptr, block.pfnQuery);
+  EXPECT_EQ(0, block.nFunction);
+  EXPECT_EQ(nullptr, block.pszItems);
+  EXPECT_EQ(nullptr, block.pfnRename);
+}
+
+TEST(InitZipBlock, DefaultsAndNoWindow) {
+  const HKEY root = HKEY_CURRENT_USER;
+  const std::string key = ProfileKeyPath() + "\\Settings";
+  const int oldLevel = ReadSetting(settings::kCompression);
+  const int oldGrow = ReadSetting(settings::kGrowExisting);
+  HKEY settingsKey = nullptr;
+  if (RegOpenKeyExA(root, key.c_str(), 0, KEY_SET_VALUE, &settingsKey) == ERROR_SUCCESS) {
+    RegDeleteValueA(settingsKey, "Compression");
+    RegDeleteValueA(settingsKey, "GrowExisting");
+    RegCloseKey(settingsKey);
+  }
+  char workDir[MAX_PATH];
+  ZIPCMD block;
+  InitZipBlock(block, "C:\\x.zip", workDir, nullptr);
+  EXPECT_EQ(4, block.nLevel);
+  EXPECT_EQ(0, block.bGrow);
+  EXPECT_EQ(nullptr, block.pfnProgressA);
+  EXPECT_EQ(nullptr, block.pfnProgressB);
+  WriteSetting(settings::kCompression, oldLevel);
+  WriteSetting(settings::kGrowExisting, oldGrow);
+}
+
+}  // namespace
