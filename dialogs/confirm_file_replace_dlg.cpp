@@ -77,10 +77,4 @@ BOOL CConfirmFileReplaceDlg::OnInitDialog() {
   return TRUE;
 }
 
-bool CConfirmFileReplaceDlg::OnCommand(WORD id, WORD code) {
-  if ((id == IDYES || id == IDNO) && code == BN_CLICKED) {
-    EndDialog(id);
-    return true;
-  }
-  return false;
-}
+bool CConfirmFileReplaceDlg::OnCommand(WORD id, WORD code) { return EndOnButton(id, code, {IDYES, IDNO}); }

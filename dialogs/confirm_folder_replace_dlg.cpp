@@ -19,10 +19,4 @@ BOOL CConfirmFolderReplaceDlg::OnInitDialog() {
   return TRUE;
 }
 
-bool CConfirmFolderReplaceDlg::OnCommand(WORD id, WORD code) {
-  if ((id == IDYES || id == IDNO) && code == BN_CLICKED) {
-    EndDialog(id);
-    return true;
-  }
-  return false;
-}
+bool CConfirmFolderReplaceDlg::OnCommand(WORD id, WORD code) { return EndOnButton(id, code, {IDYES, IDNO}); }

@@ -10,8 +10,4 @@ BOOL CFileNameDlg::OnInitDialog() {
   return TRUE;
 }
 
-bool CFileNameDlg::OnCommand(WORD id, WORD code) {
-  if (id != IDC_FILE_NAME_OTHER || code != BN_CLICKED) return false;
-  EndDialog(IDC_FILE_NAME_OTHER);
-  return true;
-}
+bool CFileNameDlg::OnCommand(WORD id, WORD code) { return EndOnButton(id, code, {IDC_FILE_NAME_OTHER}); }

@@ -5,6 +5,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+#include <initializer_list>
 #include <string>
 
 class CDialog {
@@ -32,6 +34,12 @@ class CDialog {
   virtual INT_PTR OnMessage(UINT /*message*/, WPARAM, LPARAM, bool& /*handled*/) { return 0; }
 
   void EndDialog(INT_PTR code) { ::EndDialog(m_hWnd, code); }
+  // Ends the dialog with the id of a clicked button among those given.
+  bool EndOnButton(WORD id, WORD code, std::initializer_list<WORD> buttons) {
+    if (code != BN_CLICKED || std::find(buttons.begin(), buttons.end(), id) == buttons.end()) return false;
+    EndDialog(id);
+    return true;
+  }
   HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
   std::string GetItemText(int id) const;
   void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }

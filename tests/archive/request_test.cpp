@@ -12,6 +12,7 @@
 #include "guard.h"
 #include "message_log.h"
 #include "profile.h"
+#include "scoped_setting.h"
 #include "temp_dir.h"
 #include "tree_support.h"
 #include "zip_exceptions.h"
@@ -31,12 +32,7 @@ std::string ReadAll(const std::string& path) {
 // archive object's watcher lists the same archive when its directory
 // changes, so the listing holds the archive mutex as every listing does.
 std::map<std::string, uint32_t> Listing(const std::string& zip) {
-  NamedMutex mutex;
-  std::string name = zip;
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  mutex.Create(name);
-  NamedMutexLock lock(mutex);
+  zip_maker::ArchiveMutexLock lock(zip);
   std::map<std::string, uint32_t> members;
   const int32_t count = CountMembers(zip);
   ZIPENTRY record;
@@ -77,19 +73,6 @@ std::set<std::string> Workspaces() {
   FindClose(search);
   return found;
 }
-
-// Restores a setting however the test ends.
-class ScopedSetting {
- public:
-  ScopedSetting(const SettingDef& setting, int value) : m_setting(setting), m_old(ReadSetting(setting)) {
-    WriteSetting(setting, value);
-  }
-  ~ScopedSetting() { WriteSetting(m_setting, m_old); }
-
- private:
-  SettingDef m_setting;
-  int m_old;
-};
 
 class RequestTest : public ::testing::Test, protected WithFakeUser {
  protected:

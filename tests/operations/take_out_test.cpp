@@ -11,6 +11,7 @@
 #include "app.h"
 #include "fake_user_interaction.h"
 #include "profile.h"
+#include "scoped_setting.h"
 #include "resource.h"
 #include "strings.h"
 #include "temp_dir.h"
@@ -55,17 +56,6 @@ void PutTextOnClipboard(const char* text) {
   CloseClipboard();
 }
 
-class ScopedNoWarn {
- public:
-  explicit ScopedNoWarn(int value) : m_old(ReadSetting(settings::kNoWarnLaunchExe)) {
-    WriteSetting(settings::kNoWarnLaunchExe, value);
-  }
-  ~ScopedNoWarn() { WriteSetting(settings::kNoWarnLaunchExe, m_old); }
-
- private:
-  int m_old;
-};
-
 // Deletes every workspace the application object keeps, however young.
 void ForgetWorkspaces() {
   TheApp().SetClipboardWorkspace("");
@@ -106,7 +96,7 @@ class TakeOut : public ::testing::Test, protected WithFakeUser {
 };
 
 TEST_F(TakeOut, AnApplicationWarnsFirstInAnyLetterCase) {
-  ScopedNoWarn warn(0);
+  ScopedSetting warn(settings::kNoWarnLaunchExe, 0);
   user.answers = {IDCANCEL};
   top->OpenMember("tool.EXE", nullptr);
   ASSERT_EQ(1u, user.questions.size());
@@ -120,7 +110,7 @@ TEST_F(TakeOut, AnApplicationWarnsFirstInAnyLetterCase) {
 }
 
 TEST_F(TakeOut, OpenedCopiesAreReadOnlyAndWaitForTheCleanUp) {
-  ScopedNoWarn warn(1);
+  ScopedSetting warn(settings::kNoWarnLaunchExe, 1);
   top->OpenMember("TOOL.exe", nullptr);  // names resolve without regard to case
   EXPECT_TRUE(user.questions.empty());
   ASSERT_EQ(1u, user.launches.size());
@@ -136,7 +126,7 @@ TEST_F(TakeOut, OpenedCopiesAreReadOnlyAndWaitForTheCleanUp) {
 }
 
 TEST_F(TakeOut, AMemberThatVanishedIsASynchronizationError) {
-  ScopedNoWarn warn(1);
+  ScopedSetting warn(settings::kNoWarnLaunchExe, 1);
   try {
     top->OpenMember("gone.txt", nullptr);
     FAIL() << "no error";
