@@ -60,7 +60,13 @@ void Watch(ChangeWatcher::Control& control) {
     if (!FindNextChangeNotification(notification.get())) return;
     RootReference root(control);
     if (root.get() == nullptr) return;
-    root.get()->RefreshListing();
+    try {
+      root.get()->RefreshListing();
+    } catch (const CException&) {
+      // Another program may be half-way through writing the archive: its
+      // last write wakes the watcher again.  Nobody asked for this listing,
+      // so no message; and the watcher must keep watching.
+    }
   }
 }
 

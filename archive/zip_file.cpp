@@ -78,6 +78,20 @@ void CZipFile::RunRequest(ZIPREQUEST& request, HWND parent) {
   if (result == -1) throw CZipWinException();
 }
 
+void CZipFile::RunChange(ZIPREQUEST& request, HWND parent) {
+  try {
+    RunRequest(request, parent);
+  } catch (...) {
+    // A change that failed part-way may still have changed the file.
+    try {
+      RefreshListing();
+    } catch (...) {
+    }
+    throw;
+  }
+  RefreshListing();
+}
+
 bool CZipFile::TryAddRef() { return InternalTryAddRef(); }
 
 STDMETHODIMP CZipFile::GetClassID(CLSID* id) {

@@ -34,6 +34,9 @@ class CZipFile final : public ComObject, public IPersistFolder, public IPersistF
   // parent; returns when it is done and throws what the worker threw, once
   // the dialog has gone.  Callers hold the root lock and the archive mutex.
   void RunRequest(ZIPREQUEST& request, HWND parent);
+  // RunRequest for a request that changes the archive, followed by a new
+  // listing, also when it failed, so every view shows what the file holds.
+  void RunChange(ZIPREQUEST& request, HWND parent);
   // Takes a reference unless the object is already being destroyed.
   bool TryAddRef();
 

@@ -41,6 +41,16 @@ struct FileHandleTraits {  // files: INVALID_HANDLE_VALUE when absent
   static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
   static void Close(HANDLE h) { CloseHandle(h); }
 };
+struct FindHandleTraits {  // FindFirstFile searches
+  static HANDLE Invalid() { return INVALID_HANDLE_VALUE; }
+  static bool Valid(HANDLE h) { return h != nullptr && h != INVALID_HANDLE_VALUE; }
+  static void Close(HANDLE h) { FindClose(h); }
+};
+struct GlobalTraits {  // GlobalAlloc blocks
+  static HGLOBAL Invalid() { return nullptr; }
+  static bool Valid(HGLOBAL h) { return h != nullptr; }
+  static void Close(HGLOBAL h) { GlobalFree(h); }
+};
 struct RegKeyTraits {
   static HKEY Invalid() { return nullptr; }
   static bool Valid(HKEY h) { return h != nullptr; }
@@ -49,4 +59,6 @@ struct RegKeyTraits {
 
 using UniqueKernelHandle = UniqueHandle<HANDLE, KernelHandleTraits>;
 using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
+using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
+using UniqueGlobal = UniqueHandle<HGLOBAL, GlobalTraits>;
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;

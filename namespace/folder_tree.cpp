@@ -90,6 +90,7 @@ void CZipFolder::AddEntry(ZIPENTRY record) {
   } else if (isFolder) {
     record.pSubFolder = NewSubFolder(record.szName);
   }
+  if (isFolder) record.pSubFolder->m_ownEntryStamp = record.dwListingStamp;
   m_mapEntries.SetAtKey(record, key);
 }
 

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <set>
@@ -79,6 +80,25 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
   // reference for the caller.  It takes positions.
   IDataObject* CreateDragData(const std::vector<std::string>& names, HWND parent, HGLOBAL positions);
 
+  // Changing the archive (operations/).  Each takes the root lock and the
+  // archive mutex, checks everything before the engine runs, and lists the
+  // archive again afterwards.  All throw, Cancel included.
+  // The dropped files and directories land in this folder; the caller keeps
+  // the list.
+  void AddDroppedFiles(HDROP drop, HWND parent);
+  // Appends path, and below a directory everything in it, to the add
+  // specification or the copy list, and the members it replaces to the
+  // delete specification.  Throws on a conflict.
+  void CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
+                     std::string& deleteSpec, std::vector<std::string>& copyList);
+  // After the user's confirmation; an empty list only beeps.
+  void DeleteMembers(const std::vector<std::string>& names, HWND parent);
+  // name: already accepted by the new-folder dialog.
+  void NewFolder(const std::string& name, HWND parent);
+  // A folder member may exist only because members lie in it; then the
+  // archive holds no entry of its own for it.
+  bool HasOwnEntry() const { return m_ownEntryStamp != 0 && m_ownEntryStamp == m_stamp; }
+
   // IShellFolder
   STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) override;
   STDMETHODIMP EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override;
@@ -114,6 +134,7 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
   CZipFile* m_pRoot;
   CEntryMap m_mapEntries;
   uint32_t m_stamp = 0;
+  uint32_t m_ownEntryStamp = 0;  // the listing that last saw the folder's own entry
   int m_nSubFolders = 0;
   std::set<IZipFolderView*> m_mapViews;
   bool m_bTop;

@@ -1,6 +1,7 @@
 // Members leaving for other applications: the drop list, the clipboard
 // copy and the data object of a drag.
 #include "data_source.h"
+#include "handles.h"
 #include "user_interaction.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
@@ -8,22 +9,6 @@
 #include "zip_folder.h"
 
 namespace {
-
-// Frees a global block unless the clipboard took it.
-class OwnedGlobal {
- public:
-  explicit OwnedGlobal(HGLOBAL block = nullptr) : m_block(block) {}
-  ~OwnedGlobal() {
-    if (m_block) GlobalFree(m_block);
-  }
-  OwnedGlobal(const OwnedGlobal&) = delete;
-  OwnedGlobal& operator=(const OwnedGlobal&) = delete;
-  HGLOBAL get() const { return m_block; }
-  HGLOBAL release() { return std::exchange(m_block, nullptr); }
-
- private:
-  HGLOBAL m_block;
-};
 
 // The clipboard needs an owner window for SetClipboardData to hold.
 class ClipboardOwner {
@@ -59,7 +44,7 @@ class OpenedClipboard {
   bool m_open = false;
 };
 
-void Put(UINT format, OwnedGlobal& block) {
+void Put(UINT format, UniqueGlobal& block) {
   if (SetClipboardData(format, block.get()) == nullptr) throw CZipWinException();
   block.release();
 }
@@ -77,7 +62,7 @@ HGLOBAL CZipFolder::BuildDropList(const std::vector<std::string>& names, const s
 }
 
 void CZipFolder::CopyToClipboard(const std::vector<std::string>& names, HWND parent, HGLOBAL positions) {
-  OwnedGlobal offsets(positions);
+  UniqueGlobal offsets(positions);
   if (names.empty()) {
     UserInteraction().Beep(0);
     return;
@@ -88,8 +73,8 @@ void CZipFolder::CopyToClipboard(const std::vector<std::string>& names, HWND par
   // Complete files before anything is on the clipboard: a paste never
   // finds half of them.
   ExtractToDirectory(spec, workspace.Path(), parent);
-  OwnedGlobal list(BuildDropList(names, workspace.Path()));
-  OwnedGlobal marker(GlobalAlloc(GMEM_MOVEABLE, 1));
+  UniqueGlobal list(BuildDropList(names, workspace.Path()));
+  UniqueGlobal marker(GlobalAlloc(GMEM_MOVEABLE, 1));
   if (marker.get() == nullptr) throw CZipWinException();
 
   ClipboardOwner owner;
@@ -104,10 +89,10 @@ void CZipFolder::CopyToClipboard(const std::vector<std::string>& names, HWND par
 }
 
 IDataObject* CZipFolder::CreateDragData(const std::vector<std::string>& names, HWND parent, HGLOBAL positions) {
-  OwnedGlobal offsets(positions);
+  UniqueGlobal offsets(positions);
   CriticalSectionLock lock(m_pRoot->RootLock());
   ScopedWorkspace workspace;
-  OwnedGlobal list(BuildDropList(names, workspace.Path()));
+  UniqueGlobal list(BuildDropList(names, workspace.Path()));
   const std::string spec = BuildMemberSpec(names);
   CZipDataSource* source = CZipDataSource::Create(this, list.release(), spec, workspace.Release(), parent,
                                                   offsets.release());

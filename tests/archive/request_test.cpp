@@ -7,6 +7,7 @@
 #include <map>
 #include <set>
 
+#include "archive_state.h"
 #include "engine_adaptor.h"
 #include "fake_user_interaction.h"
 #include "guard.h"
@@ -22,25 +23,6 @@
 namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-// Name (backslashes, folders with a trailing one) to size, as listed.  The
-// archive object's watcher lists the same archive when its directory
-// changes, so the listing holds the archive mutex as every listing does.
-std::map<std::string, uint32_t> Listing(const std::string& zip) {
-  zip_maker::ArchiveMutexLock lock(zip);
-  std::map<std::string, uint32_t> members;
-  const int32_t count = CountMembers(zip);
-  ZIPENTRY record;
-  for (int32_t i = 0; i < count && ReadNextMember(zip, record, 1); ++i)
-    members[std::string(record.szName) + ((record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "")] =
-        record.dwSize;
-  return members;
-}
 
 // Points the temporary directory of this process elsewhere, so what lands
 // there is this test's alone.
@@ -59,20 +41,6 @@ class ScopedTempDirectory {
   bool m_hadOld;
   std::string m_old;
 };
-
-// Workspace directories ("bdx...") in the temporary directory.
-std::set<std::string> Workspaces() {
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  std::set<std::string> found;
-  WIN32_FIND_DATAA data;
-  HANDLE search = FindFirstFileA((std::string(temp) + "bdx*").c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return found;
-  do found.insert(data.cFileName);
-  while (FindNextFileA(search, &data));
-  FindClose(search);
-  return found;
-}
 
 class RequestTest : public ::testing::Test, protected WithFakeUser {
  protected:

@@ -84,6 +84,31 @@ TEST_F(WatcherTest, RelistsOnceWhenTheArchiveIsReplacedAndNotForOtherFiles) {
   EXPECT_TRUE(user.boxes.empty());
 }
 
+// Another program that writes the archive in pieces is seen half-way:
+// that listing fails, quietly, and the finished file is still listed.
+TEST_F(WatcherTest, AHalfWrittenArchiveIsPassedOverAndWatchingGoesOn) {
+  RootHolder holder;
+  SignallingView view;
+  holder.top()->AddView(&view);
+  ASSERT_EQ(S_OK, holder.root()->Load(Wide(zip).c_str(), 0));
+  holder.root()->RefreshListing();
+  ASSERT_TRUE(view.WaitForRefresh(0));
+
+  const std::string finished = archives / "finished.zip";
+  ASSERT_EQ(0, zip_maker::Add(finished, source.path(), {"one.txt", "two.txt"}));
+  source.Write("half.zip", "PK\3\4 the first bytes of a long copy");
+  ASSERT_TRUE(CopyFileA((source / "half.zip").c_str(), zip.c_str(), FALSE));
+  Sleep(1500);  // the watcher meets the damaged file
+  ASSERT_TRUE(CopyFileA(finished.c_str(), zip.c_str(), FALSE));
+  ASSERT_TRUE(view.WaitForRefresh(10000));
+  {
+    CriticalSectionLock lock(holder.root()->RootLock());
+    EXPECT_NE(nullptr, Member(holder.top(), "two.txt"));
+  }
+  holder.top()->RemoveView(&view);
+  EXPECT_TRUE(user.boxes.empty());
+}
+
 TEST_F(WatcherTest, DestroyingTheRootEndsItsWatcher) {
   const int before = ThreadsOfThisProcess();
   {

@@ -9,6 +9,7 @@
 #include <iterator>
 
 #include "app.h"
+#include "archive_state.h"
 #include "fake_user_interaction.h"
 #include "profile.h"
 #include "scoped_setting.h"
@@ -23,11 +24,6 @@
 namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 

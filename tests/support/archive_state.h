@@ -1,0 +1,48 @@
+// What tests read back after an operation: an archive's listing, its bytes,
+// and the workspaces left in the temporary directory.
+#pragma once
+
+#include <windows.h>
+
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+
+#include "engine_adaptor.h"
+#include "item_id.h"
+#include "zip_maker.h"
+
+inline std::string ReadAll(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Name (backslashes, folders with a trailing one) to size, as listed.  The
+// archive object's watcher lists the same archive when its directory
+// changes, so the listing holds the archive mutex as every listing does.
+inline std::map<std::string, uint32_t> Listing(const std::string& zip) {
+  zip_maker::ArchiveMutexLock lock(zip);
+  std::map<std::string, uint32_t> members;
+  const int32_t count = CountMembers(zip);
+  ZIPENTRY record;
+  for (int32_t i = 0; i < count && ReadNextMember(zip, record, 1); ++i)
+    members[std::string(record.szName) + ((record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "")] =
+        record.dwSize;
+  return members;
+}
+
+// Workspace directories ("bdx...") in the temporary directory.
+inline std::set<std::string> Workspaces() {
+  char temp[MAX_PATH];
+  GetTempPathA(MAX_PATH, temp);
+  std::set<std::string> found;
+  WIN32_FIND_DATAA data;
+  HANDLE search = FindFirstFileA((std::string(temp) + "bdx*").c_str(), &data);
+  if (search == INVALID_HANDLE_VALUE) return found;
+  do found.insert(data.cFileName);
+  while (FindNextFileA(search, &data));
+  FindClose(search);
+  return found;
+}
