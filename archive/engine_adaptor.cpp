@@ -6,7 +6,7 @@
 #include "resource.h"
 #include "zip_exceptions.h"
 
-void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, HWND progressWindow) {
+void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* progress) {
   memset(&block, 0, sizeof(block));
   block.cbSize = sizeof(UNZIPCMD);
   block.pszZipFile = zipPath.c_str();
@@ -14,11 +14,11 @@ void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, HWND progressWi
   block.bRecurse = 1;
   block.pfnQuery = OnQuery;
   block.pQueryUser = nullptr;
-  if (progressWindow != nullptr) {
+  if (progress != nullptr) {
     block.pfnProgressA = OnProgressA;
-    block.pProgressAUser = progressWindow;
+    block.pProgressAUser = progress;
     block.pfnProgressB = OnProgressB;
-    block.pProgressBUser = progressWindow;
+    block.pProgressBUser = progress;
   }
 }
 
@@ -100,13 +100,13 @@ bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp
   return true;
 }
 
-int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* window) {
-  SendMessageA(static_cast<HWND>(window), WM_USER, static_cast<WPARAM>(percent), 1);
+int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* sink) {
+  static_cast<ProgressSink*>(sink)->Report(percent, 1);
   return 0;
 }
 
-int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* window) {
-  SendMessageA(static_cast<HWND>(window), WM_USER, static_cast<WPARAM>(percent), 0);
+int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* sink) {
+  static_cast<ProgressSink*>(sink)->Report(percent, 0);
   return 0;
 }
 

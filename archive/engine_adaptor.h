@@ -8,11 +8,12 @@
 #include <string>
 
 #include "item_id.h"
+#include "progress_sink.h"
 #include "zipengine.h"
 
-// Fills the whole unzip block: archive, callbacks, and the progress window's
-// callbacks when a window is given.
-void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, HWND progressWindow);
+// Fills the whole unzip block: archive, callbacks, and the progress
+// callbacks when a sink is given.
+void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* progress);
 
 // Callers hold the archive's root lock and mutex.  Both throw
 // CZipEngineException on a nonzero engine result.
@@ -26,6 +27,7 @@ bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp
 FILETIME ParseListingDate(const char* text);
 
 // Callbacks installed in every command block.
-int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* window);
-int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* window);
+// The progress callbacks' user value is the ProgressSink.
+int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* sink);
+int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* sink);
 int ZE_CALLBACK OnQuery(int32_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, void*);

@@ -26,8 +26,8 @@ int SetOutput(NAMEMAP& map, const std::string& text) {
 
 std::string InputOf(const NAMEMAP& map) { return std::string(map.szInput, strnlen(map.szInput, sizeof(map.szInput))); }
 
-void SetCaption(HWND window, UINT textId) {
-  if (window != nullptr) SetWindowTextA(window, LoadStr(textId).c_str());
+void SetCaption(ProgressSink* progress, UINT textId) {
+  if (progress != nullptr) progress->SetCaption(textId);
 }
 
 void CheckEngine(int result) {
@@ -53,7 +53,7 @@ int ZE_CALLBACK ExtractRename(NAMEMAP* map, void* context) {
   return SetOutput(*map, names.strReplace + input.substr(names.strDrop.size()));
 }
 
-void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], HWND progressWindow) {
+void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], ProgressSink* progress) {
   memset(&block, 0, sizeof(block));
   block.cbSize = sizeof(ZIPCMD);
   block.pszZipFile = zipPath.c_str();
@@ -67,30 +67,30 @@ void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX
   block.bGrow = ReadSetting(settings::kGrowExisting) != 0 ? 1 : 0;
   block.pfnQuery = OnQuery;
   block.pQueryUser = nullptr;
-  if (progressWindow != nullptr) {
+  if (progress != nullptr) {
     block.pfnProgressB = OnProgressB;
-    block.pProgressBUser = progressWindow;
+    block.pProgressBUser = progress;
     block.pfnProgressA = OnProgressA;
-    block.pProgressAUser = progressWindow;
+    block.pProgressAUser = progress;
   }
 }
 
-void ZipDelete(const std::string& zipPath, const std::string& spec, HWND progressWindow) {
-  SetCaption(progressWindow, IDS_DELETING);
+void ZipDelete(const std::string& zipPath, const std::string& spec, ProgressSink* progress) {
+  SetCaption(progress, IDS_DELETING);
   ZIPCMD block;
   char workDir[MAX_PATH];
-  InitZipBlock(block, zipPath, workDir, progressWindow);
+  InitZipBlock(block, zipPath, workDir, progress);
   block.nFunction = ZE_ZIP_DELETE;
   block.pszItems = spec.c_str();
   CheckEngine(dzip(&block));
 }
 
 void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& sourceDir,
-            const std::string& folderPath, HWND progressWindow) {
-  SetCaption(progressWindow, IDS_ADDING);
+            const std::string& folderPath, ProgressSink* progress) {
+  SetCaption(progress, IDS_ADDING);
   ZIPCMD block;
   char workDir[MAX_PATH];
-  InitZipBlock(block, zipPath, workDir, progressWindow);
+  InitZipBlock(block, zipPath, workDir, progress);
   const std::string quotedSource = "\"" + sourceDir + "\"";
   const RENAMECONTEXT context{sourceDir, folderPath};
   block.nFunction = ZE_ZIP_ADD;
@@ -105,10 +105,10 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
 }
 
 void UnzipExtract(const std::string& zipPath, const std::string& spec, const std::string& folderPath,
-                  const std::string& destDir, HWND progressWindow) {
-  SetCaption(progressWindow, IDS_UNZIPPING);
+                  const std::string& destDir, ProgressSink* progress) {
+  SetCaption(progress, IDS_UNZIPPING);
   UNZIPCMD block;
-  InitUnzipBlock(block, zipPath, progressWindow);
+  InitUnzipBlock(block, zipPath, progress);
   const RENAMECONTEXT context{folderPath, destDir};
   block.nFunction = ZE_UNZIP_EXTRACT;
   block.pszSpec = spec.c_str();
@@ -120,9 +120,9 @@ void UnzipExtract(const std::string& zipPath, const std::string& spec, const std
 
 void UpdateArchive(ZIPREQUEST& request) {
   const std::string& zipPath = request.pRoot->ZipPath();
-  if (!request.strSpec.empty()) ZipDelete(zipPath, request.strSpec, request.hProgressWnd);
+  if (!request.strSpec.empty()) ZipDelete(zipPath, request.strSpec, request.pProgress);
   if (!request.strAddSpec.empty())
-    ZipAdd(zipPath, request.strAddSpec, request.strBaseDir, request.strFolderPath, request.hProgressWnd);
+    ZipAdd(zipPath, request.strAddSpec, request.strBaseDir, request.strFolderPath, request.pProgress);
   if (request.pCopyList == nullptr || request.pCopyList->empty()) return;
 
   // The staged copies go however the update ends.
@@ -132,7 +132,7 @@ void UpdateArchive(ZIPREQUEST& request) {
   for (const std::string& path : *request.pCopyList)
     spec += "\"" + CopyIntoWorkspace(path, request.strBaseDir, staged) + "\" ";
   while (!spec.empty() && spec.back() == ' ') spec.pop_back();
-  ZipAdd(zipPath, spec, staged, request.strFolderPath, request.hProgressWnd);
+  ZipAdd(zipPath, spec, staged, request.strFolderPath, request.pProgress);
 }
 
 unsigned __stdcall ExecuteRequest(void* argument) {
@@ -140,10 +140,10 @@ unsigned __stdcall ExecuteRequest(void* argument) {
   try {
     switch (request.nOperation) {
       case kRequestUpdate: UpdateArchive(request); break;
-      case kRequestDelete: ZipDelete(request.pRoot->ZipPath(), request.strSpec, request.hProgressWnd); break;
+      case kRequestDelete: ZipDelete(request.pRoot->ZipPath(), request.strSpec, request.pProgress); break;
       case kRequestExtract:
         UnzipExtract(request.pRoot->ZipPath(), request.strSpec, request.strFolderPath, request.strBaseDir,
-                     request.hProgressWnd);
+                     request.pProgress);
         break;
       default: break;
     }
@@ -152,6 +152,6 @@ unsigned __stdcall ExecuteRequest(void* argument) {
     // dialog has gone.
     request.pException = std::current_exception();
   }
-  PostMessageA(request.hProgressWnd, WM_COMMAND, IDOK, 0);
+  if (request.pProgress != nullptr) request.pProgress->Finish();
   return 0;
 }

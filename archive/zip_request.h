@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "progress_sink.h"
 #include "zipengine.h"
 
 class CZipFile;
@@ -29,26 +30,27 @@ struct ZIPREQUEST {
   std::string strBaseDir;
   // The folder inside the archive ("" or ending with a backslash).
   std::string strFolderPath;
-  HWND hProgressWnd = nullptr;          // set by the progress dialog
+  ProgressSink* pProgress = nullptr;    // set by the progress dialog
+  HWND hProgressWnd = nullptr;          // the dialog, once a long run showed one
   std::exception_ptr pException;        // what ended the worker, if anything
 };
 
 // The worker procedure: runs the request's steps, keeps what they throw and
-// always closes the progress dialog.  Returns 0.
+// always tells the progress sink it is done.  Returns 0.
 unsigned __stdcall ExecuteRequest(void* request);
 
 // The steps; each throws.
 void UpdateArchive(ZIPREQUEST& request);
-void ZipDelete(const std::string& zipPath, const std::string& spec, HWND progressWindow);
+void ZipDelete(const std::string& zipPath, const std::string& spec, ProgressSink* progress);
 void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& sourceDir,
-            const std::string& folderPath, HWND progressWindow);
+            const std::string& folderPath, ProgressSink* progress);
 void UnzipExtract(const std::string& zipPath, const std::string& spec, const std::string& folderPath,
-                  const std::string& destDir, HWND progressWindow);
+                  const std::string& destDir, ProgressSink* progress);
 
 // Fills the whole dzip block.  workDir receives the temporary directory
 // without its trailing backslash; it must outlive the block.
 // Throws CZipWinException when there is no usable temporary directory.
-void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], HWND progressWindow);
+void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], ProgressSink* progress);
 
 // What the rename callbacks read: the part of the input to drop, and the
 // text put in its place.

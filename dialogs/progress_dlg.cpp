@@ -4,13 +4,15 @@
 #include <process.h>
 
 #include "resource.h"
+#include "strings.h"
 #include "zip_exceptions.h"
 #include "zip_request.h"
 
 namespace {
 
-constexpr UINT_PTR kShowTimer = 1;
-constexpr UINT kShowDelayMs = 300;
+// A change that is over sooner shows no dialog: it neither flickers nor
+// pays for a window.
+constexpr DWORD kShowDelayMs = 300;
 
 }  // namespace
 
@@ -18,14 +20,24 @@ CProgressDlg::CProgressDlg(WorkerProc worker, ZIPREQUEST* request, HWND owner)
     : CDialog(IDD_PROGRESS, owner), m_worker(worker), m_request(request) {}
 
 INT_PTR CProgressDlg::DoModal() {
-  INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};
-  InitCommonControlsEx(&classes);
-  const INT_PTR result = CDialog::DoModal();
-  const DWORD error = GetLastError();
-  // The worker may still be returning from its procedure.
-  if (m_thread) WaitForSingleObject(m_thread.get(), INFINITE);
+  m_request->pProgress = &m_sink;
+  const uintptr_t thread = _beginthreadex(nullptr, 0, m_worker, m_request, 0, nullptr);
+  if (thread == 0) {
+    m_request->pException = std::make_exception_ptr(CZipWinException());
+    return IDABORT;
+  }
+  m_thread.reset(reinterpret_cast<HANDLE>(thread));
+  INT_PTR result = IDOK;
+  if (WaitForSingleObject(m_thread.get(), kShowDelayMs) != WAIT_OBJECT_0) {
+    INITCOMMONCONTROLSEX classes{sizeof(classes), ICC_PROGRESS_CLASS};
+    InitCommonControlsEx(&classes);
+    result = CDialog::DoModal();
+    const DWORD error = GetLastError();
+    // The worker may still be returning from its procedure.
+    WaitForSingleObject(m_thread.get(), INFINITE);
+    SetLastError(error);
+  }
   m_thread.reset();
-  SetLastError(error);
   return result;
 }
 
@@ -36,23 +48,16 @@ BOOL CProgressDlg::OnInitDialog() {
   m_thisFileBar = Item(IDC_PROGRESS_FILE);
   m_allFilesBar = Item(IDC_PROGRESS_ALL);
   m_request->hProgressWnd = GetSafeHwnd();
-  // Started only now, so the worker never runs before the window exists.
-  const uintptr_t thread = _beginthreadex(nullptr, 0, m_worker, m_request, 0, nullptr);
-  if (thread == 0) {
-    // No worker would ever close the dialog: end it and let the caller report.
-    m_request->pException = std::make_exception_ptr(CZipWinException());
-    EndDialog(IDABORT);
+  if (!m_sink.Attach(GetSafeHwnd())) {
+    EndDialog(IDOK);  // the worker finished while the window was being made
     return TRUE;
   }
-  m_thread.reset(reinterpret_cast<HANDLE>(thread));
-  SetTimer(GetSafeHwnd(), kShowTimer, kShowDelayMs, nullptr);
+  // What the worker reported before the window existed.
+  if (const UINT caption = m_sink.Caption()) SetWindowTextA(GetSafeHwnd(), LoadStr(caption).c_str());
+  if (m_sink.AnyProgress()) SwitchToBars();
+  SendMessageA(m_allFilesBar, PBM_SETPOS, static_cast<WPARAM>(m_sink.AllFiles()), 0);
+  SendMessageA(m_thisFileBar, PBM_SETPOS, static_cast<WPARAM>(m_sink.ThisFile()), 0);
   return TRUE;
-}
-
-void CProgressDlg::ShowNow() {
-  KillTimer(GetSafeHwnd(), kShowTimer);
-  m_bMayShow = true;
-  ShowWindow(GetSafeHwnd(), SW_SHOW);
 }
 
 void CProgressDlg::SwitchToBars() {
@@ -82,18 +87,8 @@ INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool
       OnProgress(wParam, lParam);
       handled = true;
       return 1;
-    case WM_WINDOWPOSCHANGING:
-      // The modal loop shows the dialog at its first idle moment; until the
-      // delay has passed that is refused.
-      if (!m_bMayShow) reinterpret_cast<WINDOWPOS*>(lParam)->flags &= ~SWP_SHOWWINDOW;
-      return 0;
-    case WM_TIMER:
-      if (wParam != kShowTimer) return 0;
-      ShowNow();
-      handled = true;
-      return 0;
     case WM_SHOWWINDOW:
-      if (wParam && m_bMayShow) SetForegroundWindow(GetSafeHwnd());
+      if (wParam) SetForegroundWindow(GetSafeHwnd());
       return 0;
     default: return 0;
   }

@@ -1,12 +1,15 @@
-// The dialog every engine run shows: "Processing ..." until the engine
-// reports progress, then a bar for the current file and one for the whole
-// run.  It cannot be cancelled; the worker closes it when done.
+// The dialog an engine run shows once it has taken longer than a moment:
+// "Processing ..." until the engine reports progress, then a bar for the
+// current file and one for the whole run.  It cannot be cancelled; the
+// worker closes it when done.  A run that ends within the delay never
+// creates the window.
 #pragma once
 
 #include <windows.h>
 
 #include "dialog.h"
 #include "handles.h"
+#include "progress_sink.h"
 
 struct ZIPREQUEST;
 
@@ -15,7 +18,9 @@ class CProgressDlg : public CDialog {
   using WorkerProc = unsigned(__stdcall*)(void* request);
 
   CProgressDlg(WorkerProc worker, ZIPREQUEST* request, HWND owner);
-  // Returns once the worker thread has ended as well as the dialog.
+  // Starts the worker at once and shows the dialog only if it is still
+  // running after the delay.  Returns IDOK once the worker thread has ended
+  // (and the dialog, if there was one).
   INT_PTR DoModal() override;
 
  protected:
@@ -26,7 +31,6 @@ class CProgressDlg : public CDialog {
  private:
   void OnProgress(WPARAM percent, LPARAM which);
   void SwitchToBars();
-  void ShowNow();
 
   HWND m_allFilesLabel = nullptr;
   HWND m_thisFileLabel = nullptr;
@@ -36,6 +40,5 @@ class CProgressDlg : public CDialog {
   WorkerProc m_worker;
   ZIPREQUEST* m_request;
   UniqueKernelHandle m_thread;
-  // A short request ends before the dialog would show: it never flickers.
-  bool m_bMayShow = false;
+  ProgressSink m_sink;
 };

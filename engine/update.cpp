@@ -50,6 +50,9 @@ OutEntry carryOver(const CentralDirectory& cd, const Entry& e, uint64_t newOffse
 namespace {
 
 constexpr size_t kCopyChunk = size_t(4) << 20;
+// Where bytes pass through our buffer, a small one stays in the processor's
+// cache between the read and the write: a large copy runs markedly faster.
+constexpr size_t kBufferedChunk = size_t(128) << 10;
 
 // Streams [from, to) of the archive to the sink, checking that each member
 // in the range starts with a local header.
@@ -130,7 +133,7 @@ void copyMembers(ExistingArchive& arc, const std::vector<size_t>& keep, OutSink&
       starts.push_back(e.localOffset);
       entries.push_back(carryOver(cd, e, outStart + (e.localOffset - runStart)));
     }
-    if (buf.empty()) buf.resize(kCopyChunk);
+    if (buf.empty()) buf.resize(kBufferedChunk);
     copyRange(arc, runStart, runEnd, starts, buf, out, progress, done, total);
     i = j + 1;
   }

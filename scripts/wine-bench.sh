@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one of the Windows benchmarks under Wine, by hand (never by CTest).
-# Usage: scripts/wine-bench.sh NAME [ARGS...]   (NAME: take_out_bench,
+# Usage: scripts/wine-bench.sh NAME [ARGS...]   (NAME: take_out_bench, put_in_bench,
 # view_bench, listing_bench; built in build/x64 by scripts/build.sh)
 # A window manager runs beside Xvfb: without one, Wine waits up to 2 s for
 # every captioned window it unmaps, which would be timed as ours.

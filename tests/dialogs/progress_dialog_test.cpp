@@ -7,12 +7,13 @@
 
 #include "progress_dlg.h"
 #include "resource.h"
+#include "strings.h"
 #include "zip_request.h"
 
 namespace {
 
 struct Observed {
-  bool windowExisted = false;
+  bool noWindowAtStart = false;
   bool processingAtStart = false, barsHiddenAtStart = false;
   bool processingAfterZero = false;
   bool openAfterEscapeAndClose = false;
@@ -37,12 +38,25 @@ void Drain(HWND dialog) {
   SendDlgItemMessageA(dialog, IDC_PROGRESS_FILE, PBM_SETPOS, 0, 0);
 }
 
+// The dialog as the worker finds it once a long run has shown it.
+HWND WaitForDialog(const ZIPREQUEST& request) {
+  for (int i = 0; i < 1000; ++i) {
+    const HWND dialog = request.hProgressWnd;
+    if (dialog != nullptr && IsWindowVisible(dialog)) return dialog;
+    Sleep(10);
+  }
+  return nullptr;
+}
+
 unsigned __stdcall ObservingWorker(void* argument) {
   auto& request = *static_cast<ZIPREQUEST*>(argument);
-  const HWND dialog = request.hProgressWnd;
   Observed& seen = g_seen;
-  seen.windowExisted = IsWindow(dialog) != FALSE;
-  for (int i = 0; i < 1000 && !IsWindowVisible(dialog); ++i) Sleep(10);
+  seen.noWindowAtStart = request.hProgressWnd == nullptr;
+  request.pProgress->SetCaption(IDS_ADDING);
+  request.pProgress->Report(0, 0);
+  request.pProgress->Report(0, 1);
+  const HWND dialog = WaitForDialog(request);
+  if (dialog == nullptr) return 0;
   char caption[64] = "";
   GetWindowTextA(dialog, caption, sizeof(caption));
   seen.caption = caption;
@@ -56,7 +70,7 @@ unsigned __stdcall ObservingWorker(void* argument) {
   seen.barsHiddenAtStart = !Shown(dialog, IDC_PROGRESS_FILE) && !Shown(dialog, IDC_PROGRESS_ALL) &&
                            !Shown(dialog, IDC_PROGRESS_FILE_LABEL) && !Shown(dialog, IDC_PROGRESS_ALL_LABEL);
 
-  SendMessageA(dialog, WM_USER, 0, 0);
+  request.pProgress->Report(0, 0);
   SendMessageA(dialog, WM_USER, 0, 1);
   seen.processingAfterZero = Shown(dialog, IDC_PROGRESS_PROCESSING) && !Shown(dialog, IDC_PROGRESS_ALL);
 
@@ -71,15 +85,15 @@ unsigned __stdcall ObservingWorker(void* argument) {
                                 Shown(dialog, IDC_PROGRESS_FILE_LABEL) && Shown(dialog, IDC_PROGRESS_ALL_LABEL);
   seen.processingHidden = !Shown(dialog, IDC_PROGRESS_PROCESSING);
   seen.fileAfterFileUpdate = Position(dialog, IDC_PROGRESS_FILE);
-  SendMessageA(dialog, WM_USER, 55, 0);
+  request.pProgress->Report(55, 0);
   seen.allAfterAllUpdate = Position(dialog, IDC_PROGRESS_ALL);
   seen.fileAfterAllUpdate = Position(dialog, IDC_PROGRESS_FILE);
-  SendMessageA(dialog, WM_USER, 30, 1);
+  request.pProgress->Report(30, 1);
   SendMessageA(dialog, WM_USER, 90, 2);
   seen.allAfterOtherUpdate = Position(dialog, IDC_PROGRESS_ALL);
   seen.fileAfterOtherUpdate = Position(dialog, IDC_PROGRESS_FILE);
 
-  PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+  request.pProgress->Finish();
   return 0;
 }
 
@@ -89,8 +103,8 @@ TEST(ProgressDialog, ShowsBarsFromTheFirstProgressAndCannotBeCancelled) {
   CProgressDlg dialog(ObservingWorker, &request, nullptr);
   EXPECT_EQ(IDOK, dialog.DoModal());
   const Observed& seen = g_seen;
-  EXPECT_TRUE(seen.windowExisted) << "the worker starts after the window exists";
-  EXPECT_EQ("Processing", seen.caption);
+  EXPECT_TRUE(seen.noWindowAtStart) << "the window comes only when the run lasts";
+  EXPECT_EQ(LoadStr(IDS_ADDING), seen.caption) << "the caption set before the window existed";
   EXPECT_TRUE(seen.sized);
   EXPECT_TRUE(seen.noSystemMenu);
   EXPECT_TRUE(seen.processingAtStart);
@@ -106,6 +120,40 @@ TEST(ProgressDialog, ShowsBarsFromTheFirstProgressAndCannotBeCancelled) {
   EXPECT_EQ(55, seen.allAfterOtherUpdate);
   EXPECT_EQ(30, seen.fileAfterOtherUpdate);
   EXPECT_FALSE(IsWindow(request.hProgressWnd));
+}
+
+unsigned __stdcall EarlyProgressWorker(void* argument) {
+  auto& request = *static_cast<ZIPREQUEST*>(argument);
+  request.pProgress->Report(60, 0);
+  request.pProgress->Report(25, 1);
+  if (const HWND dialog = WaitForDialog(request)) {
+    g_seen.barsAfterFirstProgress = Shown(dialog, IDC_PROGRESS_ALL) && !Shown(dialog, IDC_PROGRESS_PROCESSING);
+    g_seen.allAfterAllUpdate = Position(dialog, IDC_PROGRESS_ALL);
+    g_seen.fileAfterFileUpdate = Position(dialog, IDC_PROGRESS_FILE);
+  }
+  request.pProgress->Finish();
+  return 0;
+}
+
+unsigned __stdcall QuickWorker(void* argument) {
+  auto& request = *static_cast<ZIPREQUEST*>(argument);
+  request.pProgress->SetCaption(IDS_DELETING);
+  request.pProgress->Report(100, 0);
+  request.pProgress->Finish();
+  return 0;
+}
+
+TEST(ProgressDialog, ProgressBeforeTheWindowIsShownByItAndAQuickRunMakesNone) {
+  g_seen = Observed{};
+  ZIPREQUEST slow;
+  EXPECT_EQ(IDOK, CProgressDlg(EarlyProgressWorker, &slow, nullptr).DoModal());
+  EXPECT_TRUE(g_seen.barsAfterFirstProgress);
+  EXPECT_EQ(60, g_seen.allAfterAllUpdate);
+  EXPECT_EQ(25, g_seen.fileAfterFileUpdate);
+
+  ZIPREQUEST quick;
+  EXPECT_EQ(IDOK, CProgressDlg(QuickWorker, &quick, nullptr).DoModal());
+  EXPECT_EQ(nullptr, quick.hProgressWnd);
 }
 
 }  // namespace
