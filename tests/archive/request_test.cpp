@@ -29,23 +29,7 @@ namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-// Points the temporary directory of this process elsewhere, so what lands
-// there is this test's alone.
-class ScopedTempDirectory {
- public:
-  explicit ScopedTempDirectory(const std::string& path) {
-    char old[MAX_PATH] = "";
-    m_hadOld = GetEnvironmentVariableA("TMP", old, MAX_PATH) > 0;
-    m_old = old;
-    CreateDirectoryA(path.c_str(), nullptr);
-    SetEnvironmentVariableA("TMP", path.c_str());
-  }
-  ~ScopedTempDirectory() { SetEnvironmentVariableA("TMP", m_hadOld ? m_old.c_str() : nullptr); }
-
- private:
-  bool m_hadOld;
-  std::string m_old;
-};
+INT_PTR CALLBACK HandlesNothing(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
 class RequestTest : public ::testing::Test, protected WithFakeUser {
  protected:
@@ -65,8 +49,8 @@ class RequestTest : public ::testing::Test, protected WithFakeUser {
   void RunAttached(ZIPREQUEST& request) {
     CriticalSectionLock lock(holder.root()->RootLock());
     NamedMutexLock mutex(holder.root()->ArchiveMutex());
-    const HWND window = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr,
-                                           [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+    const HWND window =
+        CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(IDD_PROGRESS), nullptr, HandlesNothing, 0);
     ASSERT_NE(nullptr, window);
     ProgressSink sink;
     sink.Attach(window);

@@ -78,7 +78,9 @@ class PutIn : public ::testing::Test, protected WithFakeUser {
     EXPECT_EQ(before, ReadAll(zip)) << "a refused drop leaves the archive as it was";
   }
 
-  TempDir content, source, archives;
+  TempDir content, source, archives, temp;
+  // Workspaces land here, apart from other test programs'.
+  ScopedTempDirectory privateTemp{temp.path()};
   std::string zip = archives / "a.zip";
   RootHolder holder;
   CZipFolder* top = holder.top();

@@ -33,6 +33,26 @@ inline std::map<std::string, uint32_t> Listing(const std::string& zip) {
   return members;
 }
 
+// Points the temporary directory of this process elsewhere, so what lands
+// there is this test's alone: other test programs run beside it.
+class ScopedTempDirectory {
+ public:
+  explicit ScopedTempDirectory(const std::string& path) {
+    char old[MAX_PATH] = "";
+    m_hadOld = GetEnvironmentVariableA("TMP", old, MAX_PATH) > 0;
+    m_old = old;
+    CreateDirectoryA(path.c_str(), nullptr);
+    SetEnvironmentVariableA("TMP", path.c_str());
+  }
+  ~ScopedTempDirectory() { SetEnvironmentVariableA("TMP", m_hadOld ? m_old.c_str() : nullptr); }
+  ScopedTempDirectory(const ScopedTempDirectory&) = delete;
+  ScopedTempDirectory& operator=(const ScopedTempDirectory&) = delete;
+
+ private:
+  bool m_hadOld;
+  std::string m_old;
+};
+
 // Workspace directories ("bdx...") in the temporary directory.
 inline std::set<std::string> Workspaces() {
   char temp[MAX_PATH];
