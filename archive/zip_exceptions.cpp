@@ -32,6 +32,7 @@ UINT EngineResultTextId(int32_t code) {
     case 11: return IDS_ENGINE_ZIP_READ;
     case 14:
     case 15: return IDS_ENGINE_ZIP_WRITE;
+    case 16: return IDS_ENGINE_NAME_TOO_LONG;
     case 18: return IDS_ENGINE_ZIP_OPEN;
     case 19: return IDS_ENGINE_DISK;
     case 28: return IDS_ENGINE_FILE_WRITE;

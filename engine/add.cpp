@@ -14,6 +14,7 @@
 #include "bytes.h"
 #include "errors.h"
 #include "member_match.h"
+#include "ops.h"
 #include "packer.h"
 #include "update.h"
 #include "zipformat.h"
@@ -120,14 +121,8 @@ private:
     std::string name;
     std::string def = defaultName(path);
     if (cmd_.pfnRename) {
-      NAMEMAP map;
-      std::memset(&map, 0, sizeof map);
-      if (path.size() >= sizeof map.szInput) fail(ZE_FILE_OPEN);
-      std::memcpy(map.szInput, path.data(), path.size());
-      std::memcpy(map.szOutput, def.data(), std::min(def.size(), sizeof map.szOutput - 1));
-      cmd_.pfnRename(&map, cmd_.pRenameContext);
-      map.szOutput[sizeof map.szOutput - 1] = 0;
-      name = map.szOutput;
+      if (path.size() >= sizeof(NAMEMAP::szInput)) fail(ZE_FILE_OPEN);
+      name = renamed(cmd_.pfnRename, cmd_.pRenameContext, path, def);
     } else {
       name = def;
     }

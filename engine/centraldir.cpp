@@ -3,8 +3,10 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <new>
 #include <stdexcept>
+#include <string_view>
 
 #include "bytes.h"
 #include "errors.h"
@@ -217,6 +219,37 @@ int64_t memberMtime(const CentralDirectory& cd, const Entry& e) {
   return os::dosToUnix(e.dosDate, e.dosTime);
 }
 
+namespace {
+
+// Other tools write "./a.txt" (bsdtar, the tar of current Windows), and
+// hostile archives "../x", "/x" or "C:/x".  Such parts name no place below
+// a destination: they are dropped, as other extractors drop them, so every
+// name listed, matched or extracted is relative.  "./" alone names nothing.
+std::string relativeName(const std::string& name) {
+  std::string out;
+  bool first = true;
+  size_t i = 0;
+  while (i < name.size()) {
+    size_t j = name.find('/', i);
+    if (j == std::string::npos) j = name.size();
+    std::string_view part(name.data() + i, j - i);
+    if (first && !part.empty()) {
+      if (part.size() >= 2 && part[1] == ':' && std::isalpha(static_cast<unsigned char>(part[0])))
+        part.remove_prefix(2);
+      first = false;
+    }
+    if (!part.empty() && part != "." && part != "..") {
+      if (!out.empty()) out += '/';
+      out += part;
+    }
+    i = j + 1;
+  }
+  if (!out.empty() && !name.empty() && name.back() == '/') out += '/';
+  return out;
+}
+
+}  // namespace
+
 std::string memberName(const CentralDirectory& cd, const Entry& e) {
   std::string raw(cd.rawName(e));
   // An unflagged name may carry its UTF-8 form in a Unicode path field,
@@ -228,13 +261,13 @@ std::string memberName(const CentralDirectory& cd, const Entry& e) {
     std::string name(reinterpret_cast<const char*>(up + 5), upLen - 5u);
     for (char& c : name)
       if (c == '\\') c = '/';
-    return os::utf8ToAnsi(name);
+    return relativeName(os::utf8ToAnsi(name));
   }
   // Some writers store backslashes; inside UTF-8 and code page 437 0x5C is
   // always a separator, so turning it into '/' is safe before conversion.
   for (char& c : raw)
     if (c == '\\') c = '/';
-  return (e.flags & kFlagUtf8) ? os::utf8ToAnsi(raw) : os::oemToAnsi(raw);
+  return relativeName((e.flags & kFlagUtf8) ? os::utf8ToAnsi(raw) : os::oemToAnsi(raw));
 }
 
 uint16_t memberAttributes(const CentralDirectory& cd, const Entry& e) {

@@ -60,7 +60,9 @@ bool findExtra(const uint8_t* p, size_t len, uint16_t id, const uint8_t*& payloa
 // the DOS time taken as local time.
 int64_t memberMtime(const CentralDirectory& cd, const Entry& e);
 
-// The member's name converted for the caller (ANSI, forward slashes).
+// The member's name converted for the caller (ANSI, forward slashes) and
+// made relative: "." and ".." parts, leading slashes and a drive are
+// dropped.  Empty for a member that names only the top ("./").
 std::string memberName(const CentralDirectory& cd, const Entry& e);
 
 // The attribute word of the listing: DOS bits, volume and encryption marks.

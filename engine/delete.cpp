@@ -16,7 +16,8 @@ void deleteMembers(ZIPCMD& cmd) {
   std::vector<size_t> keep;
   uint64_t total = 0;
   for (size_t i = 0; i < cd.entries.size(); ++i) {
-    if (spec.matches(memberName(cd, cd.entries[i]))) continue;
+    const std::string name = memberName(cd, cd.entries[i]);
+    if (!name.empty() && spec.matches(name)) continue;
     keep.push_back(i);
     total += arc.spanEnd[i] - cd.entries[i].localOffset;
   }

@@ -71,25 +71,14 @@ void extractMembers(UNZIPCMD& cmd) {
   std::string dest = cmd.pszDestDir;
   for (const Entry& e : cd.entries) {
     std::string name = memberName(cd, e);
-    if (!spec.matches(name)) continue;
+    if (name.empty() || !spec.matches(name)) continue;
     if (name.size() >= sizeof(NAMEMAP::szInput)) fail(ZE_FAILED);
     if (name.find('\0') != std::string::npos || !isSafeRelativeName(name)) fail(ZE_DAMAGED);
     bool isDir = name.back() == '/' || ((memberAttributes(cd, e) & 0x10) && e.size == 0);
-    std::string renamed;
-    if (cmd.pfnRename) {
-      NAMEMAP map;
-      std::memset(&map, 0, sizeof map);
-      std::memcpy(map.szInput, name.data(), name.size());
-      std::string def = dest + os::kSep + name;
-      std::memcpy(map.szOutput, def.data(), std::min(def.size(), sizeof map.szOutput - 1));
-      cmd.pfnRename(&map, cmd.pRenameContext);
-      map.szOutput[sizeof map.szOutput - 1] = 0;
-      renamed = map.szOutput;
-    } else {
-      renamed = dest + os::kSep + name;
-    }
+    std::string output = dest + os::kSep + name;
+    if (cmd.pfnRename) output = renamed(cmd.pfnRename, cmd.pRenameContext, name, output);
     Job job{&e, {}, isDir};
-    if (!resolveOutputPath(dest, renamed, job.path)) fail(ZE_DAMAGED);
+    if (!resolveOutputPath(dest, output, job.path)) fail(ZE_DAMAGED);
     jobs.push_back(std::move(job));
   }
   if (jobs.empty()) fail(ZE_NOT_FOUND);

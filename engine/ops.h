@@ -19,6 +19,12 @@ void addFiles(ZIPCMD& cmd);
 // Forgets any listing position kept for the archive (it was changed).
 void forgetListing(const std::string& path);
 
+// Asks the rename callback for a name.  A nonzero result, or a name that
+// fills the whole buffer (it may have been cut to fit, and a cut name can
+// be another file: "x.exe.txt" becomes "x.exe"), fails with
+// ZE_NAME_TOO_LONG before anything is written under it.
+std::string renamed(ZE_RENAME callback, void* context, const std::string& input, const std::string& proposed);
+
 // Reports a percentage through an optional callback, only when it grows.
 class Progress {
 public:

@@ -25,6 +25,7 @@ enum ZipEngineResult : int32_t {
   ZE_ZIP_READ = 11,       // archive could not be read
   ZE_ZIP_WRITE = 14,      // archive could not be written
   ZE_ZIP_WRITE_FULL = 15, // archive could not be written: volume full
+  ZE_NAME_TOO_LONG = 16,  // a rename callback refused a name, or its name did not fit
   ZE_ZIP_OPEN = 18,       // archive could not be opened
   ZE_DISK = 19,           // other input/output failure
   ZE_FILE_WRITE = 28,     // extracted file could not be written

@@ -71,6 +71,7 @@
 #define IDS_OBJECTS_SELECTED 57675
 #define IDS_OBJECTS 57676
 #define IDS_FILE_IN_USE 57677
+#define IDS_ENGINE_NAME_TOO_LONG 57678
 
 // Commands: the string of each holds its status help, a newline, and the tool-tip.
 #define ID_VIEW_LARGEICONS 32000

@@ -2,8 +2,9 @@
 # Archives written by other tools, for the tests that read members:
 # docs/readme.txt (stored where the tool allows), docs/img/a.gif,
 # docs/img/sub/b.gif and top.txt.  Variants: Python's zipfile seekable and
-# streamed (data descriptors), bsdtar plain and forced ZIP64, 7-Zip, Info-ZIP;
-# and hostile.zip, whose names point outside any destination.
+# streamed (data descriptors), bsdtar plain, forced ZIP64 and with "./" names,
+# 7-Zip, Info-ZIP; and hostile.zip, whose names point outside any
+# destination.
 set -euo pipefail
 out=$1
 work=$(mktemp -d)
@@ -29,6 +30,10 @@ python3 "$work/write.py" "$out/python.zip"
 python3 "$work/write.py" | cat >"$out/python-stream.zip"
 bsdtar --format zip -cf "$out/bsdtar.zip" docs top.txt
 bsdtar --format zip --options zip:zip64 -cf "$out/bsdtar-zip64.zip" docs top.txt
+# As the tar of current Windows writes a folder: every name "./...", and "./".
+mkdir "$work/dot"
+cp -r docs top.txt "$work/dot/"
+(cd "$work/dot" && bsdtar --format zip -cf "$out/bsdtar-dot.zip" .)
 7zz a -tzip -bd -bso0 "$out/7z.zip" docs top.txt
 zip -q -r "$out/infozip.zip" docs top.txt
 # Names that point outside any destination.

@@ -4,6 +4,7 @@
 
 #include <process.h>
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <map>
@@ -236,11 +237,13 @@ TEST_P(ForeignExtractTest, ExtractedNamesAreRelativeToTheFolder) {
   for (const auto& box : fake.user.boxes) ADD_FAILURE() << box.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Tools, ForeignExtractTest, ::testing::Values("python.zip", "bsdtar.zip", "7z.zip"),
+INSTANTIATE_TEST_SUITE_P(Tools, ForeignExtractTest,
+                         ::testing::Values("python.zip", "bsdtar.zip", "bsdtar-dot.zip", "7z.zip"),
                          [](const auto& info) {
                            std::string name = info.param;
-                           return name.substr(0, name.find('.')) == "7z" ? std::string("sevenzip")
-                                                                         : name.substr(0, name.find('.'));
+                           name = name.substr(0, name.find('.'));
+                           std::replace(name.begin(), name.end(), '-', '_');
+                           return name == "7z" ? std::string("sevenzip") : name;
                          });
 
 TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {

@@ -176,6 +176,24 @@ TEST_F(ReadInterop, BsdtarZip) {
   ExpectExtractsTo(z, Snapshot(src), stamp);
 }
 
+// bsdtar, the tar of current Windows, names everything "./...": those read
+// exactly as the names without the prefix.
+TEST_F(ReadInterop, BsdtarDotPrefixedNamesReadAsPlainOnes) {
+  REQUIRE_TOOL("bsdtar");
+  fs::path dotted = Make("dotted.zip", "bsdtar -a -cf ../dotted.zip .");
+  fs::path plain = Make("plain.zip", "bsdtar -a -cf ../plain.zip a.txt docs empty");
+  ASSERT_NE(ReadAll(dotted).find("./docs/"), std::string::npos);
+  auto sortedNames = [](const fs::path& zip) {
+    std::vector<std::string> n;
+    for (const Member& m : List(zip).members)
+      if (!m.name.empty()) n.push_back(m.name);
+    std::sort(n.begin(), n.end());
+    return n;
+  };
+  EXPECT_EQ(sortedNames(dotted), sortedNames(plain));
+  ExpectExtractsTo(dotted, Snapshot(src), stamp);
+}
+
 // Runs a Python snippet with `out` bound to the archive path.
 void Python(const fs::path& out, const std::string& body) {
   RunResult r = Shell("python3 -c " +

@@ -145,8 +145,32 @@ TEST(Malformed, CrcMismatchRemovesThePartialFile) {
 
 TEST(Malformed, NamesThatWouldEscapeTheDestination) {
   TempDir d;
-  const char* hostile[] = {"../x",  "/abs",     "\\abs",   "C:\\x",   "c:x",      "a/../../x", "..",
-                           "CON",   "nul.txt",  "d/LPT1",  "com9.a.b", "a/b:c",    "...",       "a/ ../b"};
+  // Parts that name no place below the destination are dropped: the member
+  // lands inside it, listed under the same name.
+  const std::pair<const char*, const char*> relative[] = {
+      {"../x", "x"},   {"/abs", "abs"}, {"\\abs", "abs"},       {"C:\\x", "x"},
+      {"c:x", "x"},    {"a/../../x", "a/x"}, {"./a/./b.txt", "a/b.txt"}, {"//two/x", "two/x"}};
+  for (const auto& [name, landed] : relative) {
+    std::string dest = d / "dest";
+    fs::create_directories(dest);
+    writeFile(d / "h.zip", buildZip({{"fine.txt", "ok"}, {name, "evil"}}).bytes);
+    EXPECT_EQ(names(d / "h.zip"), (std::vector<std::string>{"fine.txt", landed})) << name;
+    EXPECT_EQ(extract(d / "h.zip", "*.*", dest), ZE_OK) << name;
+    std::string expected = landed;
+    for (char& c : expected)
+      if (c == '/') c = kSep;
+    EXPECT_EQ(readFile(dest + kSep + expected), "evil") << name;
+    EXPECT_EQ(entriesBelow(d.path()), 4u + (expected.find(kSep) != std::string::npos)) << name;
+    fs::remove_all(dest);
+  }
+  // ".." or "./" alone names only the top: nothing to list by name or write.
+  writeFile(d / "h.zip", buildZip({{"fine.txt", "ok"}, {"..", "evil"}, {"./", ""}}).bytes);
+  EXPECT_EQ(names(d / "h.zip"), (std::vector<std::string>{"fine.txt", "", ""}));
+  ASSERT_EQ(extract(d / "h.zip", "*.*", d / "dest"), ZE_OK);
+  EXPECT_EQ(entriesBelow(d.path()), 3u);  // h.zip, dest and fine.txt
+  fs::remove_all(d / "dest");
+
+  const char* hostile[] = {"CON", "nul.txt", "d/LPT1", "com9.a.b", "a/b:c", "...", "a/ ../b"};
   for (const char* name : hostile) {
     std::string dest = d / "dest";
     fs::create_directories(dest);

@@ -4,6 +4,8 @@
 #include <windows.h>
 #endif
 
+#include <cstdio>
+
 #include "platform.h"
 #include "rawzip.h"
 #include "testutil.h"
@@ -240,4 +242,50 @@ TEST(Add, TheArchiveIsNotAddedToItself) {
   r.cmd.pfnRename = nullptr;  // names relative to the root directory
   ASSERT_EQ(r.run(), 0);
   EXPECT_EQ(names(inside), (std::vector<std::string>{"a.txt", "b.txt", "c.txt"}));
+}
+
+namespace {
+
+// What a careless rename callback does with a long name: snprintf cuts it to
+// the buffer, so "x.exe.txt" may end as "x.exe"; or it says it refused.
+struct CuttingRename {
+  std::string name;
+  int result = 0;
+};
+int ZE_CALLBACK cutRename(NAMEMAP* map, void* context) {
+  auto* rename = static_cast<CuttingRename*>(context);
+  std::snprintf(map->szOutput, sizeof map->szOutput, "%s", rename->name.c_str());
+  return rename->result;
+}
+
+}  // namespace
+
+TEST(Rename, ANameThatDoesNotFitIsRefusedNotCut) {
+  Sources s;
+  ASSERT_EQ(addAll(s.zip, s.src, {"a.txt"}), 0);
+  const std::string before = readFile(s.zip);
+  const std::string longName = std::string(sizeof(NAMEMAP::szOutput) - 5, 'd') + "/x.exe.txt";
+  for (int result : {0, 1}) {
+    CuttingRename rename{result == 0 ? longName : "fits.txt", result};
+    AddRequest add(s.zip, s.src);
+    add.items = spec({s.p("b.txt")});
+    add.cmd.pfnRename = cutRename;
+    add.cmd.pRenameContext = &rename;
+    EXPECT_EQ(add.run(), ZE_NAME_TOO_LONG) << result;
+    EXPECT_TRUE(readFile(s.zip) == before) << result;
+
+    const std::string dest = s.d / "out";
+    fs::create_directories(dest);
+    rename.name = result == 0 ? dest + kSep + longName : dest + kSep + "fits.txt";
+    UNZIPCMD c{};
+    c.cbSize = sizeof c;
+    c.nFunction = ZE_UNZIP_EXTRACT;
+    c.pszZipFile = s.zip.c_str();
+    c.pszSpec = "*.*";
+    c.pszDestDir = dest.c_str();
+    c.pfnRename = cutRename;
+    c.pRenameContext = &rename;
+    EXPECT_EQ(dunzip(&c), ZE_NAME_TOO_LONG) << result;
+    EXPECT_TRUE(fs::is_empty(dest)) << result;
+  }
 }

@@ -256,7 +256,7 @@ TEST_P(DataObjectOfTools, NothingIsExtractedWhileTheMouseIsCaptured) {
 
 INSTANTIATE_TEST_SUITE_P(Tools, DataObjectOfTools,
                          ::testing::Values("python.zip", "python-stream.zip", "bsdtar.zip", "bsdtar-zip64.zip",
-                                           "7z.zip", "infozip.zip"),
+                                           "bsdtar-dot.zip", "7z.zip", "infozip.zip"),
                          [](const auto& info) {
                            std::string name = info.param;
                            name = name.substr(0, name.find('.'));
