@@ -13,6 +13,7 @@
 #include "blockdeflate.h"
 #include "bytes.h"
 #include "errors.h"
+#include "grow_undo.h"
 #include "member_match.h"
 #include "ops.h"
 #include "packer.h"
@@ -409,21 +410,32 @@ void addFiles(ZIPCMD& cmd) {
   std::vector<OutEntry> entries;
   entries.reserve(keep.size() + chosen.size());
 
+  GrowUndo undo;
+  std::vector<uint8_t> tail;
   if (cmd.bGrow && arc.exists && !anyReplaced) {
-    // Grow in place: new members go where the directory was.  The old
-    // directory and end records are kept in memory to put back on failure.
+    // The old directory and end records, to put back on failure: kept in
+    // memory, and in a synced record for a crash.  Without the record the
+    // replace path runs instead.
+    tail.resize(size_t(cd.fileSize - cd.cdStart));
+    size_t got = 0;
+    if (!tail.empty() && (!arc.src->readAt(cd.cdStart, tail.data(), tail.size(), got) || got != tail.size()))
+      fail(ZE_ZIP_READ);
+  }
+  if (!tail.empty() && undo.record(path, cd.fileSize, cd.cdStart, tail)) {
+    // Grow in place: new members go where the directory was.
     const uint64_t oldSize = cd.fileSize;
     const uint64_t dirStart = cd.cdStart;
-    std::vector<uint8_t> tail(size_t(oldSize - dirStart));
-    size_t got = 0;
-    if (!tail.empty() && (!arc.src->readAt(dirStart, tail.data(), tail.size(), got) || got != tail.size()))
-      fail(ZE_ZIP_READ);
     for (size_t i : keep) entries.push_back(carryOver(cd, cd.entries[i], cd.entries[i].localOffset));
     arc.close();
     os::File f;
-    os::Err e = f.openReadWrite(path);
-    if (e != os::Err::None) fail(ZE_ZIP_OPEN);
-    if (f.seek(dirStart) != os::Err::None) fail(ZE_ZIP_WRITE);
+    if (f.openReadWrite(path) != os::Err::None) {
+      undo.discard();
+      fail(ZE_ZIP_OPEN);
+    }
+    if (f.seek(dirStart) != os::Err::None) {
+      undo.discard();
+      fail(ZE_ZIP_WRITE);
+    }
     try {
       OutSink out(f, dirStart);
       NewMemberWriter(cmd, out, entries, level).writeAll(chosen, packItems);
@@ -432,12 +444,15 @@ void addFiles(ZIPCMD& cmd) {
       if (out.position() < oldSize && f.truncate(out.position()) != os::Err::None) fail(ZE_ZIP_WRITE);
       if (f.sync() != os::Err::None) fail(ZE_ZIP_WRITE);
     } catch (...) {
-      // Put the archive back as it was: same directory, same length.
-      if (f.seek(dirStart) == os::Err::None && (tail.empty() || f.write(tail.data(), tail.size()) == os::Err::None))
-        f.truncate(oldSize);
-      f.sync();
+      // Put the archive back as it was: same directory, same length.  If
+      // that fails too, the record stays for the next open.
+      if (f.seek(dirStart) == os::Err::None && f.write(tail.data(), tail.size()) == os::Err::None &&
+          f.truncate(oldSize) == os::Err::None && f.sync() == os::Err::None)
+        undo.discard();
       throw;
     }
+    f.close();
+    undo.discard();
     return;
   }
 

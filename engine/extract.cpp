@@ -5,6 +5,7 @@
 
 #include "centraldir.h"
 #include "errors.h"
+#include "grow_undo.h"
 #include "memberdata.h"
 #include "member_match.h"
 #include "ops.h"
@@ -62,6 +63,7 @@ private:
 
 void extractMembers(UNZIPCMD& cmd) {
   if (!cmd.pszDestDir || !*cmd.pszDestDir) fail(ZE_FAILED);
+  recoverInterruptedGrow(cmd.pszZipFile);
   FileSource src(cmd.pszZipFile);
   CentralDirectory cd;
   readCentralDirectory(src, cd);

@@ -16,7 +16,7 @@ constexpr char kSep = '\\';
 constexpr char kSep = '/';
 #endif
 
-enum class Err { None, NotFound, Access, DiskFull, Exists, IsDir, Other };
+enum class Err { None, NotFound, Access, DiskFull, Exists, IsDir, CrossVolume, Other };
 
 // DOS attribute bits as the archive stores them.
 enum : uint32_t {
@@ -41,6 +41,13 @@ public:
   // Opens for writing, truncating; exclusive fails with Err::Exists.
   Err create(const std::string& path, bool exclusive);
   Err openReadWrite(const std::string& path);
+  // Creates a new file (Err::Exists if there is one) that this process holds
+  // while it is open: openAbandoned elsewhere fails until it is closed, or
+  // the process dies.  The holder may rename it while it is open.
+  Err createHeld(const std::string& path);
+  // Opens for reading a file nobody holds any more (Err::Access while a
+  // holder lives); it may then be removed while open.
+  Err openAbandoned(const std::string& path);
 
   // Sequential access from the current position.  A short count means end
   // of file.
@@ -84,8 +91,9 @@ Err setDirMtime(const std::string& path, int64_t unixSeconds);
 // Gives `to` the permissions (POSIX) or hidden and system attributes
 // (Windows) of `from`, so a rewritten archive keeps them.
 void inheritAttributes(const std::string& from, const std::string& to);
-// Replaces `to` by `from` in one rename; allowCopy permits crossing volumes.
-Err replaceFile(const std::string& from, const std::string& to, bool allowCopy);
+// Replaces `to` by `from` in one rename; Err::CrossVolume when they lie on
+// different volumes.
+Err replaceFile(const std::string& from, const std::string& to);
 
 struct DirEntry {
   std::string name;
@@ -93,8 +101,11 @@ struct DirEntry {
 };
 Err listDir(const std::string& dir, std::vector<DirEntry>& out);
 
-// Creates a new, empty file with a unique name in `dir`.
+// Creates a new, empty, held file with a unique name in `dir`.
 Err createTemp(const std::string& dir, File& file, std::string& path);
+// Removes the temporary files of this engine in `dir` that no update holds
+// any more: left behind by a process that died.
+void removeStaleTemps(const std::string& dir);
 
 // DOS date and time are local time.
 int64_t dosToUnix(uint16_t date, uint16_t time);

@@ -5,6 +5,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/time.h>
 #include <time.h>
@@ -72,6 +73,31 @@ Err File::create(const std::string& path, bool exclusive) {
   int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (exclusive ? O_EXCL : 0);
   fd_ = ::open(path.c_str(), flags, 0666);
   return fd_ < 0 ? last() : Err::None;
+}
+
+Err File::createHeld(const std::string& path) {
+  close();
+  fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+  if (fd_ < 0) return last();
+  // The lock goes with the process: a killed holder holds nothing.
+  if (::flock(fd_, LOCK_EX) != 0) {
+    Err e = last();
+    close();
+    ::unlink(path.c_str());
+    return e;
+  }
+  return Err::None;
+}
+
+Err File::openAbandoned(const std::string& path) {
+  close();
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) return last();
+  if (::flock(fd_, LOCK_EX | LOCK_NB) != 0) {
+    close();
+    return Err::Access;
+  }
+  return Err::None;
 }
 
 Err File::openReadWrite(const std::string& path) {
@@ -225,32 +251,9 @@ void inheritAttributes(const std::string& from, const std::string& to) {
   if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
 }
 
-Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
+Err replaceFile(const std::string& from, const std::string& to) {
   if (::rename(from.c_str(), to.c_str()) == 0) return Err::None;
-  // The temporary file sits elsewhere because the archive's directory took
-  // no new file; then the archive itself is rewritten.
-  if (!allowCopy || (errno != EXDEV && errno != EACCES && errno != EPERM)) return last();
-  // Across volumes the best left is to rewrite the target from the copy.
-  File src, dst;
-  Err e = src.openRead(from);
-  if (e != Err::None) return e;
-  e = dst.create(to, false);
-  if (e != Err::None) return e;
-  std::vector<char> buf(1 << 20);
-  for (;;) {
-    size_t got = 0;
-    e = src.read(buf.data(), buf.size(), got);
-    if (e != Err::None) return e;
-    if (got == 0) break;
-    e = dst.write(buf.data(), got);
-    if (e != Err::None) return e;
-  }
-  e = dst.sync();
-  if (e != Err::None) return e;
-  dst.close();
-  src.close();
-  ::unlink(from.c_str());
-  return Err::None;
+  return errno == EXDEV ? Err::CrossVolume : last();
 }
 
 Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
@@ -284,10 +287,24 @@ Err createTemp(const std::string& dir, File& file, std::string& path) {
     std::snprintf(name, sizeof name, "~mbx%x%x%05x.tmp", unsigned(getpid()) & 0xFFFF,
                   counter.fetch_add(1), unsigned(now.tv_nsec) & 0xFFFFF);
     path = base + name;
-    Err e = file.create(path, true);
+    Err e = file.createHeld(path);
     if (e != Err::Exists) return e;
   }
   return Err::Exists;
+}
+
+void removeStaleTemps(const std::string& dir) {
+  std::vector<DirEntry> entries;
+  if (listDir(dir, entries) != Err::None) return;
+  std::string base = dir;
+  if (!base.empty() && base.back() != '/') base += '/';
+  for (const DirEntry& entry : entries) {
+    const std::string& n = entry.name;
+    if (entry.isDir || n.size() < 8 || n.compare(0, 4, "~mbx") != 0 || n.compare(n.size() - 4, 4, ".tmp") != 0)
+      continue;
+    File file;
+    if (file.openAbandoned(base + n) == Err::None) ::unlink((base + n).c_str());
+  }
 }
 
 int64_t dosToUnix(uint16_t date, uint16_t time) {

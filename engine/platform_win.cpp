@@ -94,6 +94,24 @@ Err File::create(const std::string& path, bool exclusive) {
   return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
 }
 
+Err File::createHeld(const std::string& path) {
+  close();
+  // Without write sharing nobody else gets in; delete sharing lets the
+  // holder rename it over the archive while it still holds it.
+  h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
+}
+
+Err File::openAbandoned(const std::string& path) {
+  close();
+  // Refusing write sharing fails while any writer still has it open.
+  h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                   nullptr);
+  if (h_ != INVALID_HANDLE_VALUE) return Err::None;
+  return GetLastError() == ERROR_SHARING_VIOLATION ? Err::Access : last();
+}
+
 Err File::openReadWrite(const std::string& path) {
   close();
   h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -218,13 +236,15 @@ void inheritAttributes(const std::string& from, const std::string& to) {
   if (a) SetFileAttributesA(to.c_str(), a | FILE_ATTRIBUTE_ARCHIVE);
 }
 
-Err replaceFile(const std::string& from, const std::string& to, bool allowCopy) {
-  DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH | (allowCopy ? MOVEFILE_COPY_ALLOWED : 0);
+Err replaceFile(const std::string& from, const std::string& to) {
+  // Never MOVEFILE_COPY_ALLOWED: a copy over the archive is not atomic.
+  const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   // Indexers, virus scanners and viewers open archives for a moment; a
   // finished change waits for them briefly rather than failing.
   for (int attempt = 0;; ++attempt) {
     if (MoveFileExA(from.c_str(), to.c_str(), flags)) return Err::None;
     const DWORD error = GetLastError();
+    if (error == ERROR_NOT_SAME_DEVICE) return Err::CrossVolume;
     if (attempt >= 40 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return last();
     Sleep(50);
   }
@@ -258,10 +278,25 @@ Err createTemp(const std::string& dir, File& file, std::string& path) {
     std::snprintf(name, sizeof name, "~mbx%lx%x%05lx.tmp", GetCurrentProcessId() & 0xFFFFul,
                   counter.fetch_add(1), GetTickCount() & 0xFFFFFul);
     path = base + name;
-    Err e = file.create(path, true);
+    Err e = file.createHeld(path);
     if (e != Err::Exists) return e;
   }
   return Err::Exists;
+}
+
+void removeStaleTemps(const std::string& dir) {
+  std::string base = dir;
+  if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((base + "~mbx*.tmp").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    const std::string path = base + found.cFileName;
+    File file;
+    if (file.openAbandoned(path) == Err::None) DeleteFileA(path.c_str());
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
 }
 
 int64_t dosToUnix(uint16_t date, uint16_t time) {

@@ -5,11 +5,13 @@
 
 #include "bytes.h"
 #include "errors.h"
+#include "grow_undo.h"
 #include "zipformat.h"
 
 namespace ze {
 
 void ExistingArchive::open(const std::string& path) {
+  recoverInterruptedGrow(path);
   os::FileInfo info;
   os::Err e = os::stat(path, info);
   if (e == os::Err::NotFound) return;
@@ -143,9 +145,12 @@ Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd) : archiv
   size_t cut = archive.find_last_of("/\\");
   std::string dir = cut == std::string::npos ? std::string(".") : archive.substr(0, cut == 0 ? 1 : cut);
   if (dir.size() == 2 && dir[1] == ':') dir += os::kSep;
+  // What updates killed here earlier left behind goes first.
+  os::removeStaleTemps(dir);
   os::Err e = os::createTemp(dir, file_, temp_);
   if (e != os::Err::None) {
     if (!cmd.bUseWorkDir || !cmd.pszWorkDir || !*cmd.pszWorkDir) fail(ZE_TEMP_WRITE);
+    os::removeStaleTemps(cmd.pszWorkDir);
     e = os::createTemp(cmd.pszWorkDir, file_, temp_);
     if (e != os::Err::None) fail(ZE_TEMP_WRITE);
     inWorkDir_ = true;
@@ -161,11 +166,44 @@ Replacement::~Replacement() {
 
 void Replacement::commit() {
   if (file_.sync() != os::Err::None) fail(writeError());
-  file_.close();
   os::inheritAttributes(archive_, temp_);
-  os::Err e = os::replaceFile(temp_, archive_, inWorkDir_);
+  // Renamed while still held, so no other update takes it for a dead one's.
+  os::Err e = os::replaceFile(temp_, archive_);
+  if (e == os::Err::CrossVolume && inWorkDir_) e = moveBesideArchive();
   if (e != os::Err::None) fail(e == os::Err::DiskFull ? ZE_ZIP_WRITE_FULL : ZE_ZIP_WRITE);
   committed_ = true;
+  file_.close();
+}
+
+os::Err Replacement::moveBesideArchive() {
+  // A copy over the archive would leave half an archive if interrupted: the
+  // finished file is copied next to it first, then renamed.  Where the
+  // archive's directory takes no new file the update fails, archive intact.
+  size_t cut = archive_.find_last_of("/\\");
+  std::string dir = cut == std::string::npos ? std::string(".") : archive_.substr(0, cut == 0 ? 1 : cut);
+  if (dir.size() == 2 && dir[1] == ':') dir += os::kSep;
+  os::File near;
+  std::string nearPath;
+  os::Err e = os::createTemp(dir, near, nearPath);
+  if (e != os::Err::None) return e;
+  std::vector<uint8_t> buf(kBufferedChunk);
+  uint64_t pos = 0;
+  for (;;) {
+    size_t got = 0;
+    e = file_.readAt(pos, buf.data(), buf.size(), got);
+    if (e != os::Err::None || got == 0) break;
+    e = near.write(buf.data(), got);
+    if (e != os::Err::None) break;
+    pos += got;
+  }
+  if (e == os::Err::None) e = near.sync();
+  if (e == os::Err::None) {
+    os::inheritAttributes(archive_, nearPath);
+    e = os::replaceFile(nearPath, archive_);
+  }
+  near.close();
+  if (e != os::Err::None) os::removeFile(nearPath);
+  return e;
 }
 
 }  // namespace ze

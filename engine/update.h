@@ -52,6 +52,8 @@ public:
   void commit();
 
 private:
+  os::Err moveBesideArchive();
+
   std::string archive_;
   std::string temp_;
   os::File file_;
