@@ -1,0 +1,77 @@
+#!/usr/bin/env python3
+"""Changing a 100 MB archive of 2,000 members with the engine (zipbench):
+delete one member, add one small file, grow-add one small file, each on a
+fresh copy, against copying the archive once and syncing the copy.  Prints
+the median of each over the runs and the ratios; with a second zipbench
+(an older build) the same for it, side by side.  Run by hand:
+  python3 bench/change_bench.py build/native/bench/zipbench [OLD_ZIPBENCH] [--runs N]
+"""
+import argparse
+import os
+import random
+import shutil
+import statistics
+import subprocess
+import tempfile
+import time
+
+
+def timed(fn):
+    start = time.perf_counter()
+    fn()
+    return time.perf_counter() - start
+
+
+def copy_and_sync(src, dst):
+    shutil.copyfile(src, dst)
+    fd = os.open(dst, os.O_RDONLY)
+    os.fsync(fd)
+    os.close(fd)
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("zipbench", nargs="+")
+    ap.add_argument("--runs", type=int, default=7)
+    a = ap.parse_args()
+    root = tempfile.mkdtemp(prefix="mbx-change-bench-")
+    try:
+        src = os.path.join(root, "src")
+        os.makedirs(os.path.join(src, "big"))
+        rng = random.Random(12345)
+        for i in range(2000):
+            with open(os.path.join(src, "big", "f%d.bin" % i), "wb") as f:
+                f.write(rng.randbytes(50 * 1024))
+        small = os.path.join(root, "small.txt")
+        with open(small, "w") as f:
+            f.write("s" * 1024)
+        original = os.path.join(root, "original.zip")
+        subprocess.run([a.zipbench[0], "create", original, os.path.join(src, "big"), "1"], check=True,
+                       stdout=subprocess.DEVNULL)
+        work = os.path.join(root, "work.zip")
+        copy = os.path.join(root, "copy.zip")
+        print("archive %.1f MB, 2000 members, median of %d" % (os.path.getsize(original) / 2**20, a.runs))
+        copies = []
+        for _ in range(a.runs):
+            copies.append(timed(lambda: copy_and_sync(original, copy)))
+            os.remove(copy)
+        c = statistics.median(copies)
+        print("%-22s %.3f s" % ("copy + sync", c))
+        for zb in a.zipbench:
+            ops = {"delete one": [zb, "delete", work, '"big\\f7.bin"'],
+                   "add 1 KB": [zb, "add", work, small, "small.txt"],
+                   "grow-add 1 KB": [zb, "-grow", "add", work, small, "small.txt"]}
+            print(zb)
+            for name, cmd in ops.items():
+                times = []
+                for _ in range(a.runs):
+                    shutil.copyfile(original, work)
+                    times.append(timed(lambda: subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)))
+                t = statistics.median(times)
+                print("  %-20s %.3f s  %.2fx copy" % (name, t, t / c))
+    finally:
+        shutil.rmtree(root, ignore_errors=True)
+
+
+if __name__ == "__main__":
+    main()

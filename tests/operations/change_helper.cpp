@@ -1,0 +1,60 @@
+// A process that changes an archive through the extension's code, for a
+// test that kills it part-way.  Arguments: add|delete, archive, the file to
+// add or the member to delete, name of an event it signals just before the
+// change starts.  The delete question is answered Yes.
+#include <windows.h>
+#include <ole2.h>
+#include <shellapi.h>
+
+#include <string>
+
+#include "fake_user_interaction.h"
+#include "handles.h"
+#include "workspace.h"
+#include "zip_file.h"
+#include "zip_folder.h"
+
+namespace {
+
+class RootObject {
+ public:
+  RootObject() : m_root(CZipFile::Create()) { m_root->AddRef(); }
+  ~RootObject() { m_root->Release(); }
+  RootObject(const RootObject&) = delete;
+  RootObject& operator=(const RootObject&) = delete;
+  CZipFile* operator->() const { return m_root; }
+
+ private:
+  CZipFile* m_root;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 5) return 64;
+  if (FAILED(OleInitialize(nullptr))) return 65;
+  int result = 0;
+  try {
+    WithFakeUser yes;
+    yes.user.answer = IDYES;
+    const std::string mode = argv[1];
+    const RootObject root;
+    const std::string zip = argv[2];
+    const std::wstring wideZip(zip.begin(), zip.end());
+    if (root->Load(wideZip.c_str(), 0) != S_OK) throw 0;
+    root->RefreshListing();
+    const UniqueKernelHandle started(OpenEventA(EVENT_MODIFY_STATE, FALSE, argv[4]));
+    if (mode == "delete") {
+      if (started) SetEvent(started.get());
+      root->GetRootFolder()->DeleteMembers({argv[3]}, nullptr);
+    } else {
+      const UniqueGlobal drop(MakeDropFiles(std::string(argv[3]) + '\0'));
+      if (started) SetEvent(started.get());
+      root->GetRootFolder()->AddDroppedFiles(static_cast<HDROP>(drop.get()), nullptr);
+    }
+  } catch (...) {
+    result = 1;
+  }
+  OleUninitialize();
+  return result;
+}
