@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
 #include <new>
 #include <stdexcept>
 #include <string_view>
@@ -248,26 +249,58 @@ std::string relativeName(const std::string& name) {
   return out;
 }
 
+// A part the ANSI code page cannot spell gets a tag made from its real
+// bytes, so two such names never collapse into one.
+std::string tagged(const std::string& ansi, std::string_view raw) {
+  char tag[12];
+  std::snprintf(tag, sizeof tag, "~%08x",
+                unsigned(crc32(0, reinterpret_cast<const Bytef*>(raw.data()), uInt(raw.size()))));
+  const size_t dot = ansi.rfind('.');
+  if (dot == std::string::npos || dot == 0) return ansi + tag;
+  return ansi.substr(0, dot) + tag + ansi.substr(dot);
+}
+
 }  // namespace
 
-std::string memberName(const CentralDirectory& cd, const Entry& e) {
-  std::string raw(cd.rawName(e));
+void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, std::string* utf8) {
+  std::string text(cd.rawName(e));
+  bool isUtf8 = (e.flags & kFlagUtf8) != 0;
   // An unflagged name may carry its UTF-8 form in a Unicode path field,
   // valid while its checksum still matches the name beside it.
   const uint8_t* up;
   uint16_t upLen;
-  if (!(e.flags & kFlagUtf8) && findExtra(cd.extra(e), e.extraLen, kExtraUnicodePath, up, upLen) && upLen > 5 &&
-      up[0] == 1 && get32(up + 1) == uint32_t(crc32(0, reinterpret_cast<const Bytef*>(raw.data()), uInt(raw.size())))) {
-    std::string name(reinterpret_cast<const char*>(up + 5), upLen - 5u);
-    for (char& c : name)
-      if (c == '\\') c = '/';
-    return relativeName(os::utf8ToAnsi(name));
+  if (!isUtf8 && findExtra(cd.extra(e), e.extraLen, kExtraUnicodePath, up, upLen) && upLen > 5 && up[0] == 1 &&
+      get32(up + 1) == uint32_t(crc32(0, reinterpret_cast<const Bytef*>(text.data()), uInt(text.size())))) {
+    text.assign(reinterpret_cast<const char*>(up + 5), upLen - 5u);
+    isUtf8 = true;
   }
   // Some writers store backslashes; inside UTF-8 and code page 437 0x5C is
   // always a separator, so turning it into '/' is safe before conversion.
-  for (char& c : raw)
+  for (char& c : text)
     if (c == '\\') c = '/';
-  return relativeName((e.flags & kFlagUtf8) ? os::utf8ToAnsi(raw) : os::oemToAnsi(raw));
+  std::string a, u;
+  size_t i = 0;
+  for (;;) {
+    size_t j = text.find('/', i);
+    if (j == std::string::npos) j = text.size();
+    std::string_view part(text.data() + i, j - i);
+    bool lossy = false;
+    std::string converted = isUtf8 ? os::utf8ToAnsi(part, &lossy) : os::oemToAnsi(part, &lossy);
+    a += lossy ? tagged(converted, part) : converted;
+    if (utf8) u += isUtf8 ? std::string(part) : os::oemToUtf8(part);
+    if (j == text.size()) break;
+    a += '/';
+    u += '/';
+    i = j + 1;
+  }
+  if (ansi) *ansi = relativeName(a);
+  if (utf8) *utf8 = relativeName(u);
+}
+
+std::string memberName(const CentralDirectory& cd, const Entry& e) {
+  std::string name;
+  memberNames(cd, e, &name, nullptr);
+  return name;
 }
 
 uint16_t memberAttributes(const CentralDirectory& cd, const Entry& e) {

@@ -63,7 +63,12 @@ int64_t memberMtime(const CentralDirectory& cd, const Entry& e);
 // The member's name converted for the caller (ANSI, forward slashes) and
 // made relative: "." and ".." parts, leading slashes and a drive are
 // dropped.  Empty for a member that names only the top ("./").
+// A part that the ANSI code page cannot spell has '_' for the missing
+// characters and a tag from its real bytes: "_~1a2b3c4d.txt".
 std::string memberName(const CentralDirectory& cd, const Entry& e);
+// The same name in ANSI and in UTF-8 (the real one, for the files written);
+// both have the same parts.  Either may be null.
+void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, std::string* utf8);
 
 // The attribute word of the listing: DOS bits, volume and encryption marks.
 uint16_t memberAttributes(const CentralDirectory& cd, const Entry& e);

@@ -19,9 +19,38 @@ namespace {
 
 struct Job {
   const Entry* entry;
-  std::string path;  // output path
+  std::string path;  // output path, ANSI: what the caller is told
   bool isDir;
+  std::string file;  // the same in UTF-8 with the member's real name: what is written
 };
+
+std::vector<std::string> split(const std::string& s, char sep) {
+  std::vector<std::string> parts;
+  size_t i = 0;
+  for (;;) {
+    size_t j = s.find(sep, i);
+    parts.push_back(s.substr(i, j == std::string::npos ? std::string::npos : j - i));
+    if (j == std::string::npos) return parts;
+    i = j + 1;
+  }
+}
+
+// The output path in UTF-8: the parts that came from the member's name (the
+// tail that the rename callback kept) get their real form back.
+std::string realPath(const std::string& path, std::string ansiName, std::string utf8Name) {
+  while (!ansiName.empty() && ansiName.back() == '/') ansiName.pop_back();
+  while (!utf8Name.empty() && utf8Name.back() == '/') utf8Name.pop_back();
+  const std::vector<std::string> out = split(path, os::kSep), a = split(ansiName, '/'), u = split(utf8Name, '/');
+  size_t kept = 0;
+  if (a.size() == u.size())
+    while (kept < a.size() && kept < out.size() && out[out.size() - 1 - kept] == a[a.size() - 1 - kept]) ++kept;
+  std::string real;
+  for (size_t i = 0; i < out.size(); ++i) {
+    if (i > 0) real += os::kSep;
+    real += i + kept >= out.size() ? u[u.size() - (out.size() - i)] : os::ansiToUtf8(out[i]);
+  }
+  return real;
+}
 
 int writeError(os::Err e) { return e == os::Err::DiskFull ? ZE_DISK_FULL : ZE_FILE_WRITE; }
 
@@ -32,7 +61,7 @@ public:
   ~PartialFile() {
     if (!done_) {
       f_.close();
-      os::removeFile(path_);
+      os::removeFileUtf8(path_);
     }
   }
   void done() { done_ = true; }
@@ -72,15 +101,18 @@ void extractMembers(UNZIPCMD& cmd) {
   std::vector<Job> jobs;
   std::string dest = cmd.pszDestDir;
   for (const Entry& e : cd.entries) {
-    std::string name = memberName(cd, e);
+    std::string name, realName;
+    memberNames(cd, e, &name, &realName);
     if (name.empty() || !spec.matches(name)) continue;
     if (name.size() >= sizeof(NAMEMAP::szInput)) fail(ZE_FAILED);
-    if (name.find('\0') != std::string::npos || !isSafeRelativeName(name)) fail(ZE_DAMAGED);
+    if (name.find('\0') != std::string::npos || !isSafeRelativeName(name) || !isSafeRelativeName(realName))
+      fail(ZE_DAMAGED);
     bool isDir = name.back() == '/' || ((memberAttributes(cd, e) & 0x10) && e.size == 0);
     std::string output = dest + os::kSep + name;
     if (cmd.pfnRename) output = renamed(cmd.pfnRename, cmd.pRenameContext, name, output);
-    Job job{&e, {}, isDir};
+    Job job{&e, {}, isDir, {}};
     if (!resolveOutputPath(dest, output, job.path)) fail(ZE_DAMAGED);
+    job.file = realPath(job.path, name, realName);
     jobs.push_back(std::move(job));
   }
   if (jobs.empty()) fail(ZE_NOT_FOUND);
@@ -103,25 +135,25 @@ void extractMembers(UNZIPCMD& cmd) {
   for (const Job& job : jobs) {
     const Entry& e = *job.entry;
     if (job.isDir) {
-      os::Err err = os::makeDirs(job.path);
+      os::Err err = os::makeDirsUtf8(job.file);
       if (err != os::Err::None) fail(writeError(err));
       dirs.push_back(&job);
       doneBytes += e.size + 1024;
       all.report(doneBytes, total);
       continue;
     }
-    size_t cut = job.path.find_last_of(os::kSep);
-    std::string parent = job.path.substr(0, cut);
+    size_t cut = job.file.find_last_of(os::kSep);
+    std::string parent = job.file.substr(0, cut);
     if (parent != lastParent) {
-      os::Err err = os::makeDirs(parent);
+      os::Err err = os::makeDirsUtf8(parent);
       if (err != os::Err::None) fail(writeError(err));
       lastParent = parent;
     }
     os::File out;
-    os::Err err = out.create(job.path, true);
+    os::Err err = out.createUtf8(job.file, true);
     if (err == os::Err::Exists || err == os::Err::Access) {
       os::FileInfo info;
-      if (os::stat(job.path, info) != os::Err::None) fail(writeError(err));
+      if (os::statUtf8(job.file, info) != os::Err::None) fail(writeError(err));
       if (info.isDir) fail(ZE_FILE_WRITE);
       if (asker.ask(ZE_Q_OVERWRITE_FILE, job.path, overwriteAll) == ZE_ANSWER_NO) {
         doneBytes += e.size + 1024;
@@ -134,11 +166,11 @@ void extractMembers(UNZIPCMD& cmd) {
         }
       }
       // Windows refuses to recreate a read-only, hidden or system file.
-      if (info.attrs & (os::kAttrReadOnly | os::kAttrHidden | os::kAttrSystem)) os::setAttributes(job.path, 0);
-      err = out.create(job.path, false);
+      if (info.attrs & (os::kAttrReadOnly | os::kAttrHidden | os::kAttrSystem)) os::setAttributesUtf8(job.file, 0);
+      err = out.createUtf8(job.file, false);
     }
     if (err != os::Err::None) fail(writeError(err));
-    PartialFile guard(out, job.path);
+    PartialFile guard(out, job.file);
     one.reset();
     uint64_t written = 0;
     decoder.decode(win, cd, e, [&](const uint8_t* p, size_t n) {
@@ -153,12 +185,12 @@ void extractMembers(UNZIPCMD& cmd) {
     out.close();
     guard.done();
     uint32_t attrs = memberAttributes(cd, e) & (os::kAttrReadOnly | os::kAttrHidden | os::kAttrSystem);
-    if (attrs) os::setAttributes(job.path, attrs | os::kAttrArchive);
+    if (attrs) os::setAttributesUtf8(job.file, attrs | os::kAttrArchive);
     doneBytes += e.size + 1024;
     all.report(doneBytes, total);
   }
   // Folders last, deepest first, so their contents do not touch the times again.
-  for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) os::setDirMtime((*it)->path, memberMtime(cd, *(*it)->entry));
+  for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) os::setDirMtimeUtf8((*it)->file, memberMtime(cd, *(*it)->entry));
   all.report(total, total);
 }
 

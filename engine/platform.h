@@ -45,6 +45,8 @@ public:
   // while it is open: openAbandoned elsewhere fails until it is closed, or
   // the process dies.  The holder may rename it while it is open.
   Err createHeld(const std::string& path);
+  // create, the path in UTF-8 (see statUtf8).
+  Err createUtf8(const std::string& path, bool exclusive);
   // Opens for reading a file nobody holds any more (Err::Access while a
   // holder lives); it may then be removed while open.
   Err openAbandoned(const std::string& path);
@@ -112,9 +114,21 @@ int64_t dosToUnix(uint16_t date, uint16_t time);
 void unixToDos(int64_t t, uint16_t& date, uint16_t& time);
 
 // Member names: the archive holds UTF-8 or OEM (437) text, the caller ANSI.
-std::string oemToAnsi(std::string_view s);
-std::string utf8ToAnsi(std::string_view s);
+// lossy, when given, tells whether a character had no ANSI form (it became
+// '_'); never so where ANSI is UTF-8.
+std::string oemToAnsi(std::string_view s, bool* lossy = nullptr);
+std::string utf8ToAnsi(std::string_view s, bool* lossy = nullptr);
 std::string ansiToUtf8(std::string_view s);
+std::string oemToUtf8(std::string_view s);
+
+// Extracted files are named in UTF-8, so a member whose name the ANSI code
+// page cannot spell is still written under its real name.  Where paths are
+// UTF-8 already these are the plain functions.
+Err statUtf8(const std::string& path, FileInfo& info);
+Err makeDirsUtf8(const std::string& path);
+Err removeFileUtf8(const std::string& path);
+Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs);
+Err setDirMtimeUtf8(const std::string& path, int64_t unixSeconds);
 // Upper-case of one ANSI byte, for case-blind name comparison.
 unsigned char foldCase(unsigned char c);
 

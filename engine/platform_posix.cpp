@@ -349,7 +349,8 @@ const uint16_t kCp437High[128] = {
     0x2219, 0x00B7, 0x221A, 0x207F, 0x00B2, 0x25A0, 0x00A0};
 }  // namespace
 
-std::string oemToAnsi(std::string_view s) {
+std::string oemToAnsi(std::string_view s, bool* lossy) {
+  if (lossy) *lossy = false;
   std::string out;
   out.reserve(s.size() * 2);
   for (unsigned char c : s) {
@@ -369,8 +370,19 @@ std::string oemToAnsi(std::string_view s) {
   return out;
 }
 
-std::string utf8ToAnsi(std::string_view s) { return std::string(s); }
+std::string utf8ToAnsi(std::string_view s, bool* lossy) {
+  if (lossy) *lossy = false;
+  return std::string(s);
+}
 std::string ansiToUtf8(std::string_view s) { return std::string(s); }
+std::string oemToUtf8(std::string_view s) { return oemToAnsi(s); }
+
+Err statUtf8(const std::string& path, FileInfo& info) { return stat(path, info); }
+Err makeDirsUtf8(const std::string& path) { return makeDirs(path); }
+Err removeFileUtf8(const std::string& path) { return removeFile(path); }
+Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs) { return setAttributes(path, dosAttrs); }
+Err setDirMtimeUtf8(const std::string& path, int64_t t) { return setDirMtime(path, t); }
+Err File::createUtf8(const std::string& path, bool exclusive) { return create(path, exclusive); }
 
 unsigned char foldCase(unsigned char c) { return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 32) : c; }
 

@@ -339,24 +339,96 @@ bool isAscii(std::string_view s) {
   return true;
 }
 
-std::string convert(std::string_view s, UINT from, UINT to) {
+std::string convert(std::string_view s, UINT from, UINT to, bool* lossy = nullptr) {
+  if (lossy) *lossy = false;
   if (s.empty() || isAscii(s)) return std::string(s);
   int wn = MultiByteToWideChar(from, 0, s.data(), int(s.size()), nullptr, 0);
   if (wn <= 0) return std::string(s);
   std::wstring w(size_t(wn), L'\0');
   MultiByteToWideChar(from, 0, s.data(), int(s.size()), w.data(), wn);
-  int n = WideCharToMultiByte(to, 0, w.data(), wn, nullptr, 0, nullptr, nullptr);
+  // Into a code page that lacks a character: '_' (a legal file-name
+  // character, not a wildcard) and no look-alike, so the caller learns of it.
+  const bool narrow = to != CP_UTF8 && !(to == CP_ACP && GetACP() == CP_UTF8);
+  const DWORD flags = narrow ? WC_NO_BEST_FIT_CHARS : 0;
+  BOOL usedDefault = FALSE;
+  const char* fallback = narrow ? "_" : nullptr;
+  BOOL* used = narrow ? &usedDefault : nullptr;
+  int n = WideCharToMultiByte(to, flags, w.data(), wn, nullptr, 0, fallback, used);
   if (n <= 0) return std::string(s);
   std::string out(size_t(n), '\0');
-  WideCharToMultiByte(to, 0, w.data(), wn, out.data(), n, nullptr, nullptr);
+  WideCharToMultiByte(to, flags, w.data(), wn, out.data(), n, fallback, used);
+  if (lossy) *lossy = usedDefault != FALSE;
   return out;
+}
+
+std::wstring widen(const std::string& s) {
+  int wn = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+  std::wstring w(size_t(wn > 0 ? wn : 0), L'\0');
+  if (wn > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), wn);
+  return w;
 }
 
 }  // namespace
 
-std::string oemToAnsi(std::string_view s) { return convert(s, 437, CP_ACP); }
-std::string utf8ToAnsi(std::string_view s) { return convert(s, CP_UTF8, CP_ACP); }
+std::string oemToAnsi(std::string_view s, bool* lossy) { return convert(s, 437, CP_ACP, lossy); }
+std::string utf8ToAnsi(std::string_view s, bool* lossy) { return convert(s, CP_UTF8, CP_ACP, lossy); }
 std::string ansiToUtf8(std::string_view s) { return convert(s, CP_ACP, CP_UTF8); }
+std::string oemToUtf8(std::string_view s) { return convert(s, 437, CP_UTF8); }
+
+Err statUtf8(const std::string& path, FileInfo& info) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return last();
+  info.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  info.size = info.isDir ? 0 : ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  info.mtime = fromFileTime(data.ftLastWriteTime);
+  info.attrs = data.dwFileAttributes & 0x37;
+  return Err::None;
+}
+
+Err makeDirsUtf8(const std::string& path) {
+  if (path.empty()) return Err::None;
+  const std::wstring wide = widen(path);
+  DWORD a = GetFileAttributesW(wide.c_str());
+  if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? Err::None : Err::Exists;
+  size_t cut = path.find_last_of("\\/");
+  if (cut != std::string::npos && cut > 0 && path[cut - 1] != ':') {
+    Err e = makeDirsUtf8(path.substr(0, cut));
+    if (e != Err::None) return e;
+  }
+  if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return last();
+  return Err::None;
+}
+
+Err removeFileUtf8(const std::string& path) { return DeleteFileW(widen(path).c_str()) ? Err::None : last(); }
+
+Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs) {
+  const std::wstring wide = widen(path);
+  DWORD a = dosAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                        FILE_ATTRIBUTE_ARCHIVE);
+  DWORD cur = GetFileAttributesW(wide.c_str());
+  if (cur != INVALID_FILE_ATTRIBUTES && (cur & FILE_ATTRIBUTE_DIRECTORY)) a |= FILE_ATTRIBUTE_DIRECTORY;
+  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
+  if (cur == a) return Err::None;
+  return SetFileAttributesW(wide.c_str(), a) ? Err::None : last();
+}
+
+Err setDirMtimeUtf8(const std::string& path, int64_t t) {
+  HANDLE h = CreateFileW(widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return last();
+  FILETIME ft = toFileTime(t);
+  Err e = SetFileTime(h, nullptr, nullptr, &ft) ? Err::None : last();
+  CloseHandle(h);
+  return e;
+}
+
+Err File::createUtf8(const std::string& path, bool exclusive) {
+  close();
+  h_ = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                   exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
+}
 
 unsigned char foldCase(unsigned char c) {
   static unsigned char table[256];

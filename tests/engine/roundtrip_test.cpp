@@ -345,3 +345,50 @@ TEST(Extract, ReplacesHiddenAndSystemFiles) {
   EXPECT_EQ(readFile(d / "out" + kSep + "h.txt"), "new");
 }
 #endif
+
+#if defined(_WIN32)
+namespace {
+
+std::string ReadWide(const std::wstring& path) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return "(missing)";
+  char buffer[64];
+  DWORD got = 0;
+  ReadFile(file, buffer, sizeof buffer, &got, nullptr);
+  CloseHandle(file);
+  return std::string(buffer, got);
+}
+
+std::wstring Wide(const std::string& ansi) {
+  std::wstring w(ansi.size(), L'\0');
+  w.resize(size_t(MultiByteToWideChar(CP_ACP, 0, ansi.data(), int(ansi.size()), w.data(), int(w.size()))));
+  return w;
+}
+
+}  // namespace
+
+// Greek under a Western code page: every such name would be "?.txt".
+TEST(Extract, NamesTheCodePageLacksStayDistinctAndAreWrittenUnderTheirRealNames) {
+  if (GetACP() == CP_UTF8) GTEST_SKIP() << "the ANSI code page spells every name";
+  TempDir d;
+  RawMember alpha{"\xce\xb1\xce\xbb\xcf\x86\xce\xb1/\xce\xb1.txt", "alpha"};  // αλφα/α.txt
+  RawMember beta{"\xce\xb1\xce\xbb\xcf\x86\xce\xb1/\xce\xb2.txt", "beta"};
+  alpha.flags = beta.flags = 0x0800;
+  writeFile(d / "g.zip", buildZip({alpha, beta}).bytes);
+  const std::vector<std::string> listed = names(d / "g.zip");
+  ASSERT_EQ(listed.size(), 2u);
+  EXPECT_NE(listed[0], listed[1]);
+  EXPECT_EQ(listed[0].substr(0, listed[0].find('/')), listed[1].substr(0, listed[1].find('/')))
+      << "one folder for both";
+  EXPECT_EQ(listed, names(d / "g.zip")) << "the same names every time";
+  for (const std::string& name : listed) EXPECT_EQ(name.find('?'), std::string::npos) << name;
+
+  // The listed name reaches its member alone; the file gets the real name.
+  ASSERT_EQ(extract(d / "g.zip", "\"" + listed[1] + "\"", d / "out"), 0);
+  const std::wstring folder = Wide(d / "out") + L"\\\u03b1\u03bb\u03c6\u03b1\\";
+  EXPECT_EQ(ReadWide(folder + L"\u03b2.txt"), "beta");
+  EXPECT_EQ(ReadWide(folder + L"\u03b1.txt"), "(missing)");
+  ASSERT_EQ(extract(d / "g.zip", "*.*", d / "out"), 0);
+  EXPECT_EQ(ReadWide(folder + L"\u03b1.txt"), "alpha");
+}
+#endif
