@@ -11,12 +11,15 @@
 
 #include "bytes.h"
 #include "errors.h"
+#include "grow_undo.h"
 #include "platform.h"
 #include "zipformat.h"
 
 namespace ze {
 
 FileSource::FileSource(const std::string& path) {
+  // Every open of an archive first puts back a grow that a crash cut short.
+  recoverInterruptedGrow(path);
   os::Err e = file_.openRead(path);
   if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
   if (e != os::Err::None) fail(ZE_ZIP_OPEN);

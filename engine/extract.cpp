@@ -5,7 +5,6 @@
 
 #include "centraldir.h"
 #include "errors.h"
-#include "grow_undo.h"
 #include "memberdata.h"
 #include "member_match.h"
 #include "ops.h"
@@ -92,7 +91,6 @@ private:
 
 void extractMembers(UNZIPCMD& cmd) {
   if (!cmd.pszDestDir || !*cmd.pszDestDir) fail(ZE_FAILED);
-  recoverInterruptedGrow(cmd.pszZipFile);
   FileSource src(cmd.pszZipFile);
   CentralDirectory cd;
   readCentralDirectory(src, cd);

@@ -2,7 +2,7 @@
 // archive is touched, the old length and the bytes from the directory on
 // are written and synced to a record beside it, held while the update
 // runs; a record that a dead process left is applied on the next open of
-// the archive, so a crash leaves the old archive or the new one.
+// the archive (FileSource), so a crash leaves the old archive or the new one.
 #pragma once
 
 #include <cstdint>

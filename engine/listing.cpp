@@ -8,7 +8,6 @@
 
 #include "centraldir.h"
 #include "errors.h"
-#include "grow_undo.h"
 #include "ops.h"
 #include "zipformat.h"
 
@@ -26,7 +25,6 @@ std::mutex g_mutex;
 std::map<std::string, Cursor> g_cursors;
 
 std::unique_ptr<CentralDirectory> load(const char* path) {
-  recoverInterruptedGrow(path);
   auto cd = std::make_unique<CentralDirectory>();
   FileSource src(path);
   readCentralDirectory(src, *cd);

@@ -1,5 +1,6 @@
-// Windows implementation of the platform layer: ANSI file APIs, as the rest
-// of the system speaks ANSI.
+// Windows implementation of the platform layer.  Paths are ANSI, as the rest
+// of the system speaks ANSI, or UTF-8 for extracted files (a member's real
+// name); files and folders are made and changed through the wide APIs.
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -87,12 +88,7 @@ Err File::openRead(const std::string& path) {
   return Err::None;
 }
 
-Err File::create(const std::string& path, bool exclusive) {
-  close();
-  h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                   exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
-}
+Err File::create(const std::string& path, bool exclusive) { return createUtf8(ansiToUtf8(path), exclusive); }
 
 Err File::createHeld(const std::string& path) {
   close();
@@ -184,50 +180,15 @@ Err File::copyFrom(File&, uint64_t, uint64_t, uint64_t& copied) {
   return Err::Other;
 }
 
-Err stat(const std::string& path, FileInfo& info) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return last();
-  info.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  info.size = info.isDir ? 0 : ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
-  info.mtime = fromFileTime(data.ftLastWriteTime);
-  info.attrs = data.dwFileAttributes & 0x37;
-  return Err::None;
-}
-
-Err makeDirs(const std::string& path) {
-  if (path.empty()) return Err::None;
-  DWORD a = GetFileAttributesA(path.c_str());
-  if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? Err::None : Err::Exists;
-  size_t cut = path.find_last_of("\\/");
-  if (cut != std::string::npos && cut > 0 && path[cut - 1] != ':') {
-    Err e = makeDirs(path.substr(0, cut));
-    if (e != Err::None) return e;
-  }
-  if (!CreateDirectoryA(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return last();
-  return Err::None;
-}
-
-Err removeFile(const std::string& path) { return DeleteFileA(path.c_str()) ? Err::None : last(); }
-
+// The ANSI forms are the UTF-8 ones: one implementation each, on the wide
+// file APIs.
+Err stat(const std::string& path, FileInfo& info) { return statUtf8(ansiToUtf8(path), info); }
+Err makeDirs(const std::string& path) { return makeDirsUtf8(ansiToUtf8(path)); }
+Err removeFile(const std::string& path) { return removeFileUtf8(ansiToUtf8(path)); }
 Err setAttributes(const std::string& path, uint32_t dosAttrs) {
-  DWORD a = dosAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                        FILE_ATTRIBUTE_ARCHIVE);
-  DWORD cur = GetFileAttributesA(path.c_str());
-  if (cur != INVALID_FILE_ATTRIBUTES && (cur & FILE_ATTRIBUTE_DIRECTORY)) a |= FILE_ATTRIBUTE_DIRECTORY;
-  if (a == 0) a = FILE_ATTRIBUTE_NORMAL;
-  if (cur == a) return Err::None;
-  return SetFileAttributesA(path.c_str(), a) ? Err::None : last();
+  return setAttributesUtf8(ansiToUtf8(path), dosAttrs);
 }
-
-Err setDirMtime(const std::string& path, int64_t t) {
-  HANDLE h = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return last();
-  FILETIME ft = toFileTime(t);
-  Err e = SetFileTime(h, nullptr, nullptr, &ft) ? Err::None : last();
-  CloseHandle(h);
-  return e;
-}
+Err setDirMtime(const std::string& path, int64_t t) { return setDirMtimeUtf8(ansiToUtf8(path), t); }
 
 void inheritAttributes(const std::string& from, const std::string& to) {
   DWORD a = GetFileAttributesA(from.c_str());

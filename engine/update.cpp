@@ -5,13 +5,11 @@
 
 #include "bytes.h"
 #include "errors.h"
-#include "grow_undo.h"
 #include "zipformat.h"
 
 namespace ze {
 
 void ExistingArchive::open(const std::string& path) {
-  recoverInterruptedGrow(path);
   os::FileInfo info;
   os::Err e = os::stat(path, info);
   if (e == os::Err::NotFound) return;
@@ -102,6 +100,14 @@ void copyRange(ExistingArchive& arc, uint64_t from, uint64_t to, const std::vect
   }
 }
 
+// The archive's directory, where its replacement is made.
+std::string directoryOf(const std::string& archive) {
+  size_t cut = archive.find_last_of("/\\");
+  std::string dir = cut == std::string::npos ? std::string(".") : archive.substr(0, cut == 0 ? 1 : cut);
+  if (dir.size() == 2 && dir[1] == ':') dir += os::kSep;
+  return dir;
+}
+
 }  // namespace
 
 void copyPrefix(ExistingArchive& arc, OutSink& out) {
@@ -142,9 +148,7 @@ void copyMembers(ExistingArchive& arc, const std::vector<size_t>& keep, OutSink&
 }
 
 Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd) : archive_(archive) {
-  size_t cut = archive.find_last_of("/\\");
-  std::string dir = cut == std::string::npos ? std::string(".") : archive.substr(0, cut == 0 ? 1 : cut);
-  if (dir.size() == 2 && dir[1] == ':') dir += os::kSep;
+  const std::string dir = directoryOf(archive);
   // What updates killed here earlier left behind goes first.
   os::removeStaleTemps(dir);
   os::Err e = os::createTemp(dir, file_, temp_);
@@ -179,12 +183,9 @@ os::Err Replacement::moveBesideArchive() {
   // A copy over the archive would leave half an archive if interrupted: the
   // finished file is copied next to it first, then renamed.  Where the
   // archive's directory takes no new file the update fails, archive intact.
-  size_t cut = archive_.find_last_of("/\\");
-  std::string dir = cut == std::string::npos ? std::string(".") : archive_.substr(0, cut == 0 ? 1 : cut);
-  if (dir.size() == 2 && dir[1] == ':') dir += os::kSep;
   os::File near;
   std::string nearPath;
-  os::Err e = os::createTemp(dir, near, nearPath);
+  os::Err e = os::createTemp(directoryOf(archive_), near, nearPath);
   if (e != os::Err::None) return e;
   std::vector<uint8_t> buf(kBufferedChunk);
   uint64_t pos = 0;

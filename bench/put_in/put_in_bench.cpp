@@ -18,26 +18,13 @@
 #include "fake_user_interaction.h"
 #include "handles.h"
 #include "temp_dir.h"
+#include "timing.h"
 #include "tree_support.h"
 #include "workspace.h"
 #include "zip_maker.h"
 #include "zip_request.h"
 
 namespace {
-
-double Time(const std::function<void()>& body) {
-  LARGE_INTEGER frequency, start, end;
-  QueryPerformanceFrequency(&frequency);
-  QueryPerformanceCounter(&start);
-  body();
-  QueryPerformanceCounter(&end);
-  return static_cast<double>(end.QuadPart - start.QuadPart) / static_cast<double>(frequency.QuadPart);
-}
-
-double Median(std::vector<double> values) {
-  std::sort(values.begin(), values.end());
-  return values[values.size() / 2];
-}
 
 // 2,000 files of 50 KB that hardly deflate, so the archive is 100 MB.
 void WriteSource(const TempDir& dir) {

@@ -10,25 +10,8 @@
 
 #include "fake_user_interaction.h"
 #include "handles.h"
+#include "tree_support.h"
 #include "workspace.h"
-#include "zip_file.h"
-#include "zip_folder.h"
-
-namespace {
-
-class RootObject {
- public:
-  RootObject() : m_root(CZipFile::Create()) { m_root->AddRef(); }
-  ~RootObject() { m_root->Release(); }
-  RootObject(const RootObject&) = delete;
-  RootObject& operator=(const RootObject&) = delete;
-  CZipFile* operator->() const { return m_root; }
-
- private:
-  CZipFile* m_root;
-};
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 5) return 64;
@@ -38,7 +21,8 @@ int main(int argc, char** argv) {
     WithFakeUser yes;
     yes.user.answer = IDYES;
     const std::string mode = argv[1];
-    const RootObject root;
+    const RootHolder holder;
+    CZipFile* const root = holder.root();
     const std::string zip = argv[2];
     const std::wstring wideZip(zip.begin(), zip.end());
     if (root->Load(wideZip.c_str(), 0) != S_OK) throw 0;

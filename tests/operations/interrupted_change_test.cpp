@@ -5,11 +5,10 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-
 #include "archive_state.h"
 #include "engine_adaptor.h"
 #include "handles.h"
+#include "produced.h"
 #include "profile.h"
 #include "scoped_setting.h"
 #include "temp_dir.h"
@@ -79,10 +78,6 @@ class InterruptedChange : public ::testing::Test {
     ASSERT_EQ(0, zip_maker::Add(small, content.path(), {"keep.txt"}));
     ASSERT_EQ(0, zip_maker::Add(large, source.path(), {"big.bin"}));
     ASSERT_EQ(0, zip_maker::Add(large, content.path(), {"keep.txt"}));
-    const char* binaryDir = getenv("MBX_BINARY_DIR");
-    ASSERT_NE(nullptr, binaryDir);
-    produced = std::string("Z:") + binaryDir + "/tests/operations/produced";
-    CreateDirectoryA(produced.c_str(), nullptr);
   }
 
   // Starts the helper on a fresh copy of original and kills it once it has
@@ -128,7 +123,7 @@ class InterruptedChange : public ::testing::Test {
     if (outcome == kNew && after.count("big.bin")) {
       EXPECT_TRUE(ReadAll(extracted / "big.bin") == bigContent);
     }
-    CopyFileA(zip.c_str(), (produced + "/killed-" + mode + "-" + std::to_string(++runs) + ".zip").c_str(), FALSE);
+    KeepProduced(zip, std::string("killed-") + mode + "-" + std::to_string(++runs));
     return outcome;
   }
 
@@ -147,7 +142,7 @@ class InterruptedChange : public ::testing::Test {
 
   TempDir content, source, archives;
   std::string small = archives / "small.zip", large = archives / "large.zip", zip = archives / "a.zip";
-  std::string bigContent, big, produced;
+  std::string bigContent, big;
   DWORD fullRun = 0;
   int runs = 0;
 };

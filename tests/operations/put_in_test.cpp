@@ -6,11 +6,10 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
-#include <cstdlib>
-
 #include "archive_state.h"
 #include "fake_user_interaction.h"
 #include "handles.h"
+#include "produced.h"
 #include "resource.h"
 #include "strings.h"
 #include "temp_dir.h"
@@ -34,15 +33,6 @@ class CountingView : public IZipFolderView {
   void RefreshBrowser() override { ++refreshes; }
   int refreshes = 0;
 };
-
-// Every archive a change produced, kept for the other archivers to test.
-void KeepProduced(const std::string& zip, const std::string& name) {
-  const char* binaryDir = getenv("MBX_BINARY_DIR");
-  ASSERT_NE(nullptr, binaryDir);
-  const std::string directory = std::string("Z:") + binaryDir + "/tests/operations/produced";
-  CreateDirectoryA(directory.c_str(), nullptr);
-  CopyFileA(zip.c_str(), (directory + "\\" + name + ".zip").c_str(), FALSE);
-}
 
 class PutIn : public ::testing::Test, protected WithFakeUser {
  protected:
