@@ -2,13 +2,17 @@
 // system's dialogs.
 #include "user_interaction.h"
 
+#include <commdlg.h>
 #include <shellapi.h>
+
+#include <vector>
 
 #include "confirm_file_replace_dlg.h"
 #include "confirm_folder_replace_dlg.h"
 #include "file_name_dlg.h"
 #include "new_folder_dlg.h"
 #include "open_in_folder_dlg.h"
+#include "resource.h"
 #include "strings.h"
 #include "view_file_dlg.h"
 #include "zip_exceptions.h"
@@ -39,6 +43,30 @@ class RealUserInteraction final : public IUserInteraction {
   int AskFileName(HWND owner, const std::string& message) override {
     CFileNameDlg dialog(message, owner);
     return Checked(dialog.DoModal());
+  }
+  int AskSaveZipPath(HWND owner, const std::string& directory, const std::string& name,
+                     std::string& path) override {
+    // The resource writes the filter's separators as '|'.
+    std::string filter = LoadStr(IDS_ZIP_FILTER);
+    for (char& c : filter)
+      if (c == '|') c = '\0';
+    std::vector<char> file(MAX_PATH, '\0');
+    lstrcpynA(file.data(), name.c_str(), MAX_PATH);
+    OPENFILENAMEA dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = owner;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
+    dialog.lpstrDefExt = "zip";
+    dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameA(&dialog)) {
+      if (CommDlgExtendedError() != 0) throw CZipWinException(0, ERROR_INVALID_PARAMETER);
+      return IDCANCEL;
+    }
+    path = file.data();
+    return IDOK;
   }
   int AskNewFolderName(HWND owner, std::string& name) override {
     CNewFolderDlg dialog(owner);

@@ -31,6 +31,11 @@ class IUserInteraction {
   virtual int ConfirmFolderReplace(HWND owner, const std::string& text) = 0;
   // kFileNameOverwrite, kFileNameOtherName or kFileNameCancel.
   virtual int AskFileName(HWND owner, const std::string& message) = 0;
+  // The save dialog for a new zip file, starting in directory with name
+  // proposed (either may be empty); asks itself before an existing file is
+  // overwritten.  IDOK with path set, or IDCANCEL.
+  virtual int AskSaveZipPath(HWND owner, const std::string& directory, const std::string& name,
+                             std::string& path) = 0;
   // IDOK with a name that passed the dialog's rules, or IDCANCEL.
   virtual int AskNewFolderName(HWND owner, std::string& name) = 0;
   // The warning before an application member is launched: IDOK goes on.

@@ -1,6 +1,133 @@
 #include "file_handler.h"
 
+#include <shellapi.h>
+#include <shlwapi.h>
+#include <wrl/client.h>
+
+#include <cstring>
+#include <vector>
+
 #include "class_objects.h"
+#include "exception.h"
+#include "guard.h"
+#include "resource.h"
+#include "strings.h"
+#include "user_interaction.h"
+#include "verbs.h"
+#include "workspace.h"
+#include "zip_exceptions.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+// The end-of-central-directory record of an archive without members.
+constexpr BYTE kEmptyArchive[22] = {0x50, 0x4B, 0x05, 0x06};
+
+std::wstring Wide(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
+  wide.resize(wide.size() - 1);
+  return wide;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const size_t slash = path.find_last_of('\\');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+std::string NameOf(const std::string& path) { return PathFindFileNameA(path.c_str()); }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Writes the empty archive into a file opened for writing, and closes it.
+void WriteEmptyArchive(UniqueFileHandle file) {
+  DWORD written = 0;
+  if (!WriteFile(file.get(), kEmptyArchive, sizeof(kEmptyArchive), &written, nullptr) ||
+      written != sizeof(kEmptyArchive))
+    throw CZipWinException(0, 0);
+  if (!CloseHandle(file.release())) throw CZipWinException(0, 0);
+}
+
+UniqueFileHandle CreateArchiveFile(const std::string& path, DWORD disposition) {
+  return UniqueFileHandle(
+      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// The folder's direct content, hidden entries included, as a drop list.
+HGLOBAL FolderContentDropList(const std::string& folder) {
+  std::string list;
+  WIN32_FIND_DATAA found;
+  UniqueFindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &found));
+  if (find) {
+    do {
+      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
+      list += folder + '\\' + found.cFileName;
+      list += '\0';
+    } while (FindNextFileA(find.get(), &found));
+  }
+  return MakeDropFiles(list);
+}
+
+// A data object that offers one drop list; the shell's own implementation
+// keeps the block (SHCreateDataObject would need an item list).
+class DropListData final : public ComObject, public IDataObject {
+ public:
+  DropListData(IUnknown* outer, HGLOBAL drop) : ComObject(outer), m_drop(drop) {}
+  DECLARE_COM_OBJECT()
+
+  STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+    if (format == nullptr || medium == nullptr) return E_INVALIDARG;
+    const HRESULT offered = QueryGetData(format);
+    if (offered != S_OK) return offered;
+    const SIZE_T size = GlobalSize(m_drop.get());
+    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (copy == nullptr) return E_OUTOFMEMORY;
+    const void* from = GlobalLock(m_drop.get());
+    void* to = GlobalLock(copy);
+    memcpy(to, from, size);
+    GlobalUnlock(copy);
+    GlobalUnlock(m_drop.get());
+    medium->tymed = TYMED_HGLOBAL;
+    medium->hGlobal = copy;
+    medium->pUnkForRelease = nullptr;
+    return S_OK;
+  }
+  STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+  STDMETHODIMP QueryGetData(FORMATETC* format) override {
+    if (format == nullptr) return E_INVALIDARG;
+    if (format->cfFormat != CF_HDROP) return DV_E_FORMATETC;
+    if (!(format->tymed & TYMED_HGLOBAL)) return DV_E_TYMED;
+    return format->dwAspect == DVASPECT_CONTENT ? S_OK : DV_E_DVASPECT;
+  }
+  STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC* out) override {
+    if (out != nullptr) out->ptd = nullptr;
+    return E_NOTIMPL;
+  }
+  STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    if (out == nullptr) return E_INVALIDARG;
+    *out = nullptr;
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return SHCreateStdEnumFmtEtc(1, &format, out);
+  }
+  STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
+  STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+
+ protected:
+  const InterfaceEntry* Interfaces() const override {
+    static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(DropListData, IDataObject), {nullptr, 0}};
+    return table;
+  }
+
+ private:
+  UniqueGlobal m_drop;
+};
+
+}  // namespace
 
 HRESULT CreateFileHandlerObject(IUnknown* outer, REFIID iid, void** out) {
   return CreateComInstance<CFileHandler>(outer, iid, out);
@@ -12,19 +139,202 @@ const InterfaceEntry* CFileHandler::Interfaces() const {
   return table;
 }
 
-STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject*, HKEY) {
-  // The selection matters only to the menu command, which is not here yet.
+STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection, HKEY) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    m_hDropList.reset();
+    m_strPath.clear();
+    if (selection == nullptr) return S_FALSE;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(selection->GetData(&format, &medium))) return S_FALSE;
+    // The list is copied: the shell's medium may belong to its data object.
+    struct MediumOwner {
+      STGMEDIUM& medium;
+      ~MediumOwner() { ReleaseStgMedium(&medium); }
+    } owner{medium};
+    if (medium.tymed != TYMED_HGLOBAL || medium.hGlobal == nullptr) return S_FALSE;
+    const SIZE_T size = GlobalSize(medium.hGlobal);
+    UniqueGlobal copy(GlobalAlloc(GMEM_MOVEABLE, size));
+    if (!copy) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
+    memcpy(GlobalLock(copy.get()), GlobalLock(medium.hGlobal), size);
+    GlobalUnlock(copy.get());
+    GlobalUnlock(medium.hGlobal);
+
+    const auto drop = static_cast<HDROP>(copy.get());
+    char path[MAX_PATH] = "";
+    if (DragQueryFileA(drop, 0, path, MAX_PATH) == 0) throw CZipWinException(0, 0);
+    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+    const DWORD attributes = GetFileAttributesA(path);
+    const size_t length = strlen(path);
+    if (count > 1)
+      m_nKind = kSeveral;
+    else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+      m_nKind = kOneFolder;
+    else if (length >= 4 && lstrcmpiA(path + length - 4, ".ZIP") == 0)
+      m_nKind = kZipFile;
+    else
+      m_nKind = kOneFile;
+    m_strPath = path;
+    m_hDropList = std::move(copy);
+    return S_OK;
+  });
+}
+
+STDMETHODIMP CFileHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT, UINT flags) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    if (!m_hDropList || m_nKind == kZipFile) return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
+    if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
+    const std::string text = LoadStr(IDS_COPY_TO_ZIP);
+    if (!InsertMenuA(menu, index, MF_BYPOSITION | MF_STRING, firstId, text.c_str())) throw CZipWinException(0, 0);
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
+  });
+}
+
+STDMETHODIMP CFileHandler::GetCommandString(UINT_PTR, UINT type, UINT*, CHAR* name, UINT size) {
+  return ComGuard(E_FAIL, [&] {
+    if (name == nullptr || size == 0) return;
+    std::string text;
+    switch (type & ~GCS_UNICODE) {
+      case GCS_VERBA:
+        text = kVerbCopyToZip;
+        break;
+      case GCS_HELPTEXTA:
+        if (m_nKind == kOneFile) text = LoadStr(IDS_HELP_COPY_FILE);
+        if (m_nKind == kOneFolder) text = LoadStr(IDS_HELP_COPY_FOLDER);
+        if (m_nKind == kSeveral) text = LoadStr(IDS_HELP_COPY_FILES);
+        if (m_nKind == kZipFile) return;
+        break;
+      default:
+        return;
+    }
+    // A current shell asks for the wide forms; they carry the same texts.
+    if (type & GCS_UNICODE)
+      lstrcpynW(reinterpret_cast<WCHAR*>(name), Wide(text).c_str(), static_cast<int>(size));
+    else
+      lstrcpynA(name, text.c_str(), static_cast<int>(size));
+  });
+}
+
+STDMETHODIMP CFileHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+  if (info == nullptr) return E_INVALIDARG;
+  return ComGuard(E_FAIL, [&] { return CopyToZipFile(info->hwnd); });
+}
+
+bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replaces) {
+  replaces = false;
+  std::string proposed;
+  if (m_nKind == kOneFile || m_nKind == kOneFolder) {
+    if (m_nKind == kOneFile) {
+      char renamed[MAX_PATH];
+      lstrcpynA(renamed, m_strPath.c_str(), MAX_PATH);
+      if (!PathRenameExtensionA(renamed, ".ZIP")) throw CZipWinException(0, ERROR_FILENAME_EXCED_RANGE);
+      proposed = renamed;
+    } else {
+      proposed = m_strPath + ".ZIP";
+    }
+    // Claims the name, so no other program's file is ever overwritten
+    // without the user's word.
+    UniqueFileHandle file = CreateArchiveFile(proposed, CREATE_NEW);
+    if (file) {
+      WriteEmptyArchive(std::move(file));
+      path = proposed;
+      return true;
+    }
+    if (GetLastError() == ERROR_FILE_EXISTS) {
+      SHFILEINFOA info{};
+      if (!SHGetFileInfoA(proposed.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME)) throw CZipWinException(0, 0);
+      const int answer = UserInteraction().AskFileName(owner, FormatStrings(IDS_ZIP_EXISTS, {info.szDisplayName}));
+      if (answer == kFileNameOverwrite) {
+        path = proposed;
+        replaces = true;
+        return true;
+      }
+      if (answer == kFileNameCancel) return false;
+      // An answer the dialog does not give: a failure with nothing to tell.
+      if (answer != kFileNameOtherName) throw CUserCancelException();
+    }
+  }
+  std::string chosen;
+  if (UserInteraction().AskSaveZipPath(owner, DirectoryOf(m_strPath), NameOf(proposed), chosen) != IDOK) return false;
+  path = chosen;
+  replaces = Exists(chosen);
+  if (!replaces) {
+    UniqueFileHandle file = CreateArchiveFile(chosen, CREATE_NEW);
+    if (!file) throw CZipWinException(0, 0);
+    WriteEmptyArchive(std::move(file));
+  }
+  return true;
+}
+
+void CFileHandler::AddSelection(const std::string& archivePath) {
+  CLSID clsid;
+  HRESULT hr = CLSIDFromProgID(Wide(kZipFileProgId).c_str(), &clsid);
+  if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
+  ComPtr<IPersistFile> archive;
+  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&archive));
+  if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
+  hr = archive->Load(Wide(archivePath).c_str(), 0);
+  if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
+  ComPtr<IDropTarget> target;
+  hr = archive.As(&target);
+  if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
+
+  UniqueGlobal list(m_nKind == kOneFolder ? FolderContentDropList(m_strPath) : m_hDropList.release());
+  POINT point{};
+  DragQueryPoint(static_cast<HDROP>(list.get()), &point);
+  ComPtr<IDataObject> data;
+  auto* source = new DropListData(nullptr, list.release());
+  source->InternalAddRef();
+  source->InternalQueryInterface(IID_PPV_ARGS(&data));
+  source->InternalRelease();
+  DWORD effect = DROPEFFECT_COPY;
+  // Failures are the drop target's to report; the file tells what happened.
+  target->Drop(data.Get(), MK_CONTROL, POINTL{point.x, point.y}, &effect);
+}
+
+HRESULT CFileHandler::CopyToZipFile(HWND owner) {
+  if (!m_hDropList && m_nKind != kOneFolder) return E_FAIL;
+  std::string target;
+  bool replaces = false;
+  if (!ChooseArchivePath(owner, target, replaces)) return S_FALSE;
+
+  // An archive that replaces another is built beside it and moved over it
+  // only once complete: a failed add leaves the old one as it was.
+  std::string building = target;
+  if (replaces) {
+    char temp[MAX_PATH];
+    const std::string directory = DirectoryOf(target);
+    if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "mbx", 0, temp)) throw CZipWinException(0, 0);
+    building = temp;
+    UniqueFileHandle file = CreateArchiveFile(building, CREATE_ALWAYS);
+    if (!file) {
+      DeleteFileA(building.c_str());
+      throw CZipWinException(0, 0);
+    }
+    WriteEmptyArchive(std::move(file));
+  }
+
+  // Anything added makes the file longer than the empty archive.  An add
+  // that failed (and was reported) or was cancelled leaves no empty archive
+  // the user did not ask for; an empty folder's archive stays empty.
+  const bool expectsMembers = m_nKind != kOneFolder || !PathIsDirectoryEmptyA(m_strPath.c_str());
+  try {
+    AddSelection(building);
+  } catch (...) {
+    DeleteFileA(building.c_str());
+    throw;
+  }
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  const bool added = GetFileAttributesExA(building.c_str(), GetFileExInfoStandard, &data) &&
+                     (data.nFileSizeHigh != 0 || data.nFileSizeLow > sizeof(kEmptyArchive));
+  if (!added && expectsMembers) {
+    DeleteFileA(building.c_str());
+    return S_FALSE;
+  }
+  if (replaces && !MoveFileExA(building.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+    const DWORD error = GetLastError();
+    DeleteFileA(building.c_str());
+    throw CZipWinException(0, error);
+  }
   return S_OK;
 }
-
-STDMETHODIMP CFileHandler::QueryContextMenu(HMENU, UINT, UINT, UINT, UINT) {
-  // Success with zero items added.
-  return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
-}
-
-STDMETHODIMP CFileHandler::InvokeCommand(CMINVOKECOMMANDINFO*) {
-  // No command of ours is on the menu, so whatever the shell names is not ours.
-  return E_INVALIDARG;
-}
-
-STDMETHODIMP CFileHandler::GetCommandString(UINT_PTR, UINT, UINT*, CHAR*, UINT) { return E_INVALIDARG; }

@@ -1,16 +1,20 @@
-// The context-menu handler the shell asks for on every file and folder.
+// The context-menu handler the shell asks for on every file and folder:
+// "Copy to Zip File" packs the selection into a new archive beside it.
 #pragma once
 
 #include <windows.h>
 #include <shlobj.h>
 
-#include "com_object.h"
+#include <string>
 
-// Partial: the object, its interfaces and its module lock exist so that the
-// class can be registered and created; the "Copy to Zip File" command comes
-// with its own work, and until then the handler adds no menu item.
+#include "com_object.h"
+#include "handles.h"
+
 class CFileHandler final : public ComObject, public IShellExtInit, public IContextMenu {
  public:
+  // What the selection is.
+  enum Kind : int32_t { kOneFile = 0, kOneFolder = 1, kSeveral = 2, kZipFile = 3 };
+
   explicit CFileHandler(IUnknown* outer) : ComObject(outer) {}
   DECLARE_COM_OBJECT()
 
@@ -26,6 +30,18 @@ class CFileHandler final : public ComObject, public IShellExtInit, public IConte
   const InterfaceEntry* Interfaces() const override;
 
  private:
+  // Where the new archive goes: path, and whether a file is already there
+  // that the new archive replaces only once it is complete.  False: the
+  // user cancelled.
+  bool ChooseArchivePath(HWND owner, std::string& path, bool& replaces);
+  // Adds the selection to the empty archive at path through the archive
+  // object's own drop target.
+  void AddSelection(const std::string& archivePath);
+  HRESULT CopyToZipFile(HWND owner);
+
   // The shell holds handlers across its menus; the library stays loaded.
   ModuleLock m_moduleLock;
+  std::string m_strPath;
+  UniqueGlobal m_hDropList;
+  int32_t m_nKind = kOneFile;
 };

@@ -16,7 +16,9 @@ constexpr SFGAOF kFolderFlags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_DROPTA
 }  // namespace
 
 const InterfaceEntry* CZipFolder::Interfaces() const {
-  static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFolder, IShellFolder), {nullptr, 0}};
+  static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFolder, IShellFolder),
+                                         COM_INTERFACE_ENTRY(CZipFolder, IDropTarget),
+                                         COM_INTERFACE_ENTRY(CZipFolder, IContextMenu), {nullptr, 0}};
   return table;
 }
 
@@ -50,11 +52,16 @@ STDMETHODIMP CZipFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID
     CZipFolder* folder = FindFolder(path);
     if (folder == nullptr) return E_FAIL;
     if (IsEqualIID(iid, IID_IShellFolder)) {
-      folder->AddRef();
       *out = static_cast<IShellFolder*>(folder);
-      return S_OK;
+    } else if (IsEqualIID(iid, IID_IDropTarget)) {
+      *out = static_cast<IDropTarget*>(folder);
+    } else if (IsEqualIID(iid, IID_IContextMenu)) {
+      *out = static_cast<IContextMenu*>(folder);
+    } else {
+      return E_NOINTERFACE;
     }
-    return E_NOINTERFACE;
+    folder->AddRef();
+    return S_OK;
   });
 }
 
@@ -135,8 +142,16 @@ STDMETHODIMP CZipFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
       *out = CreateDragData(names, nullptr, nullptr);
     });
   }
-  // Context menus arrive with their own work.
-  if (IsEqualIID(iid, IID_IExtractIconW) || IsEqualIID(iid, IID_IContextMenu)) return E_NOINTERFACE;
+  if (IsEqualIID(iid, IID_IContextMenu)) {
+    return ComGuard(E_FAIL, [&] {
+      std::vector<std::string> names;
+      for (UINT i = 0; i < count && items != nullptr; ++i) names.emplace_back(ReadItemId(items[i]).szName);
+      m_listSelection = std::move(names);
+      AddRef();
+      *out = static_cast<IContextMenu*>(this);
+    });
+  }
+  if (IsEqualIID(iid, IID_IExtractIconW)) return E_NOINTERFACE;
   if (count == 0 || items == nullptr) return E_INVALIDARG;
   return BindToObject(items[0], nullptr, iid, out);
 }

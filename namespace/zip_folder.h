@@ -6,6 +6,8 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <cstdint>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -26,7 +28,11 @@ class IZipFolderView {
   ~IZipFolderView() = default;
 };
 
-class CZipFolder final : public ComObject, public IShellFolder, public IExtractIconA {
+class CZipFolder final : public ComObject,
+                         public IShellFolder,
+                         public IDropTarget,
+                         public IContextMenu,
+                         public IExtractIconA {
  public:
   // A folder created by the tree; its creator holds the first reference.
   static CZipFolder* CreateSubFolder(CZipFile* root, const std::string& path);
@@ -99,6 +105,10 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
   // archive holds no entry of its own for it.
   bool HasOwnEntry() const { return m_ownEntryStamp != 0 && m_ownEntryStamp == m_stamp; }
 
+  // The property sheet of the named members, or of this folder when there
+  // are none; modal, under the root lock.
+  void ShowProperties(HWND parent, const std::vector<std::string>& names);
+
   // IShellFolder
   STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) override;
   STDMETHODIMP EnumObjects(HWND owner, SHCONTF flags, IEnumIDList** out) override;
@@ -111,6 +121,18 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
                              void** out) override;
   STDMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, STRRET* name) override;
   STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override;
+
+  // IContextMenu: the zip file's own menu (root not browsed) or the menu of
+  // the items GetUIObjectOf was given.
+  STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) override;
+  STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
+  STDMETHODIMP GetCommandString(UINT_PTR command, UINT type, UINT* reserved, CHAR* name, UINT size) override;
+
+  // IDropTarget: files dropped here are added to this folder.
+  STDMETHODIMP DragEnter(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override;
+  STDMETHODIMP DragOver(DWORD keys, POINTL point, DWORD* effect) override;
+  STDMETHODIMP DragLeave() override;
+  STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override;
 
   // IExtractIconA: the system's folder icons for everything the shell draws.
   STDMETHODIMP GetIconLocation(UINT flags, LPSTR iconFile, UINT size, int* index, UINT* iconFlags) override;
@@ -129,6 +151,10 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
   // The member's record, or 57673 when it has gone.  Under the root lock.
   const ZIPENTRY& MemberOrSyncError(const std::string& name) const;
   void ReleaseSubFolder(CZipFolder* folder);
+  // Inserts a menu item with the next command offset and records its verb.
+  void AddVerb(HMENU menu, UINT position, UINT firstId, const char* verb);
+  // The verb recorded for a command offset; empty when none is.
+  std::string VerbAt(UINT_PTR offset) const;
 
   std::string m_strPath;
   CZipFile* m_pRoot;
@@ -137,5 +163,9 @@ class CZipFolder final : public ComObject, public IShellFolder, public IExtractI
   uint32_t m_ownEntryStamp = 0;  // the listing that last saw the folder's own entry
   int m_nSubFolders = 0;
   std::set<IZipFolderView*> m_mapViews;
+  // The names the context menu acts on, set by GetUIObjectOf.
+  std::vector<std::string> m_listSelection;
+  // The last menu's command offsets and their verbs.
+  std::map<uint16_t, std::string> m_mapVerbs;
   bool m_bTop;
 };

@@ -35,6 +35,7 @@ HMENU MakePopup(UINT id) {
   switch (id) {
     case FCIDM_MENU_FILE:
       AppendMenuW(popup, MF_STRING, kCmdClose, L"&Close");
+      AppendMenuW(popup, MF_STRING, kCmdFileMenu, L"Zip File &Menu");
       break;
     case FCIDM_MENU_VIEW:
       AppendMenuW(popup, MF_STRING, kCmdStatusBar, L"Status &Bar");
@@ -134,6 +135,7 @@ bool ShellHost::CreateFrame(HINSTANCE instance) {
   own[1].fsStyle = BTNS_SEP;
   SendMessageW(m_toolbar, TB_ADDBUTTONSW, kOwnToolbarButtons, reinterpret_cast<LPARAM>(own));
 
+  m_tree.Create(m_frame, kTreeId, instance);
   m_status = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP, 0, 0, 0, 0, m_frame,
                              reinterpret_cast<HMENU>(static_cast<UINT_PTR>(kStatusId)), instance, nullptr);
   Layout();
@@ -398,6 +400,7 @@ HRESULT ShellHost::OpenArchive(const std::wstring& path, const wchar_t* progId) 
 }
 
 HRESULT ShellHost::OpenArchive(const std::wstring& path, REFCLSID clsid) {
+  m_archiveClass = clsid;
   IPersistFolder* root = nullptr;
   const HRESULT hr =
       CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder, reinterpret_cast<void**>(&root));
@@ -433,6 +436,7 @@ HRESULT ShellHost::OpenArchiveRoot(const std::wstring& path, IPersistFolder* roo
     hr = pidl ? S_OK : E_FAIL;
   }
   if (SUCCEEDED(hr)) hr = root->Initialize(pidl);
+  if (SUCCEEDED(hr)) m_archivePath = full;
   IShellFolder* folder = nullptr;
   if (SUCCEEDED(hr)) hr = root->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
   if (FAILED(hr)) {
@@ -502,6 +506,7 @@ HRESULT ShellHost::ShowLevel(IShellFolder* folder, PIDLIST_ABSOLUTE absolute, bo
   }
   SetWindowTextW(m_frame, title);
 
+  if (newRoot) m_tree.SetRoot(folder, PathFindFileNameW(title));
   Layout();
   m_view->UIActivate(SVUIA_ACTIVATE_FOCUS);
   if (IsWindow(m_viewWindow)) SetFocus(m_viewWindow);
@@ -524,6 +529,7 @@ void ShellHost::Refresh() {
   if (!m_view) return;
   ++m_refreshCount;
   m_view->Refresh();
+  m_tree.Refresh();
 }
 
 void ShellHost::Fail(const std::wstring& what, HRESULT hr) {
@@ -567,6 +573,8 @@ RECT ShellHost::ViewRect() const {
   if (Shown(m_toolbar) && GetWindowRect(m_toolbar, &bar)) client.top += bar.bottom - bar.top;
   if (Shown(m_status) && GetWindowRect(m_status, &bar)) client.bottom -= bar.bottom - bar.top;
   if (client.bottom < client.top) client.bottom = client.top;
+  if (Shown(m_tree.Window())) client.left += kTreeWidth;
+  if (client.right < client.left) client.right = client.left;
   return client;
 }
 
@@ -577,6 +585,10 @@ void ShellHost::Layout() {
   if (m_viewWindow && IsWindow(m_viewWindow)) {
     const RECT r = ViewRect();
     MoveWindow(m_viewWindow, r.left, r.top, r.right - r.left, r.bottom - r.top, TRUE);
+  }
+  if (HWND tree = m_tree.Window()) {
+    const RECT r = ViewRect();
+    MoveWindow(tree, 0, r.top, r.left, r.bottom - r.top, TRUE);
   }
 }
 
@@ -596,6 +608,12 @@ void ShellHost::OnCommand(WPARAM wParam, LPARAM lParam) {
     case kCmdRefresh:
       Refresh();
       return;
+    case kCmdFileMenu: {
+      POINT cursor{};
+      GetCursorPos(&cursor);
+      ShowFileContextMenu(cursor);
+      return;
+    }
     default:
       break;
   }
@@ -655,8 +673,12 @@ LRESULT ShellHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       // The view shows its commands' help; the frame's own items have none.
       if (m_menuTarget && IsWindow(m_menuTarget)) return SendMessageW(m_menuTarget, msg, wParam, lParam);
       return 0;
+    case WM_CONTEXTMENU:
+      if (reinterpret_cast<HWND>(wParam) == m_tree.Window()) m_tree.OnContextMenu(m_frame, lParam);
+      return 0;
     case WM_NOTIFY: {
       auto* header = reinterpret_cast<NMHDR*>(lParam);
+      if (header->hwndFrom == m_tree.Window()) return m_tree.OnNotify(header);
       if (header->code == TTN_NEEDTEXTA || header->code == TTN_NEEDTEXTW) {
         if (header->idFrom == kCmdUp) {
           if (header->code == TTN_NEEDTEXTW) reinterpret_cast<NMTTDISPINFOW*>(lParam)->lpszText = const_cast<wchar_t*>(L"Up One Level");
@@ -698,6 +720,7 @@ LRESULT ShellHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DestroyWindow(m_frame);
       return 0;
     case WM_DESTROY:
+      m_tree.Destroy();
       DestroyView();
       for (auto& entry : m_sharedPopups)
         if (IsMenu(entry.popup)) DestroyMenu(entry.popup);

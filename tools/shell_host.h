@@ -15,18 +15,25 @@
 #include <string>
 #include <vector>
 
+#include "tree_pane.h"
+
 namespace host {
 
 // Commands of the frame itself (the browser's id range).
 constexpr UINT kCmdClose = FCIDM_BROWSERFIRST + 0x10;
 constexpr UINT kCmdStatusBar = FCIDM_BROWSERFIRST + 0x11;
 constexpr UINT kCmdUp = FCIDM_BROWSERFIRST + 0x12;
+// Shows the opened zip file's own context menu, as for a right-click on it.
+constexpr UINT kCmdFileMenu = FCIDM_BROWSERFIRST + 0x13;
 // The file browser's own refresh command; views post it to ask for Refresh.
 constexpr UINT kCmdRefresh = 41061;
 
 // Control ids of the frame's children.
 constexpr UINT kToolbarId = FCIDM_TOOLBAR;
 constexpr UINT kStatusId = FCIDM_STATUS;
+constexpr UINT kTreeId = FCIDM_TOOLBAR + 1;
+// The tree pane's width beside the view.
+constexpr int kTreeWidth = 200;
 
 // How many buttons the frame puts on its toolbar before any view's.
 constexpr int kOwnToolbarButtons = 2;  // Up, separator
@@ -80,6 +87,11 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   HRESULT OpenArchive(const std::wstring& path, REFCLSID clsid);
   HRESULT OpenArchiveRoot(const std::wstring& path, IPersistFolder* root);
 
+  // The opened zip file's own context menu, with the root made the way the
+  // shell makes it for a right-click (IShellExtInit, not browsed); chosen
+  // by the tree's menu chooser.  Returns the verb invoked, or empty.
+  std::string ShowFileContextMenu(POINT screen);
+
   // Closes the view and destroys the frame.
   void Close();
   void Show(int command = SW_SHOWNORMAL);
@@ -95,6 +107,8 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   HWND Toolbar() const { return m_toolbar; }
   HWND StatusBar() const { return m_status; }
   HWND ViewWindow() const { return m_viewWindow; }
+  // The folder tree beside the view.
+  TreePane& Tree() { return m_tree; }
   // The active view, not referenced.
   IShellView* View() const { return m_view; }
   // The folder shown, not referenced.
@@ -153,6 +167,9 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   IShellView* m_view = nullptr;  // referenced
   HWND m_viewWindow = nullptr;
   std::vector<Level> m_levels;
+  TreePane m_tree;
+  std::wstring m_archivePath;  // the zip file opened, if any
+  CLSID m_archiveClass{};
   UINT m_viewMode = FVM_DETAILS;
   std::wstring m_lastError;
   std::wstring m_simpleText;

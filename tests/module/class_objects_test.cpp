@@ -66,7 +66,7 @@ TEST_F(ClassObjectTest, OnlyOurTwoClassesHaveClassObjects) {
   EXPECT_EQ(S_OK, DllCanUnloadNow());
 }
 
-TEST_F(ClassObjectTest, TheFileHandlerAddsNoItemAndHoldsTheLibraryWhileItLives) {
+TEST_F(ClassObjectTest, TheFileHandlerWithoutASelectionAddsNoItemAndHoldsTheLibraryWhileItLives) {
   Released<IClassFactory> factory;
   ASSERT_EQ(S_OK, DllGetClassObject(CLSID_FileHandler, IID_IClassFactory, factory.out()));
   IContextMenu* menu = nullptr;
@@ -76,11 +76,12 @@ TEST_F(ClassObjectTest, TheFileHandlerAddsNoItemAndHoldsTheLibraryWhileItLives) 
 
   Released<IShellExtInit> init;
   ASSERT_EQ(S_OK, menu->QueryInterface(IID_IShellExtInit, init.out()));
-  EXPECT_EQ(S_OK, init.p->Initialize(nullptr, nullptr, nullptr));
+  // No file list: nothing to offer.
+  EXPECT_EQ(S_FALSE, init.p->Initialize(nullptr, nullptr, nullptr));
   const HMENU popup = CreatePopupMenu();
   const HRESULT added = menu->QueryContextMenu(popup, 0, 1, 100, CMF_NORMAL);
   EXPECT_TRUE(SUCCEEDED(added));
-  EXPECT_EQ(0, HRESULT_CODE(added));
+  EXPECT_EQ(1, HRESULT_CODE(added));
   EXPECT_EQ(0, GetMenuItemCount(popup));
   DestroyMenu(popup);
   init.p->Release();

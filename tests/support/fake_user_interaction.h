@@ -35,6 +35,12 @@ class FakeUserInteraction : public IUserInteraction {
   }
   int ConfirmFolderReplace(HWND, const std::string& text) override { return Answer("folder replace", text); }
   int AskFileName(HWND, const std::string& message) override { return Answer("file name", message); }
+  int AskSaveZipPath(HWND, const std::string& directory, const std::string& name, std::string& path) override {
+    saveDialogs.push_back({directory, name});
+    const int result = Answer("save zip", directory + "|" + name);
+    if (result == IDOK) path = savePath;
+    return result;
+  }
   int AskNewFolderName(HWND, std::string& name) override {
     const int result = Answer("new folder", "");
     if (result == IDOK) name = newFolderName;
@@ -69,6 +75,12 @@ class FakeUserInteraction : public IUserInteraction {
   std::vector<Question> questions;
   std::vector<FileReplaceTexts> fileReplaceTexts;
   std::string newFolderName;
+  // What the save dialog started with, and the path it answers with.
+  struct SaveDialog {
+    std::string directory, name;
+  };
+  std::vector<SaveDialog> saveDialogs;
+  std::string savePath;
   struct Launched {
     std::string file, directory;
   };

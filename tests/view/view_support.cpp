@@ -75,14 +75,16 @@ ScopedColumnSettings::~ScopedColumnSettings() {
   WriteSetting(settings::kShowRatio, m_ratio);
 }
 
-HostedArchive::HostedArchive(const std::string& zip) {
+HostedArchive::HostedArchive(const std::string& zip, bool browsed) {
   m_host = host::ShellHost::Create();
   if (m_host == nullptr) return;
   m_host->Show();
   CZipFile* root = CZipFile::Create();
   root->AddRef();
   IShellFolder* folder = nullptr;
-  if (root->Load(Wide(zip).c_str(), 0) == S_OK &&
+  if (browsed) {
+    m_host->OpenArchiveRoot(Wide(zip), root);
+  } else if (root->Load(Wide(zip).c_str(), 0) == S_OK &&
       SUCCEEDED(root->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
     m_host->OpenFolder(folder, nullptr);
     folder->Release();

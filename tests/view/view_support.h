@@ -50,7 +50,9 @@ class ScopedColumnSettings {
 // A host showing one archive, through the archive object's IShellFolder.
 class HostedArchive {
  public:
-  explicit HostedArchive(const std::string& zip);
+  // browsed: the root initialised as the shell browses a zip file (with
+  // its identifier list), rather than loaded by path.
+  explicit HostedArchive(const std::string& zip, bool browsed = false);
   ~HostedArchive();
   HostedArchive(const HostedArchive&) = delete;
   HostedArchive& operator=(const HostedArchive&) = delete;

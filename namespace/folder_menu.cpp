@@ -1,0 +1,181 @@
+// The folder's context menu and drop target: the zip file's own menu when the
+// root serves a right-clicked file, the menu of folder items inside a browsed
+// archive, and the place dropped files land.
+#include <cstring>
+#include <string>
+
+#include "guard.h"
+#include "resource.h"
+#include "strings.h"
+#include "verbs.h"
+#include "zip_exceptions.h"
+#include "zip_file.h"
+#include "zip_folder.h"
+
+namespace {
+
+struct VerbText {
+  const char* verb;
+  UINT menuText;
+  UINT helpText;  // 0: none
+};
+
+constexpr VerbText kVerbs[] = {
+    {kVerbExtractToFolder, IDS_VERB_EXTRACT_TO_FOLDER, IDS_HELP_EXTRACT_TO_FOLDER},
+    {kVerbInstall, IDS_VERB_INSTALL, 0},
+    {kVerbOpen, IDS_VERB_OPEN, IDS_HELP_OPEN},
+    {kVerbCopy, IDS_VERB_COPY, IDS_HELP_COPY},
+    {kVerbDelete, IDS_VERB_DELETE, IDS_HELP_DELETE},
+    {kVerbProperties, IDS_VERB_PROPERTIES, IDS_HELP_PROPERTIES},
+    {kVerbExplore, 0, IDS_HELP_EXPLORE},
+};
+
+const VerbText* FindVerb(const std::string& verb) {
+  for (const VerbText& v : kVerbs)
+    if (verb == v.verb) return &v;
+  return nullptr;
+}
+
+std::string HelpTextOf(const std::string& verb) {
+  const VerbText* v = FindVerb(verb);
+  return v != nullptr && v->helpText != 0 ? LoadStr(v->helpText) : std::string();
+}
+
+void InsertItem(HMENU menu, UINT position, UINT id, UINT textId) {
+  const std::string text = LoadStr(textId);
+  if (text.empty()) throw CZipWinException(0, ERROR_RESOURCE_NAME_NOT_FOUND);
+  if (!InsertMenuA(menu, position, MF_BYPOSITION | MF_STRING, id, text.c_str())) throw CZipWinException(0, 0);
+}
+
+void InsertSeparator(HMENU menu, UINT position) {
+  if (!InsertMenuA(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr)) throw CZipWinException(0, 0);
+}
+
+// The wide answers carry the same texts as the ANSI ones.
+void CopyText(const std::string& text, UINT type, CHAR* buffer, UINT size) {
+  if (buffer == nullptr || size == 0) return;
+  if (type & GCS_UNICODE) {
+    auto* wide = reinterpret_cast<WCHAR*>(buffer);
+    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, static_cast<int>(size));
+    if (n == 0) {
+      // Too long: cut, as lstrcpyn does for the ANSI forms.
+      MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(size) - 1, wide, static_cast<int>(size) - 1);
+      wide[size - 1] = L'\0';
+    }
+    return;
+  }
+  lstrcpynA(buffer, text.c_str(), static_cast<int>(size));
+}
+
+bool OffersDropFiles(IDataObject* data) {
+  FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+  return data != nullptr && data->QueryGetData(&format) == S_OK;
+}
+
+}  // namespace
+
+void CZipFolder::AddVerb(HMENU menu, UINT position, UINT firstId, const char* verb) {
+  const auto offset = static_cast<uint16_t>(m_mapVerbs.size());
+  InsertItem(menu, position, firstId + offset, FindVerb(verb)->menuText);
+  m_mapVerbs[offset] = verb;
+}
+
+STDMETHODIMP CZipFolder::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT, UINT flags) {
+  const HRESULT nothingAdded = MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    if (m_pRoot->ZipPath().empty() || !(flags & CMF_CANRENAME)) return nothingAdded;
+    if (!IsMenu(menu)) throw CZipWinException(0, ERROR_INVALID_MENU_HANDLE);
+    m_mapVerbs.clear();
+    m_pRoot->RefreshListing();
+    if (!m_pRoot->IsBrowsed()) {
+      AddVerb(menu, index, firstId, kVerbExtractToFolder);
+      if (FindInstaller(nullptr)) AddVerb(menu, index + 1, firstId, kVerbInstall);
+    } else {
+      AddVerb(menu, index, firstId, kVerbOpen);
+      EnableMenuItem(menu, index, MF_BYPOSITION | MF_GRAYED);
+      InsertSeparator(menu, index + 1);
+      AddVerb(menu, index + 2, firstId, kVerbCopy);
+      AddVerb(menu, index + 3, firstId, kVerbDelete);
+      InsertSeparator(menu, index + 4);
+      AddVerb(menu, index + 5, firstId, kVerbProperties);
+    }
+    return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, m_mapVerbs.size());
+  });
+}
+
+std::string CZipFolder::VerbAt(UINT_PTR offset) const {
+  const auto found = m_mapVerbs.find(static_cast<uint16_t>(offset));
+  return found == m_mapVerbs.end() ? std::string() : found->second;
+}
+
+STDMETHODIMP CZipFolder::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+  if (info == nullptr) return E_INVALIDARG;
+  return ComGuard(E_FAIL, [&] {
+    const auto verbField = reinterpret_cast<UINT_PTR>(info->lpVerb);
+    const std::string verb = HIWORD(verbField) == 0 ? VerbAt(LOWORD(verbField)) : std::string(info->lpVerb);
+    const HWND parent = info->hwnd;
+    const std::vector<std::string> selection = m_listSelection;
+    if (verb == kVerbDelete) {
+      DeleteMembers(selection, parent);
+    } else if (verb == kVerbCopy) {
+      CopyToClipboard(selection, parent, nullptr);
+    } else if (verb == kVerbInstall) {
+      OpenInFolder(parent, nullptr);
+    } else if (verb == kVerbProperties) {
+      ShowProperties(parent, selection);
+    } else if (verb == kVerbExtractToFolder) {
+      UnzipToNewFolder(parent);
+    }
+    // "open" and every verb not ours do nothing, successfully.
+  });
+}
+
+STDMETHODIMP CZipFolder::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name, UINT size) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    const std::string verb = VerbAt(command);
+    switch (type) {
+      case GCS_VERBA:
+      case GCS_VERBW:
+        CopyText(verb, type, name, size);
+        return S_OK;
+      case GCS_HELPTEXTA:
+      case GCS_HELPTEXTW:
+        CopyText(HelpTextOf(verb), type, name, size);
+        return S_OK;
+      case GCS_VALIDATEA:
+      case GCS_VALIDATEW:
+        return verb.empty() ? S_FALSE : S_OK;
+      default:
+        return S_OK;
+    }
+  });
+}
+
+STDMETHODIMP CZipFolder::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+  if (effect == nullptr) return E_INVALIDARG;
+  *effect = OffersDropFiles(data) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  return S_OK;
+}
+
+STDMETHODIMP CZipFolder::DragOver(DWORD, POINTL, DWORD*) { return S_OK; }
+
+STDMETHODIMP CZipFolder::DragLeave() { return S_OK; }
+
+STDMETHODIMP CZipFolder::Drop(IDataObject* data, DWORD, POINTL, DWORD*) {
+  if (!OffersDropFiles(data)) return E_INVALIDARG;
+  // Every failure has been reported by now; the drop itself is over.
+  ComGuard(S_OK, [&] {
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium{};
+    if (FAILED(data->GetData(&format, &medium)) || medium.tymed != TYMED_HGLOBAL || medium.hGlobal == nullptr) {
+      if (medium.tymed != TYMED_NULL) ReleaseStgMedium(&medium);
+      throw CZipWinException(0, ERROR_INVALID_DATA);
+    }
+    struct MediumOwner {
+      STGMEDIUM& medium;
+      ~MediumOwner() { ReleaseStgMedium(&medium); }
+    } owner{medium};
+    AddDroppedFiles(static_cast<HDROP>(medium.hGlobal), nullptr);
+  });
+  return S_OK;
+}

@@ -1,0 +1,339 @@
+// The zip file's own menu and drop target, and the menu of folder items in a
+// browsed archive, created through the registered DLL as the shell creates
+// them: class object, IShellExtInit with the shell's data object, a real menu.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive_state.h"
+#include "produced.h"
+#include "shell_data.h"
+#include "temp_dir.h"
+#include "workspace.h"
+#include "zip_maker.h"
+
+namespace {
+
+const CLSID kZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
+const CLSID kFileHandler = {0x6f2c9a41, 0x3b7d, 0x4e15, {0x9c, 0x2a, 0x5d, 0x8e, 0x1f, 0x04, 0x7b, 0x36}};
+constexpr UINT kFirst = 100;
+
+std::string ItemText(HMENU menu, int position) {
+  char text[128] = "";
+  GetMenuStringA(menu, static_cast<UINT>(position), text, sizeof(text), MF_BYPOSITION);
+  return text;
+}
+
+class ShellMenus : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { OleInitialize(nullptr); }
+  static void TearDownTestSuite() { OleUninitialize(); }
+
+  void SetUp() override { menu = CreatePopupMenu(); }
+  void TearDown() override { DestroyMenu(menu); }
+
+  void MakeArchive(const std::vector<std::string>& files) {
+    for (const std::string& f : files) source.Write(f, "content of " + f);
+    ASSERT_EQ(0, zip_maker::Add(zip, source.path(), files));
+  }
+
+  // The root as the shell makes it for a right-click on the zip file, or for
+  // files dropped on its icon.
+  template <typename I>
+  I* ZipFileObject() {
+    IShellExtInit* init = nullptr;
+    EXPECT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                     reinterpret_cast<void**>(&init)));
+    if (!init) return nullptr;
+    IDataObject* data = ShellDataObject({zip});
+    EXPECT_NE(nullptr, data);
+    EXPECT_EQ(S_OK, init->Initialize(nullptr, data, nullptr));
+    if (data) data->Release();
+    I* out = nullptr;
+    EXPECT_EQ(S_OK, init->QueryInterface(__uuidof(I), reinterpret_cast<void**>(&out)));
+    init->Release();
+    return out;
+  }
+
+  // A browsed archive's top folder.
+  IShellFolder* Browse() {
+    IPersistFolder* persist = nullptr;
+    EXPECT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder,
+                                     reinterpret_cast<void**>(&persist)));
+    if (!persist) return nullptr;
+    const std::wstring wide(zip.begin(), zip.end());
+    PIDLIST_ABSOLUTE pidl = nullptr;
+    EXPECT_EQ(S_OK, SHParseDisplayName(wide.c_str(), nullptr, &pidl, 0, nullptr));
+    EXPECT_EQ(S_OK, persist->Initialize(pidl));
+    CoTaskMemFree(pidl);
+    IShellFolder* folder = nullptr;
+    persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
+    persist->Release();
+    return folder;
+  }
+
+  // The first sub-folder item of a folder.
+  static PITEMID_CHILD FirstFolderItem(IShellFolder* folder) {
+    IEnumIDList* list = nullptr;
+    PITEMID_CHILD item = nullptr;
+    if (folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &list) == S_OK) {
+      list->Next(1, &item, nullptr);
+      list->Release();
+    }
+    return item;
+  }
+
+  static HRESULT Invoke(IContextMenu* menu, const char* verb) {
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof(info);
+    info.lpVerb = verb;
+    info.nShow = SW_SHOWNORMAL;
+    return menu->InvokeCommand(&info);
+  }
+
+  TempDir source, archives;
+  std::string zip = archives / "pack.zip";
+  HMENU menu = nullptr;
+};
+
+TEST_F(ShellMenus, TheZipFileOffersUnzipAndRunInstallationOnlyWithAnInstaller) {
+  MakeArchive({"readme.txt", "docs\\setup.exe"});
+  IContextMenu* context = ZipFileObject<IContextMenu>();
+  ASSERT_NE(nullptr, context);
+  // Without the rename flag the shell is not showing a file's menu.
+  EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), context->QueryContextMenu(menu, 0, kFirst, kFirst + 10, CMF_NORMAL));
+  EXPECT_EQ(0, GetMenuItemCount(menu));
+
+  // setup.exe lies in a sub-folder only: no installer at the top.
+  EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), context->QueryContextMenu(menu, 0, kFirst, kFirst + 10, CMF_CANRENAME));
+  ASSERT_EQ(1, GetMenuItemCount(menu));
+  EXPECT_EQ("&Unzip to new folder", ItemText(menu, 0));
+  EXPECT_EQ(kFirst, GetMenuItemID(menu, 0));
+
+  char text[256] = "";
+  EXPECT_EQ(S_OK, context->GetCommandString(0, GCS_HELPTEXTA, nullptr, text, sizeof(text)));
+  EXPECT_STREQ("Unzips the contents of the zip file into a new folder with the same name.", text);
+  EXPECT_EQ(S_OK, context->GetCommandString(0, GCS_VERBA, nullptr, text, sizeof(text)));
+  EXPECT_STREQ("extract_to_folder", text);
+  WCHAR wide[256] = L"";
+  EXPECT_EQ(S_OK, context->GetCommandString(0, GCS_VERBW, nullptr, reinterpret_cast<char*>(wide), 256));
+  EXPECT_STREQ(L"extract_to_folder", wide);
+  EXPECT_EQ(S_OK, context->GetCommandString(0, GCS_VALIDATEA, nullptr, nullptr, 0));
+  EXPECT_EQ(S_FALSE, context->GetCommandString(1, GCS_VALIDATEA, nullptr, nullptr, 0));
+  // A verb string cut to the buffer keeps its terminator.
+  EXPECT_EQ(S_OK, context->GetCommandString(0, GCS_VERBA, nullptr, text, 5));
+  EXPECT_STREQ("extr", text);
+  context->Release();
+
+  // An installer at the top adds the second item.
+  TempDir more;
+  more.Write("setup.exe", "MZ");
+  ASSERT_EQ(0, zip_maker::Add(zip, more.path(), {"setup.exe"}));
+  DestroyMenu(menu);
+  menu = CreatePopupMenu();
+  context = ZipFileObject<IContextMenu>();
+  ASSERT_NE(nullptr, context);
+  EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 2), context->QueryContextMenu(menu, 0, kFirst, kFirst + 10, CMF_CANRENAME));
+  ASSERT_EQ(2, GetMenuItemCount(menu));
+  EXPECT_EQ("Run &Installation", ItemText(menu, 1));
+  EXPECT_EQ(kFirst + 1, GetMenuItemID(menu, 1));
+  EXPECT_EQ(S_OK, context->GetCommandString(1, GCS_HELPTEXTA, nullptr, text, sizeof(text)));
+  EXPECT_STREQ("", text);
+  context->Release();
+}
+
+TEST_F(ShellMenus, UnzipToNewFolderByOffsetMakesTheFolderBesideTheArchive) {
+  MakeArchive({"readme.txt", "docs\\guide.txt"});
+  IContextMenu* context = ZipFileObject<IContextMenu>();
+  ASSERT_NE(nullptr, context);
+  ASSERT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), context->QueryContextMenu(menu, 0, kFirst, kFirst + 10, CMF_CANRENAME));
+  CMINVOKECOMMANDINFO info{};
+  info.cbSize = sizeof(info);
+  info.lpVerb = MAKEINTRESOURCEA(0);
+  EXPECT_EQ(S_OK, context->InvokeCommand(&info));
+  context->Release();
+  EXPECT_EQ("content of readme.txt", ReadAll(archives / "pack\\readme.txt"));
+  EXPECT_EQ("content of docs\\guide.txt", ReadAll(archives / "pack\\docs\\guide.txt"));
+}
+
+TEST_F(ShellMenus, AFolderItemOfABrowsedArchiveHasOpenGreyedCopyDeleteAndProperties) {
+  MakeArchive({"a\\one.txt", "a\\two.txt", "top.txt"});
+  IShellFolder* folder = Browse();
+  ASSERT_NE(nullptr, folder);
+  PITEMID_CHILD item = FirstFolderItem(folder);
+  ASSERT_NE(nullptr, item);
+  PCUITEMID_CHILD items[] = {item};
+  IContextMenu* context = nullptr;
+  ASSERT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, IID_IContextMenu, nullptr,
+                                        reinterpret_cast<void**>(&context)));
+  ASSERT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4),
+            context->QueryContextMenu(menu, 0, kFirst, kFirst + 20, CMF_EXPLORE | CMF_CANRENAME));
+  ASSERT_EQ(6, GetMenuItemCount(menu));
+  const char* texts[] = {"&Open", "", "&Copy", "&Delete", "", "P&roperties"};
+  const UINT ids[] = {kFirst, 0, kFirst + 1, kFirst + 2, 0, kFirst + 3};
+  for (int i = 0; i < 6; ++i) {
+    SCOPED_TRACE(i);
+    EXPECT_EQ(texts[i], ItemText(menu, i));
+    if (ids[i] != 0) EXPECT_EQ(ids[i], GetMenuItemID(menu, i));
+    const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+    EXPECT_EQ(ids[i] == 0, (state & MF_SEPARATOR) != 0);
+    if (ids[i] != 0) EXPECT_EQ(i == 0, (state & MF_GRAYED) != 0);
+  }
+  WCHAR help[256] = L"";
+  EXPECT_EQ(S_OK, context->GetCommandString(2, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(help), 256));
+  EXPECT_STREQ(L"Deletes the selected items.", help);
+
+  // Offset 1 is Copy: the folder's files go to the clipboard as a drop list.
+  CMINVOKECOMMANDINFO info{};
+  info.cbSize = sizeof(info);
+  info.lpVerb = MAKEINTRESOURCEA(1);
+  ASSERT_EQ(S_OK, context->InvokeCommand(&info));
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  auto drop = static_cast<HDROP>(GetClipboardData(CF_HDROP));
+  ASSERT_NE(nullptr, drop);
+  char path[MAX_PATH] = "";
+  ASSERT_EQ(1u, DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0));
+  DragQueryFileA(drop, 0, path, MAX_PATH);
+  CloseClipboard();
+  EXPECT_EQ("a", std::string(PathFindFileNameA(path)));
+
+  // "open" and verbs not ours do nothing and succeed.
+  EXPECT_EQ(S_OK, Invoke(context, "open"));
+  EXPECT_EQ(S_OK, Invoke(context, "Delete"));  // verbs are case-sensitive
+  EXPECT_EQ(3u, Listing(zip).size());
+  context->Release();
+  CoTaskMemFree(item);
+  folder->Release();
+}
+
+TEST_F(ShellMenus, CopyByVerbNeedsNoMenuQuery) {
+  MakeArchive({"a\\one.txt"});
+  IShellFolder* folder = Browse();
+  ASSERT_NE(nullptr, folder);
+  PITEMID_CHILD item = FirstFolderItem(folder);
+  ASSERT_NE(nullptr, item);
+  PCUITEMID_CHILD items[] = {item};
+  IContextMenu* context = nullptr;
+  ASSERT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, IID_IContextMenu, nullptr,
+                                        reinterpret_cast<void**>(&context)));
+  ASSERT_TRUE(OpenClipboard(nullptr));
+  EmptyClipboard();
+  CloseClipboard();
+  EXPECT_EQ(S_OK, Invoke(context, "copy"));
+  EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
+  context->Release();
+  CoTaskMemFree(item);
+  folder->Release();
+}
+
+TEST_F(ShellMenus, FilesDroppedOnTheZipFileOrOnAFolderAreAddedThere) {
+  MakeArchive({"docs\\old.txt"});
+  TempDir dropped;
+  const std::string file = dropped.Write("new.txt", "dropped");
+
+  IDropTarget* target = ZipFileObject<IDropTarget>();
+  ASSERT_NE(nullptr, target);
+  OneFormatData text(CF_TEXT, TextBlock("not files"));
+  DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  EXPECT_EQ(S_OK, target->DragEnter(&text, MK_LBUTTON, POINTL{0, 0}, &effect));
+  EXPECT_EQ(DROPEFFECT_NONE, effect);
+  EXPECT_EQ(E_INVALIDARG, target->Drop(&text, MK_LBUTTON, POINTL{0, 0}, &effect));
+
+  OneFormatData files(CF_HDROP, MakeDropFiles(file + '\0'));
+  effect = DROPEFFECT_MOVE;
+  EXPECT_EQ(S_OK, target->DragEnter(&files, MK_SHIFT, POINTL{0, 0}, &effect));
+  EXPECT_EQ(DROPEFFECT_COPY, effect);
+  EXPECT_EQ(S_OK, target->Drop(&files, MK_SHIFT, POINTL{0, 0}, &effect));
+  target->Release();
+  EXPECT_EQ(1u, Listing(zip).count("new.txt"));
+
+  // Onto a sub-folder of a browsed archive, through its parent's GetUIObjectOf.
+  IShellFolder* folder = Browse();
+  ASSERT_NE(nullptr, folder);
+  PITEMID_CHILD item = FirstFolderItem(folder);
+  ASSERT_NE(nullptr, item);
+  PCUITEMID_CHILD items[] = {item};
+  ASSERT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, IID_IDropTarget, nullptr,
+                                        reinterpret_cast<void**>(&target)));
+  EXPECT_EQ(S_OK, target->Drop(&files, 0, POINTL{0, 0}, &effect));
+  target->Release();
+  CoTaskMemFree(item);
+  folder->Release();
+  const auto members = Listing(zip);
+  EXPECT_EQ(1u, members.count("docs\\new.txt"));
+  EXPECT_EQ(1u, members.count("docs\\old.txt"));
+  KeepProduced(zip, "dropped_on_zip_file");
+}
+
+TEST_F(ShellMenus, ADropWaitsForAChangeAnotherWindowIsMaking) {
+  MakeArchive({"kept.txt"});
+  TempDir dropped;
+  const std::string file = dropped.Write("late.txt", "late");
+  IDropTarget* target = ZipFileObject<IDropTarget>();
+  ASSERT_NE(nullptr, target);
+
+  // Another writer holds the archive while it rewrites it.
+  std::atomic<bool> holding{false}, released{false};
+  std::thread writer([&] {
+    zip_maker::ArchiveMutexLock lock(zip);
+    holding = true;
+    TempDir more;
+    more.Write("other.txt", "other");
+    zip_maker::Add(zip, more.path(), {"other.txt"});
+    Sleep(300);
+    released = true;
+  });
+  while (!holding) Sleep(1);
+  OneFormatData files(CF_HDROP, MakeDropFiles(file + '\0'));
+  DWORD effect = DROPEFFECT_COPY;
+  EXPECT_EQ(S_OK, target->Drop(&files, 0, POINTL{0, 0}, &effect));
+  EXPECT_TRUE(released);  // the drop waited for the writer to finish
+  writer.join();
+  target->Release();
+  const auto members = Listing(zip);
+  EXPECT_EQ(3u, members.size());
+  EXPECT_EQ(1u, members.count("late.txt"));
+  EXPECT_EQ(1u, members.count("other.txt"));
+  KeepProduced(zip, "dropped_after_other_writer");
+}
+
+// "Copy to Zip File" on a file and on a folder, through the registered class.
+TEST_F(ShellMenus, CopyToZipFilePacksAFileOrAFoldersContentBesideIt) {
+  const std::string doc = source.Write("report.doc", "the report");
+  source.Write("Data\\a.txt", "a");
+  source.Write("Data\\sub\\b.txt", "b");
+  for (const std::string& path : {doc, source / "Data"}) {
+    IShellExtInit* init = nullptr;
+    ASSERT_EQ(S_OK, CoCreateInstance(kFileHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                     reinterpret_cast<void**>(&init)));
+    IDataObject* data = ShellDataObject({path});
+    ASSERT_NE(nullptr, data) << path;
+    ASSERT_EQ(S_OK, init->Initialize(nullptr, data, nullptr));
+    data->Release();
+    IContextMenu* context = nullptr;
+    ASSERT_EQ(S_OK, init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&context)));
+    init->Release();
+    ASSERT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), context->QueryContextMenu(menu, 0, kFirst, kFirst + 5, CMF_NORMAL));
+    EXPECT_EQ("Copy to Zip File", ItemText(menu, 0));
+    DeleteMenu(menu, 0, MF_BYPOSITION);
+    CMINVOKECOMMANDINFO info{};
+    info.cbSize = sizeof(info);
+    info.lpVerb = MAKEINTRESOURCEA(0);
+    EXPECT_EQ(S_OK, context->InvokeCommand(&info));
+    context->Release();
+  }
+  EXPECT_EQ((std::map<std::string, uint32_t>{{"report.doc", 10}}), Listing(source / "report.ZIP"));
+  const auto members = Listing(source / "Data.ZIP");
+  EXPECT_EQ(1u, members.count("a.txt"));
+  EXPECT_EQ(1u, members.count("sub\\b.txt"));
+  KeepProduced(source / "Data.ZIP", "registered_copy_to_zip");
+}
+
+}  // namespace
