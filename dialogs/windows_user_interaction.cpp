@@ -12,6 +12,7 @@
 #include "file_name_dlg.h"
 #include "new_folder_dlg.h"
 #include "open_in_folder_dlg.h"
+#include "properties_sheet.h"
 #include "resource.h"
 #include "strings.h"
 #include "view_file_dlg.h"
@@ -68,6 +69,7 @@ class RealUserInteraction final : public IUserInteraction {
     path = file.data();
     return IDOK;
   }
+  void ShowPropertySheet(HWND owner, const PropertiesPage& page) override { ShowPropertiesSheet(owner, page); }
   int AskNewFolderName(HWND owner, std::string& name) override {
     CNewFolderDlg dialog(owner);
     const int result = Checked(dialog.DoModal());

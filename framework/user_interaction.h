@@ -15,6 +15,21 @@ struct FileReplaceTexts {
   std::string newFilePath;   // the file to add, for its icon
 };
 
+// What a property sheet's one page shows; every field is display only.
+struct PropertiesPage {
+  enum Kind { kSingle, kFolder, kMultiple };
+  Kind kind = kFolder;
+  std::string name;        // single and folder: the name; multiple: the count text
+  std::string location;    // single and multiple: the folder's name
+  std::string type;        // single and multiple
+  std::string size;        // the long size forms
+  std::string compressed;
+  std::string date;        // single: modified; folder: created ("?" when unknown)
+  std::string contains;    // folder: "%d Files, %d Folders"
+  DWORD attributes = 0;    // the boxes ticked (none for several members)
+  int iconIndex = 0;       // single: the system image list index
+};
+
 // The "File name" question's answers.
 enum : int { kFileNameOverwrite = IDOK, kFileNameOtherName = 4, kFileNameCancel = IDCANCEL };
 
@@ -36,6 +51,8 @@ class IUserInteraction {
   // overwritten.  IDOK with path set, or IDCANCEL.
   virtual int AskSaveZipPath(HWND owner, const std::string& directory, const std::string& name,
                              std::string& path) = 0;
+  // The modal property sheet with its one page.
+  virtual void ShowPropertySheet(HWND owner, const PropertiesPage& page) = 0;
   // IDOK with a name that passed the dialog's rules, or IDCANCEL.
   virtual int AskNewFolderName(HWND owner, std::string& name) = 0;
   // The warning before an application member is launched: IDOK goes on.

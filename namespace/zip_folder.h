@@ -17,6 +17,7 @@
 #include "item_id.h"
 
 class CZipFile;
+struct PropertyTotals;
 
 // What a folder needs of a view that shows it.
 class IZipFolderView {
@@ -108,6 +109,11 @@ class CZipFolder final : public ComObject,
   // The property sheet of the named members, or of this folder when there
   // are none; modal, under the root lock.
   void ShowProperties(HWND parent, const std::vector<std::string>& names);
+  // Adds the sizes and counts of folder's members (all of them, or the named
+  // ones with their common type text) to totals, and of everything below.
+  void AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, const std::vector<std::string>* names);
+  // The folder's last path component; the archive's file name at the top.
+  std::string GetFolderDisplayName() const;
 
   // IShellFolder
   STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*, ULONG*) override;

@@ -70,6 +70,16 @@ std::string FormatByteSize(uint32_t bytes, bool detailed) {
   return text + " (" + exact + " " + LoadStr(IDS_BYTES) + ")";
 }
 
+std::string FormatByteSize64(uint64_t bytes) {
+  if (bytes <= 0xFFFFFFFFu) return FormatByteSize(static_cast<uint32_t>(bytes), true);
+  char shortText[32] = "";
+  StrFormatByteSize64A(static_cast<LONGLONG>(bytes), shortText, sizeof(shortText));
+  std::string exact = std::to_string(bytes);
+  const std::string sep = ThousandsSeparator();
+  for (size_t i = exact.size(); i > 3; i -= 3) exact.insert(i - 3, sep);
+  return std::string(shortText) + " (" + exact + " " + LoadStr(IDS_BYTES) + ")";
+}
+
 std::string FormatFileTime(const FILETIME& time, bool longDate) {
   if (time.dwLowDateTime == 0 && time.dwHighDateTime == 0) return "?";
   SYSTEMTIME st;

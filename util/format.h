@@ -55,6 +55,10 @@ std::string FormatKilobytes(uint32_t bytes);
 // "1.43 MB (1,500,000 bytes)".
 std::string FormatByteSize(uint32_t bytes, bool detailed);
 
+// The detailed form for totals that may pass 4 GiB: the same text as
+// FormatByteSize below that, and every thousands group separated above.
+std::string FormatByteSize64(uint64_t bytes);
+
 // Date and time without seconds in the user's formats; "?" for a zero time.
 // The time is shown as stored, with no time-zone conversion.
 std::string FormatFileTime(const FILETIME& time, bool longDate);

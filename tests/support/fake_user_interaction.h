@@ -41,6 +41,7 @@ class FakeUserInteraction : public IUserInteraction {
     if (result == IDOK) path = savePath;
     return result;
   }
+  void ShowPropertySheet(HWND, const PropertiesPage& page) override { sheets.push_back(page); }
   int AskNewFolderName(HWND, std::string& name) override {
     const int result = Answer("new folder", "");
     if (result == IDOK) name = newFolderName;
@@ -81,6 +82,7 @@ class FakeUserInteraction : public IUserInteraction {
   };
   std::vector<SaveDialog> saveDialogs;
   std::string savePath;
+  std::vector<PropertiesPage> sheets;
   struct Launched {
     std::string file, directory;
   };
