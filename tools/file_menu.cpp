@@ -11,7 +11,6 @@ using Microsoft::WRL::ComPtr;
 namespace host {
 
 namespace {
-constexpr UINT kFirstId = 1;
 // A file item's menu as the browser asks for it.
 constexpr UINT kFileMenuFlags = CMF_NORMAL | CMF_CANRENAME;
 }  // namespace
@@ -41,24 +40,7 @@ std::string ShellHost::ShowFileContextMenu(POINT screen) {
     return {};
   }
 
-  HMENU popup = CreatePopupMenu();
-  std::string verb;
-  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirstId, 0x7FFF, kFileMenuFlags))) {
-    const UINT chosen = m_tree.Choose(popup, screen, m_frame);
-    if (chosen >= kFirstId) {
-      char name[64] = "";
-      menu->GetCommandString(chosen - kFirstId, GCS_VERBA, nullptr, name, sizeof(name));
-      verb = name;
-      CMINVOKECOMMANDINFO invoke{};
-      invoke.cbSize = sizeof(invoke);
-      invoke.hwnd = m_frame;
-      invoke.lpVerb = MAKEINTRESOURCEA(chosen - kFirstId);
-      invoke.nShow = SW_SHOWNORMAL;
-      menu->InvokeCommand(&invoke);
-    }
-  }
-  DestroyMenu(popup);
-  return verb;
+  return RunContextMenu(menu.Get(), kFileMenuFlags, screen, m_frame, m_tree.Chooser());
 }
 
 }  // namespace host

@@ -132,9 +132,28 @@ void TreePane::Destroy() {
   m_tree = nullptr;
 }
 
-UINT TreePane::Choose(HMENU menu, POINT screen, HWND owner) const {
-  if (m_chooser) return m_chooser(menu, screen);
-  return static_cast<UINT>(TrackPopupMenu(menu, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0, owner, nullptr));
+std::string RunContextMenu(IContextMenu* menu, UINT flags, POINT screen, HWND owner, const MenuChooser& chooser) {
+  HMENU popup = CreatePopupMenu();
+  std::string verb;
+  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirstMenuId, kLastMenuId, flags))) {
+    const UINT chosen =
+        chooser ? chooser(popup, screen)
+                : static_cast<UINT>(TrackPopupMenu(popup, TPM_RETURNCMD | TPM_RIGHTBUTTON, screen.x, screen.y, 0,
+                                                   owner, nullptr));
+    if (chosen >= kFirstMenuId) {
+      char name[64] = "";
+      menu->GetCommandString(chosen - kFirstMenuId, GCS_VERBA, nullptr, name, sizeof(name));
+      verb = name;
+      CMINVOKECOMMANDINFO invoke{};
+      invoke.cbSize = sizeof(invoke);
+      invoke.hwnd = owner;
+      invoke.lpVerb = MAKEINTRESOURCEA(chosen - kFirstMenuId);
+      invoke.nShow = SW_SHOWNORMAL;
+      menu->InvokeCommand(&invoke);
+    }
+  }
+  DestroyMenu(popup);
+  return verb;
 }
 
 bool TreePane::Create(HWND parent, UINT id, HINSTANCE instance) {
@@ -312,23 +331,7 @@ std::string TreePane::ShowContextMenu(HTREEITEM item, POINT screen, HWND owner) 
   const HRESULT hr = node->parent->GetUIObjectOf(owner, 1, items, IID_IContextMenu, nullptr,
                                                  reinterpret_cast<void**>(menu.GetAddressOf()));
   if (FAILED(hr) || !menu) return {};
-  HMENU popup = CreatePopupMenu();
-  std::string verb;
-  if (SUCCEEDED(menu->QueryContextMenu(popup, 0, kFirstMenuId, kLastMenuId, kTreeMenuFlags))) {
-    const UINT chosen = Choose(popup, screen, owner);
-    if (chosen >= kFirstMenuId) {
-      char name[64] = "";
-      menu->GetCommandString(chosen - kFirstMenuId, GCS_VERBA, nullptr, name, sizeof(name));
-      verb = name;
-      CMINVOKECOMMANDINFO invoke{};
-      invoke.cbSize = sizeof(invoke);
-      invoke.hwnd = owner;
-      invoke.lpVerb = MAKEINTRESOURCEA(chosen - kFirstMenuId);
-      invoke.nShow = SW_SHOWNORMAL;
-      menu->InvokeCommand(&invoke);
-    }
-  }
-  DestroyMenu(popup);
+  const std::string verb = RunContextMenu(menu.Get(), kTreeMenuFlags, screen, owner, m_chooser);
   menu.Reset();
   Refresh();
   return verb;

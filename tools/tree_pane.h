@@ -20,6 +20,11 @@ namespace host {
 // default shows the menu at the point and lets the user choose.
 using MenuChooser = std::function<UINT(HMENU menu, POINT screen)>;
 
+// Fills a new pop-up from the context menu with the flags, lets the chooser
+// (or, without one, the user) pick, and invokes the pick by its offset.
+// Returns the verb invoked, or empty.
+std::string RunContextMenu(IContextMenu* menu, UINT flags, POINT screen, HWND owner, const MenuChooser& chooser);
+
 class TreePane {
  public:
   TreePane() = default;
@@ -61,8 +66,7 @@ class TreePane {
   // The drop target of the item's folder (a reference for the caller).
   HRESULT DropTargetOf(HTREEITEM item, IDropTarget** out);
 
-  // Runs the item's context menu chooser; exposed for the zip file's menu.
-  UINT Choose(HMENU menu, POINT screen, HWND owner) const;
+  const MenuChooser& Chooser() const { return m_chooser; }
 
   // WM_NOTIFY from the tree and WM_CONTEXTMENU from it.
   LRESULT OnNotify(NMHDR* header);

@@ -14,6 +14,7 @@
 
 #include "archive_state.h"
 #include "produced.h"
+#include "shell_host.h"
 #include "shell_data.h"
 #include "temp_dir.h"
 #include "workspace.h"
@@ -88,6 +89,17 @@ class ShellMenus : public ::testing::Test {
       list->Release();
     }
     return item;
+  }
+
+  // The context menu of the folder's first sub-folder item, as the shell
+  // asks its parent for it; *item is the caller's to free.
+  static IContextMenu* FolderItemMenu(IShellFolder* folder, PITEMID_CHILD* item) {
+    *item = FirstFolderItem(folder);
+    if (*item == nullptr) return nullptr;
+    PCUITEMID_CHILD items[] = {*item};
+    IContextMenu* context = nullptr;
+    folder->GetUIObjectOf(nullptr, 1, items, IID_IContextMenu, nullptr, reinterpret_cast<void**>(&context));
+    return context;
   }
 
   static HRESULT Invoke(IContextMenu* menu, const char* verb) {
@@ -167,12 +179,9 @@ TEST_F(ShellMenus, AFolderItemOfABrowsedArchiveHasOpenGreyedCopyDeleteAndPropert
   MakeArchive({"a\\one.txt", "a\\two.txt", "top.txt"});
   IShellFolder* folder = Browse();
   ASSERT_NE(nullptr, folder);
-  PITEMID_CHILD item = FirstFolderItem(folder);
-  ASSERT_NE(nullptr, item);
-  PCUITEMID_CHILD items[] = {item};
-  IContextMenu* context = nullptr;
-  ASSERT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, IID_IContextMenu, nullptr,
-                                        reinterpret_cast<void**>(&context)));
+  PITEMID_CHILD item = nullptr;
+  IContextMenu* context = FolderItemMenu(folder, &item);
+  ASSERT_NE(nullptr, context);
   ASSERT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4),
             context->QueryContextMenu(menu, 0, kFirst, kFirst + 20, CMF_EXPLORE | CMF_CANRENAME));
   ASSERT_EQ(6, GetMenuItemCount(menu));
@@ -181,10 +190,12 @@ TEST_F(ShellMenus, AFolderItemOfABrowsedArchiveHasOpenGreyedCopyDeleteAndPropert
   for (int i = 0; i < 6; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(texts[i], ItemText(menu, i));
-    if (ids[i] != 0) EXPECT_EQ(ids[i], GetMenuItemID(menu, i));
     const UINT state = GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
     EXPECT_EQ(ids[i] == 0, (state & MF_SEPARATOR) != 0);
-    if (ids[i] != 0) EXPECT_EQ(i == 0, (state & MF_GRAYED) != 0);
+    if (ids[i] != 0) {
+      EXPECT_EQ(ids[i], GetMenuItemID(menu, i));
+      EXPECT_EQ(i == 0, (state & MF_GRAYED) != 0);
+    }
   }
   WCHAR help[256] = L"";
   EXPECT_EQ(S_OK, context->GetCommandString(2, GCS_HELPTEXTW, nullptr, reinterpret_cast<char*>(help), 256));
@@ -217,12 +228,9 @@ TEST_F(ShellMenus, CopyByVerbNeedsNoMenuQuery) {
   MakeArchive({"a\\one.txt"});
   IShellFolder* folder = Browse();
   ASSERT_NE(nullptr, folder);
-  PITEMID_CHILD item = FirstFolderItem(folder);
-  ASSERT_NE(nullptr, item);
-  PCUITEMID_CHILD items[] = {item};
-  IContextMenu* context = nullptr;
-  ASSERT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, IID_IContextMenu, nullptr,
-                                        reinterpret_cast<void**>(&context)));
+  PITEMID_CHILD item = nullptr;
+  IContextMenu* context = FolderItemMenu(folder, &item);
+  ASSERT_NE(nullptr, context);
   ASSERT_TRUE(OpenClipboard(nullptr));
   EmptyClipboard();
   CloseClipboard();
@@ -334,6 +342,27 @@ TEST_F(ShellMenus, CopyToZipFilePacksAFileOrAFoldersContentBesideIt) {
   EXPECT_EQ(1u, members.count("a.txt"));
   EXPECT_EQ(1u, members.count("sub\\b.txt"));
   KeepProduced(source / "Data.ZIP", "registered_copy_to_zip");
+}
+
+// The host opens the zip file's own menu as the shell builds it for a
+// right-click: the registered class, IShellExtInit, not browsed.
+TEST_F(ShellMenus, TheHostShowsTheZipFilesOwnMenu) {
+  MakeArchive({"readme.txt"});
+  host::ShellHost* browser = host::ShellHost::Create();
+  ASSERT_NE(nullptr, browser);
+  const std::wstring wide(zip.begin(), zip.end());
+  ASSERT_EQ(S_OK, browser->OpenArchive(wide));
+  std::vector<std::string> shown;
+  browser->Tree().SetMenuChooser([&](HMENU popup, POINT) {
+    for (int i = 0; i < GetMenuItemCount(popup); ++i) shown.push_back(ItemText(popup, i));
+    return 0u;
+  });
+  EXPECT_EQ("", browser->ShowFileContextMenu(POINT{0, 0}));
+  EXPECT_EQ((std::vector<std::string>{"&Unzip to new folder"}), shown);
+  // The tree beside the view shows the archive's top.
+  EXPECT_NE(nullptr, TreeView_GetRoot(browser->Tree().Window()));
+  browser->Close();
+  browser->Release();
 }
 
 }  // namespace
