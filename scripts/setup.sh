@@ -12,6 +12,7 @@ packages=(
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
   zip unzip 7zip libarchive-tools python3
   e2fsprogs hyperfine matchbox-window-manager
+  wixl msitools
 )
 packages_i386=(wine32:i386)
 

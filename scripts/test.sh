@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The test command: installs what is missing, builds every architecture and
-# runs every test.  Exits non-zero on any failure.
+# the installer package, and runs every test.  Exits non-zero on any failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/setup.sh
 bash scripts/build.sh
+# The installer, from the DLLs just built: a package that cannot be built fails the run.
+bash scripts/package.sh
 
 # All Windows tests share one X server; windows need it, the rest do not mind.
 status=0
