@@ -57,6 +57,10 @@ LRESULT CALLBACK CZipListCtrl::SubclassProc(HWND window, UINT msg, WPARAM wParam
 
 int CZipListCtrl::GetItemCount() const { return static_cast<int>(SendMessageA(m_hWnd, LVM_GETITEMCOUNT, 0, 0)); }
 
+UINT CZipListCtrl::GetSelectedCount() const {
+  return static_cast<UINT>(SendMessageA(m_hWnd, LVM_GETSELECTEDCOUNT, 0, 0));
+}
+
 int CZipListCtrl::GetNextItem(int start, UINT flags) const {
   return static_cast<int>(SendMessageA(m_hWnd, LVM_GETNEXTITEM, static_cast<WPARAM>(start), MAKELPARAM(flags, 0)));
 }

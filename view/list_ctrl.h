@@ -22,6 +22,7 @@ class CZipListCtrl {
   HWND GetSafeHwnd() const { return m_hWnd; }
 
   int GetItemCount() const;
+  UINT GetSelectedCount() const;
   int GetNextItem(int start, UINT flags) const;
   UINT GetItemState(int index, UINT mask) const;
   void SetItemState(int index, UINT state, UINT mask);

@@ -361,6 +361,10 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_NOTIFY:
       OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
       return 0;
+    case WM_MENUSELECT:
+      DefWindowProcA(window, msg, wParam, lParam);
+      OnMenuSelect(wParam);
+      return 0;
     case kMsgRefreshBrowser:
       OnRefreshBrowser();
       return 0;
@@ -435,6 +439,8 @@ void CZipView::OnNotify(const NMHDR& header) {
     OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
   } else if (header.code == NM_DBLCLK) {
     OnCommand(ID_FILE_OPEN, 0);
+  } else if (header.code == LVN_ITEMCHANGED) {
+    OnItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
   }
 }
 

@@ -120,6 +120,10 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void OnCommand(WPARAM wParam, LPARAM lParam);
   void OnNotify(const NMHDR& header);
   void OnColumnClick(int position);
+  // The status bar: menu help while a menu is open, else the row summary.
+  void OnMenuSelect(WPARAM wParam);
+  void OnItemChanged(const NMLISTVIEW& change);
+  void ShowSelectionSummary();
   void OnRefreshBrowser();
   void SetUpToolbar();
   void SetDefaultColumns();

@@ -3,6 +3,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <ole2.h>
+#include <shlwapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -427,6 +428,65 @@ TEST_F(ViewTest, AListingThatHasGoneDisablesTheListAndCommandsBeep) {
   hosted.view()->GetCurrentInfo(&current);
   EXPECT_EQ(static_cast<UINT>(FVM_DETAILS), current.ViewMode);
   EXPECT_TRUE(fake.user.boxes.empty());
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring SizeText(uint32_t bytes) {
+  char text[20] = "";
+  StrFormatByteSizeA(bytes, text, sizeof(text));
+  return Wide(text);
+}
+
+void Select(HWND list, int row, bool selected) {
+  LVITEMA item{};
+  item.stateMask = LVIS_SELECTED;
+  item.state = selected ? LVIS_SELECTED : 0;
+  SendMessageA(list, LVM_SETITEMSTATE, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+}
+
+TEST_F(ViewTest, TheStatusBarCountsRowsOrTheSelectionAndShowsMenuHelp) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  host::ShellHost* browser = hosted.host();
+  const Names names = hosted.Names();
+  ASSERT_EQ(6u, names.size());
+  auto row = [&](const char* name) { return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin()); };
+
+  // Nothing selected: every row and the size of all.
+  hosted.Pump();
+  EXPECT_EQ(Wide(FormatInts(IDS_OBJECTS, {6})), browser->StatusText(0));
+  EXPECT_EQ(SizeText(8001), browser->StatusText(1));
+
+  Select(hosted.list(), row("big.log"), true);
+  Select(hosted.list(), row("packed.txt"), true);
+  EXPECT_EQ(Wide(FormatInts(IDS_OBJECTS_SELECTED, {2})), browser->StatusText(0));
+  EXPECT_EQ(SizeText(8000), browser->StatusText(1));
+
+  // A folder alone has no size to show.
+  Select(hosted.list(), row("big.log"), false);
+  Select(hosted.list(), row("packed.txt"), false);
+  Select(hosted.list(), row("docs"), true);
+  EXPECT_EQ(Wide(FormatInts(IDS_OBJECTS_SELECTED, {1})), browser->StatusText(0));
+  EXPECT_EQ(L"", browser->StatusText(1));
+
+  // Every row at once, as Select All does it.
+  Select(hosted.list(), -1, true);
+  EXPECT_EQ(Wide(FormatInts(IDS_OBJECTS_SELECTED, {6})), browser->StatusText(0));
+  EXPECT_EQ(SizeText(8001), browser->StatusText(1));
+
+  // A highlighted menu item's help across the bar; closing brings the parts back.
+  HWND status = browser->StatusBar();
+  HWND viewWindow = GetParent(hosted.list());
+  SendMessageA(viewWindow, WM_MENUSELECT, MAKEWPARAM(ID_EDIT_SELECTALL, MF_STRING),
+               reinterpret_cast<LPARAM>(browser->MenuBar()));
+  EXPECT_TRUE(SendMessageA(status, SB_ISSIMPLE, 0, 0));
+  const std::string help = LoadStr(ID_EDIT_SELECTALL);
+  EXPECT_EQ(Wide(help.substr(0, help.find('\n'))), browser->StatusText());
+  SendMessageA(viewWindow, WM_MENUSELECT, MAKEWPARAM(0, 0xFFFF), 0);
+  EXPECT_FALSE(SendMessageA(status, SB_ISSIMPLE, 0, 0));
 }
 
 }  // namespace
