@@ -353,6 +353,7 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       MergeMenus(wParam != 0);
       return 0;
     case WM_DESTROY:
+      m_dropTarget.Revoke();
       m_pFolder->RemoveView(this);
       return DefWindowProcA(window, msg, wParam, lParam);
     case WM_COMMAND:
@@ -375,6 +376,9 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 int CZipView::OnCreate() {
   if (!m_list.Create(m_hWnd.load())) return -1;
+  // Without OLE drag and drop the view still works; files just cannot be
+  // dropped onto it.
+  m_dropTarget.Register(m_list.GetSafeHwnd());
   m_accelerators = LoadAcceleratorsA(ResourceInstance(), MAKEINTRESOURCEA(IDR_VIEW_ACCELERATORS));
   return 0;
 }
@@ -439,6 +443,8 @@ void CZipView::OnNotify(const NMHDR& header) {
     OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
   } else if (header.code == NM_DBLCLK) {
     OnCommand(ID_FILE_OPEN, 0);
+  } else if (header.code == LVN_BEGINDRAG) {
+    OnBeginDrag(reinterpret_cast<const NMLISTVIEW&>(header));
   } else if (header.code == LVN_ITEMCHANGED) {
     OnItemChanged(reinterpret_cast<const NMLISTVIEW&>(header));
   }

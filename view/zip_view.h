@@ -16,6 +16,7 @@
 #include "entry_map.h"
 #include "item_id.h"
 #include "list_ctrl.h"
+#include "view_drop_target.h"
 #include "zip_folder.h"
 
 // The column layout: which optional columns show, and the width of each of
@@ -98,6 +99,11 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void InvertSelection();
 
   CZipFolder* Folder() const { return m_pFolder; }
+  // Where the selected rows lie relative to anchor (client coordinates): the
+  // anchor on the screen, then each row's offset; the caller owns the block.
+  HGLOBAL MakeItemOffsets(POINT anchor);
+  // The drop target registered on the list.
+  CZipViewDropTarget& DropTarget() { return m_dropTarget; }
   HWND ListWindow() const { return m_list.GetSafeHwnd(); }
   const VIEWCOLUMNS& Columns() const { return m_columns; }
   const FOLDERSETTINGS& Settings() const { return m_folderSettings; }
@@ -123,6 +129,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   // The status bar: menu help while a menu is open, else the row summary.
   void OnMenuSelect(WPARAM wParam);
   void OnItemChanged(const NMLISTVIEW& change);
+  void OnBeginDrag(const NMLISTVIEW& start);
   void ShowSelectionSummary();
   void OnRefreshBrowser();
   void SetUpToolbar();
@@ -143,6 +150,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   VIEWCOLUMNS m_columns{};
   IShellBrowser* m_pBrowser = nullptr;
   CZipListCtrl m_list;
+  CZipViewDropTarget m_dropTarget{*this};
   int m_sortKey = kColumnName;
   bool m_bSortAscending = true;
   int m_columnKinds[kColumnKinds] = {};

@@ -1,0 +1,132 @@
+// Files dragged onto the view's list through the drop target registered on
+// it (the one OLE calls), and the offsets block a drag out carries.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+#include <commctrl.h>
+#include <ole2.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "archive_state.h"
+#include "produced.h"
+#include "shell_data.h"
+#include "view_support.h"
+#include "workspace.h"
+
+using namespace view_test;
+
+namespace {
+
+class ViewDragDrop : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    m_known = MakeKnownArchive(m_dir);
+    ASSERT_FALSE(m_known.zip.empty());
+  }
+  void TearDown() override { OleUninitialize(); }
+
+  static int Row(const HostedArchive& hosted, const char* name) {
+    const auto names = hosted.Names();
+    return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
+  }
+  static POINTL Over(HWND list, int row) {
+    RECT rect{};
+    ListView_GetItemRect(list, row, &rect, LVIR_LABEL);
+    POINT point{(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
+    ClientToScreen(list, &point);
+    return POINTL{point.x, point.y};
+  }
+  static bool Highlighted(HWND list, int row) {
+    return (ListView_GetItemState(list, row, LVIS_DROPHILITED) & LVIS_DROPHILITED) != 0;
+  }
+
+  WithFakeUser fake;
+  TempDir m_dir;
+  KnownArchive m_known;
+};
+
+TEST_F(ViewDragDrop, FilesLandInTheShownFolderOrInTheHighlightedSubFolder) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  auto* target = static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  ASSERT_NE(nullptr, target) << "no drop target registered on the list";
+  TempDir dropped;
+  const std::string file = dropped.Write("new.txt", "dropped");
+  OneFormatData files(CF_HDROP, MakeDropFiles(file + '\0'));
+  const int docs = Row(hosted, "docs");
+  const int a = Row(hosted, "a.txt");
+
+  // Over a sub-folder the row lights up; over a file it goes out again.
+  DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  ASSERT_EQ(S_OK, target->DragEnter(&files, MK_LBUTTON, Over(list, docs), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON, Over(list, docs), &effect));
+  EXPECT_TRUE(Highlighted(list, docs));
+  effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
+  ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON | MK_SHIFT, Over(list, a), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  EXPECT_FALSE(Highlighted(list, docs));
+  ASSERT_EQ(S_OK, target->Drop(&files, 0, Over(list, a), &effect));
+  EXPECT_EQ(1u, Listing(m_known.zip).count("new.txt"));
+
+  // Onto the highlighted sub-folder, with Shift and Ctrl held: still a copy.
+  // The list is filled again before its rows name members.
+  const int rowsBefore = hosted.Rows();
+  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Rows() == rowsBefore + 1; }));
+  const int docsNow = Row(hosted, "docs");
+  effect = DROPEFFECT_MOVE | DROPEFFECT_COPY;
+  ASSERT_EQ(S_OK, target->DragEnter(&files, MK_LBUTTON, Over(list, docsNow), &effect));
+  ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON | MK_SHIFT | MK_CONTROL, Over(list, docsNow), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  ASSERT_TRUE(Highlighted(list, docsNow));
+  ASSERT_EQ(S_OK, target->Drop(&files, MK_SHIFT | MK_CONTROL, Over(list, docsNow), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_COPY), effect);
+  EXPECT_EQ(1u, Listing(m_known.zip).count("docs\\new.txt"));
+  for (int row = 0; row < hosted.Rows(); ++row) EXPECT_FALSE(Highlighted(list, row)) << row;
+  KeepProduced(m_known.zip, "view_drop");
+
+  // Text is no file list: no drop.
+  OneFormatData text(CF_TEXT, TextBlock("words"));
+  effect = DROPEFFECT_COPY;
+  ASSERT_EQ(S_OK, target->DragEnter(&text, MK_LBUTTON, Over(list, 0), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  effect = DROPEFFECT_COPY;
+  ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON, Over(list, 0), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  target->DragLeave();
+  EXPECT_TRUE(fake.user.boxes.empty());
+}
+
+TEST_F(ViewDragDrop, TheOffsetsOfTwoSelectedRowsStartWithTheAnchorOnTheScreen) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  const int rows[] = {Row(hosted, "a.txt"), Row(hosted, "big.log")};
+  for (int row : rows) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
+  const POINT anchor{5, 7};
+  HGLOBAL block = hosted.view()->MakeItemOffsets(anchor);
+  ASSERT_NE(nullptr, block);
+  ASSERT_EQ(3 * sizeof(POINT), GlobalSize(block));
+  const auto* points = static_cast<const POINT*>(GlobalLock(block));
+  POINT screen = anchor;
+  ClientToScreen(list, &screen);
+  EXPECT_EQ(screen.x, points[0].x);
+  EXPECT_EQ(screen.y, points[0].y);
+  const int first = std::min(rows[0], rows[1]), second = std::max(rows[0], rows[1]);
+  for (int i = 0; i < 2; ++i) {
+    POINT position{};
+    ListView_GetItemPosition(list, i == 0 ? first : second, &position);
+    EXPECT_EQ(position.x - anchor.x, points[i + 1].x);
+    EXPECT_EQ(position.y - anchor.y, points[i + 1].y);
+  }
+  GlobalUnlock(block);
+  GlobalFree(block);
+}
+
+}  // namespace

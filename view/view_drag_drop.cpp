@@ -1,0 +1,174 @@
+// Dragging members out of the view and dropping files onto its list.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <cstring>
+
+#include <vector>
+
+#include "guard.h"
+#include "view_drop_target.h"
+#include "zip_exceptions.h"
+#include "zip_view.h"
+
+namespace {
+
+FORMATETC DropFilesFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
+
+bool OffersDropFiles(IDataObject* data) {
+  FORMATETC format = DropFilesFormat();
+  return data != nullptr && data->QueryGetData(&format) == S_OK;
+}
+
+// The system's own drag behaviour: Escape cancels, releasing the button drops.
+class DefaultDropSource final : public IDropSource {
+ public:
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
+    if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropSource)) {
+      *out = static_cast<IDropSource*>(this);
+      return S_OK;
+    }
+    *out = nullptr;
+    return E_NOINTERFACE;
+  }
+  // Lives on the stack of the drag.
+  STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+  STDMETHODIMP_(ULONG) Release() override { return 1; }
+  STDMETHODIMP QueryContinueDrag(BOOL escape, DWORD keys) override {
+    if (escape) return DRAGDROP_S_CANCEL;
+    if (!(keys & (MK_LBUTTON | MK_RBUTTON))) return DRAGDROP_S_DROP;
+    return S_OK;
+  }
+  STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+}  // namespace
+
+HGLOBAL CZipView::MakeItemOffsets(POINT anchor) {
+  HWND list = m_list.GetSafeHwnd();
+  std::vector<POINT> points;
+  POINT screen = anchor;
+  ClientToScreen(list, &screen);
+  points.push_back(screen);
+  for (int index = m_list.GetNextItem(-1, LVNI_SELECTED); index >= 0; index = m_list.GetNextItem(index, LVNI_SELECTED)) {
+    POINT position{};
+    SendMessageA(list, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&position));
+    points.push_back({position.x - anchor.x, position.y - anchor.y});
+  }
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, points.size() * sizeof(POINT));
+  if (block == nullptr) throw CZipWinException(0, 0);
+  void* target = GlobalLock(block);
+  if (target == nullptr) {
+    const DWORD error = GetLastError();
+    GlobalFree(block);
+    throw CZipWinException(0, error);
+  }
+  memcpy(target, points.data(), points.size() * sizeof(POINT));
+  GlobalUnlock(block);
+  return block;
+}
+
+void CZipView::OnBeginDrag(const NMLISTVIEW& start) {
+  const std::vector<std::string> names = GetSelectedNames();
+  if (names.empty()) return;
+  IDataObject* data = m_pFolder->CreateDragData(names, m_hWnd.load(), MakeItemOffsets(start.ptAction));
+  if (data == nullptr) return;
+  DefaultDropSource source;
+  DWORD effect = DROPEFFECT_NONE;
+  // Nothing in the archive changes because of a drag out.
+  DoDragDrop(data, &source, DROPEFFECT_COPY, &effect);
+  data->Release();
+}
+
+bool CZipViewDropTarget::Register(HWND list) {
+  m_list = list;
+  return SUCCEEDED(RegisterDragDrop(list, this));
+}
+
+void CZipViewDropTarget::Revoke() {
+  if (m_list != nullptr) RevokeDragDrop(m_list);
+  m_list = nullptr;
+}
+
+STDMETHODIMP CZipViewDropTarget::QueryInterface(REFIID iid, void** out) {
+  if (out == nullptr) return E_POINTER;
+  if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IDropTarget)) {
+    *out = static_cast<IDropTarget*>(this);
+    AddRef();
+    return S_OK;
+  }
+  *out = nullptr;
+  return E_NOINTERFACE;
+}
+
+STDMETHODIMP_(ULONG) CZipViewDropTarget::AddRef() { return m_view.AddRef(); }
+STDMETHODIMP_(ULONG) CZipViewDropTarget::Release() { return m_view.Release(); }
+
+void CZipViewDropTarget::ClearHighlight() {
+  if (m_dropHighlight >= 0) ListView_SetItemState(m_list, m_dropHighlight, 0, LVIS_DROPHILITED);
+  m_dropHighlight = -1;
+}
+
+STDMETHODIMP CZipViewDropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+  if (effect == nullptr) return E_INVALIDARG;
+  m_offersFiles = OffersDropFiles(data);
+  m_dropHighlight = -1;
+  *effect = m_offersFiles ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  return S_OK;
+}
+
+STDMETHODIMP CZipViewDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
+  if (effect == nullptr) return E_INVALIDARG;
+  if (!m_offersFiles) {
+    *effect = DROPEFFECT_NONE;
+    return S_OK;
+  }
+  return ComGuard(E_FAIL, [&] {
+    ClearHighlight();
+    LVHITTESTINFO hit{};
+    hit.pt = {point.x, point.y};
+    ScreenToClient(m_list, &hit.pt);
+    const int row = ListView_HitTest(m_list, &hit);
+    if (row >= 0 && (hit.flags & LVHT_ONITEM) && m_view.GetEntryAt(row).pSubFolder != nullptr) {
+      ListView_SetItemState(m_list, row, LVIS_DROPHILITED, LVIS_DROPHILITED);
+      m_dropHighlight = row;
+    }
+    // Whatever the keys: files are always copied in.
+    *effect = DROPEFFECT_COPY;
+  });
+}
+
+STDMETHODIMP CZipViewDropTarget::DragLeave() {
+  ClearHighlight();
+  m_offersFiles = false;
+  return S_OK;
+}
+
+STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
+  m_offersFiles = false;
+  FORMATETC format = DropFilesFormat();
+  STGMEDIUM medium{};
+  if (data == nullptr || FAILED(data->GetData(&format, &medium))) {
+    ClearHighlight();
+    if (effect != nullptr) *effect = DROPEFFECT_NONE;
+    return E_INVALIDARG;
+  }
+  struct MediumOwner {
+    STGMEDIUM& medium;
+    ~MediumOwner() { ReleaseStgMedium(&medium); }
+  } owner{medium};
+  // A failure reports itself once; the drop then did nothing.
+  const HRESULT hr = ComGuard(E_FAIL, [&] {
+    CZipFolder* folder = m_view.Folder();
+    if (m_dropHighlight >= 0) {
+      const int row = m_dropHighlight;
+      ClearHighlight();
+      CZipFolder* sub = m_view.GetEntryAt(row).pSubFolder;
+      if (sub != nullptr) folder = sub;
+    }
+    folder->AddDroppedFiles(static_cast<HDROP>(medium.hGlobal), m_list);
+  });
+  ClearHighlight();
+  if (effect != nullptr) *effect = SUCCEEDED(hr) ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+  return S_OK;
+}
