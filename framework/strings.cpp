@@ -65,3 +65,11 @@ std::string FormatStrings(const std::string& format, std::initializer_list<std::
 std::string FormatStrings(UINT formatId, std::initializer_list<std::string> values) {
   return FormatStrings(LoadStr(formatId), values);
 }
+
+std::wstring AnsiToWide(const std::string& text) {
+  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
+  std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
+  wide.resize(wide.size() - 1);
+  return wide;
+}

@@ -25,3 +25,6 @@ std::string FormatInts(UINT formatId, std::initializer_list<long> values);
 // Replaces %1 (and %2) by the given texts.
 std::string FormatStrings(const std::string& format, std::initializer_list<std::string> values);
 std::string FormatStrings(UINT formatId, std::initializer_list<std::string> values);
+
+// Text of the system code page as UTF-16, for the calls that take only that.
+std::wstring AnsiToWide(const std::string& text);

@@ -24,14 +24,6 @@ namespace {
 // The end-of-central-directory record of an archive without members.
 constexpr BYTE kEmptyArchive[22] = {0x50, 0x4B, 0x05, 0x06};
 
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('\\');
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
@@ -209,7 +201,7 @@ STDMETHODIMP CFileHandler::GetCommandString(UINT_PTR, UINT type, UINT*, CHAR* na
     }
     // A current shell asks for the wide forms; they carry the same texts.
     if (type & GCS_UNICODE)
-      lstrcpynW(reinterpret_cast<WCHAR*>(name), Wide(text).c_str(), static_cast<int>(size));
+      lstrcpynW(reinterpret_cast<WCHAR*>(name), AnsiToWide(text).c_str(), static_cast<int>(size));
     else
       lstrcpynA(name, text.c_str(), static_cast<int>(size));
   });
@@ -268,12 +260,12 @@ bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replac
 
 void CFileHandler::AddSelection(const std::string& archivePath) {
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(Wide(kZipFileProgId).c_str(), &clsid);
+  HRESULT hr = CLSIDFromProgID(AnsiToWide(kZipFileProgId).c_str(), &clsid);
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
   ComPtr<IPersistFile> archive;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&archive));
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
-  hr = archive->Load(Wide(archivePath).c_str(), 0);
+  hr = archive->Load(AnsiToWide(archivePath).c_str(), 0);
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
   ComPtr<IDropTarget> target;
   hr = archive.As(&target);

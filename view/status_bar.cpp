@@ -19,14 +19,6 @@ std::string ByteSize(uint32_t bytes) {
   return text;
 }
 
-std::wstring Wide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
 }  // namespace
 
 void CZipView::OnMenuSelect(WPARAM wParam) {
@@ -40,7 +32,7 @@ void CZipView::OnMenuSelect(WPARAM wParam) {
   m_pBrowser->SendControlMsg(FCW_STATUS, SB_SIMPLE, TRUE, 0, &ignored);
   std::string help = LoadStr(LOWORD(wParam));
   help = help.substr(0, help.find('\n'));
-  m_pBrowser->SetStatusTextSB(Wide(help).c_str());
+  m_pBrowser->SetStatusTextSB(AnsiToWide(help).c_str());
 }
 
 void CZipView::OnItemChanged(const NMLISTVIEW& change) {
