@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "change_watcher.h"
+#include "drop_data.h"
 #include "engine_adaptor.h"
 #include "file_info.h"
 #include "guard.h"
@@ -130,15 +131,9 @@ STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE list) {
 
 STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
-    if (data == nullptr) return S_OK;
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    if (FAILED(data->GetData(&format, &medium))) return S_OK;
-    struct MediumOwner {
-      STGMEDIUM& medium;
-      ~MediumOwner() { ReleaseStgMedium(&medium); }
-    } owner{medium};
-    const auto drop = static_cast<HDROP>(medium.hGlobal);
+    const DropFilesMedium files(data);
+    if (!files) return S_OK;
+    const HDROP drop = files.get();
     if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 1) return S_OK;
     char path[MAX_PATH] = "";
     DragQueryFileA(drop, 0, path, sizeof(path));

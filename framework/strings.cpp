@@ -66,6 +66,14 @@ std::string FormatStrings(UINT formatId, std::initializer_list<std::string> valu
   return FormatStrings(LoadStr(formatId), values);
 }
 
+void CopyText(const std::string& text, bool wide, char* buffer, unsigned size) {
+  if (buffer == nullptr || size == 0) return;
+  if (wide)
+    lstrcpynW(reinterpret_cast<WCHAR*>(buffer), AnsiToWide(text).c_str(), static_cast<int>(size));
+  else
+    lstrcpynA(buffer, text.c_str(), static_cast<int>(size));
+}
+
 std::wstring AnsiToWide(const std::string& text) {
   const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
   std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');

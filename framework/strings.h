@@ -28,3 +28,7 @@ std::string FormatStrings(UINT formatId, std::initializer_list<std::string> valu
 
 // Text of the system code page as UTF-16, for the calls that take only that.
 std::wstring AnsiToWide(const std::string& text);
+
+// Copies text into a buffer of size characters, cut to fit with its
+// terminator: ANSI, or UTF-16 when wide (a menu's command strings).
+void CopyText(const std::string& text, bool wide, char* buffer, unsigned size);

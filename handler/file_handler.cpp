@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "class_objects.h"
+#include "drop_data.h"
 #include "exception.h"
 #include "guard.h"
 #include "resource.h"
@@ -73,14 +74,8 @@ class DropListData final : public ComObject, public IDataObject {
     if (format == nullptr || medium == nullptr) return E_INVALIDARG;
     const HRESULT offered = QueryGetData(format);
     if (offered != S_OK) return offered;
-    const SIZE_T size = GlobalSize(m_drop.get());
-    HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
+    HGLOBAL copy = CopyGlobal(m_drop.get());
     if (copy == nullptr) return E_OUTOFMEMORY;
-    const void* from = GlobalLock(m_drop.get());
-    void* to = GlobalLock(copy);
-    memcpy(to, from, size);
-    GlobalUnlock(copy);
-    GlobalUnlock(m_drop.get());
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = copy;
     medium->pUnkForRelease = nullptr;
@@ -135,22 +130,11 @@ STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection,
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     m_hDropList.reset();
     m_strPath.clear();
-    if (selection == nullptr) return S_FALSE;
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    if (FAILED(selection->GetData(&format, &medium))) return S_FALSE;
+    const DropFilesMedium files(selection);
+    if (!files) return S_FALSE;
     // The list is copied: the shell's medium may belong to its data object.
-    struct MediumOwner {
-      STGMEDIUM& medium;
-      ~MediumOwner() { ReleaseStgMedium(&medium); }
-    } owner{medium};
-    if (medium.tymed != TYMED_HGLOBAL || medium.hGlobal == nullptr) return S_FALSE;
-    const SIZE_T size = GlobalSize(medium.hGlobal);
-    UniqueGlobal copy(GlobalAlloc(GMEM_MOVEABLE, size));
+    UniqueGlobal copy(CopyGlobal(files.get()));
     if (!copy) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
-    memcpy(GlobalLock(copy.get()), GlobalLock(medium.hGlobal), size);
-    GlobalUnlock(copy.get());
-    GlobalUnlock(medium.hGlobal);
 
     const auto drop = static_cast<HDROP>(copy.get());
     char path[MAX_PATH] = "";
@@ -184,7 +168,6 @@ STDMETHODIMP CFileHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId
 
 STDMETHODIMP CFileHandler::GetCommandString(UINT_PTR, UINT type, UINT*, CHAR* name, UINT size) {
   return ComGuard(E_FAIL, [&] {
-    if (name == nullptr || size == 0) return;
     std::string text;
     switch (type & ~GCS_UNICODE) {
       case GCS_VERBA:
@@ -200,10 +183,7 @@ STDMETHODIMP CFileHandler::GetCommandString(UINT_PTR, UINT type, UINT*, CHAR* na
         return;
     }
     // A current shell asks for the wide forms; they carry the same texts.
-    if (type & GCS_UNICODE)
-      lstrcpynW(reinterpret_cast<WCHAR*>(name), AnsiToWide(text).c_str(), static_cast<int>(size));
-    else
-      lstrcpynA(name, text.c_str(), static_cast<int>(size));
+    CopyText(text, (type & GCS_UNICODE) != 0, name, size);
   });
 }
 

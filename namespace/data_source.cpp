@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "drop_data.h"
 #include "guard.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
@@ -13,25 +14,6 @@ namespace {
 
 bool IsGlobalContent(const FORMATETC& format) {
   return (format.tymed & TYMED_HGLOBAL) != 0 && format.dwAspect == DVASPECT_CONTENT;
-}
-
-// A separately allocated copy the consumer owns.  Null when it fails.
-HGLOBAL CopyGlobal(HGLOBAL source) {
-  const SIZE_T size = GlobalSize(source);
-  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (copy == nullptr) return nullptr;
-  void* to = GlobalLock(copy);
-  void* from = GlobalLock(source);
-  if (to == nullptr || from == nullptr) {
-    if (from) GlobalUnlock(source);
-    if (to) GlobalUnlock(copy);
-    GlobalFree(copy);
-    return nullptr;
-  }
-  memcpy(to, from, size);
-  GlobalUnlock(source);
-  GlobalUnlock(copy);
-  return copy;
 }
 
 }  // namespace

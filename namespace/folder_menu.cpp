@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "drop_data.h"
 #include "guard.h"
 #include "resource.h"
 #include "strings.h"
@@ -49,27 +50,6 @@ void InsertItem(HMENU menu, UINT position, UINT id, UINT textId) {
 
 void InsertSeparator(HMENU menu, UINT position) {
   if (!InsertMenuA(menu, position, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr)) throw CZipWinException(0, 0);
-}
-
-// The wide answers carry the same texts as the ANSI ones.
-void CopyText(const std::string& text, UINT type, CHAR* buffer, UINT size) {
-  if (buffer == nullptr || size == 0) return;
-  if (type & GCS_UNICODE) {
-    auto* wide = reinterpret_cast<WCHAR*>(buffer);
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, static_cast<int>(size));
-    if (n == 0) {
-      // Too long: cut, as lstrcpyn does for the ANSI forms.
-      MultiByteToWideChar(CP_ACP, 0, text.c_str(), static_cast<int>(size) - 1, wide, static_cast<int>(size) - 1);
-      wide[size - 1] = L'\0';
-    }
-    return;
-  }
-  lstrcpynA(buffer, text.c_str(), static_cast<int>(size));
-}
-
-bool OffersDropFiles(IDataObject* data) {
-  FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-  return data != nullptr && data->QueryGetData(&format) == S_OK;
 }
 
 }  // namespace
@@ -136,11 +116,12 @@ STDMETHODIMP CZipFolder::GetCommandString(UINT_PTR command, UINT type, UINT*, CH
     switch (type) {
       case GCS_VERBA:
       case GCS_VERBW:
-        CopyText(verb, type, name, size);
+        // The wide answers carry the same texts as the ANSI ones.
+        CopyText(verb, (type & GCS_UNICODE) != 0, name, size);
         return S_OK;
       case GCS_HELPTEXTA:
       case GCS_HELPTEXTW:
-        CopyText(HelpTextOf(verb), type, name, size);
+        CopyText(HelpTextOf(verb), (type & GCS_UNICODE) != 0, name, size);
         return S_OK;
       case GCS_VALIDATEA:
       case GCS_VALIDATEW:
@@ -165,17 +146,9 @@ STDMETHODIMP CZipFolder::Drop(IDataObject* data, DWORD, POINTL, DWORD*) {
   if (!OffersDropFiles(data)) return E_INVALIDARG;
   // Every failure has been reported by now; the drop itself is over.
   ComGuard(S_OK, [&] {
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium{};
-    if (FAILED(data->GetData(&format, &medium)) || medium.tymed != TYMED_HGLOBAL || medium.hGlobal == nullptr) {
-      if (medium.tymed != TYMED_NULL) ReleaseStgMedium(&medium);
-      throw CZipWinException(0, ERROR_INVALID_DATA);
-    }
-    struct MediumOwner {
-      STGMEDIUM& medium;
-      ~MediumOwner() { ReleaseStgMedium(&medium); }
-    } owner{medium};
-    AddDroppedFiles(static_cast<HDROP>(medium.hGlobal), nullptr);
+    const DropFilesMedium files(data);
+    if (!files) throw CZipWinException(0, ERROR_INVALID_DATA);
+    AddDroppedFiles(files.get(), nullptr);
   });
   return S_OK;
 }

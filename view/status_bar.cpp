@@ -3,8 +3,8 @@
 // or are selected and their size.
 #include <windows.h>
 #include <commctrl.h>
-#include <shlwapi.h>
 
+#include "format.h"
 #include "resource.h"
 #include "strings.h"
 #include "zip_view.h"
@@ -12,12 +12,6 @@
 namespace {
 
 constexpr int kCountPartWidth = 145;
-
-std::string ByteSize(uint32_t bytes) {
-  char text[20] = "";
-  StrFormatByteSizeA(bytes, text, sizeof(text));
-  return text;
-}
 
 }  // namespace
 
@@ -69,9 +63,9 @@ void CZipView::ShowSelectionSummary() {
                                           : FormatInts(IDS_OBJECTS_SELECTED, {selected});
   std::string size;
   if (!m_bHasSelection)
-    size = ByteSize(m_totalSize);
+    size = format::FormatByteSize(m_totalSize, false);
   else if (m_selectedFileCount != 0)
-    size = ByteSize(m_selectedSize);
+    size = format::FormatByteSize(m_selectedSize, false);
   SendMessageA(status, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(count.c_str()));
   SendMessageA(status, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(size.c_str()));
 }

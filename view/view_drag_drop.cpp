@@ -6,19 +6,13 @@
 
 #include <vector>
 
+#include "drop_data.h"
 #include "guard.h"
 #include "view_drop_target.h"
 #include "zip_exceptions.h"
 #include "zip_view.h"
 
 namespace {
-
-FORMATETC DropFilesFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
-
-bool OffersDropFiles(IDataObject* data) {
-  FORMATETC format = DropFilesFormat();
-  return data != nullptr && data->QueryGetData(&format) == S_OK;
-}
 
 // The system's own drag behaviour: Escape cancels, releasing the button drops.
 class DefaultDropSource final : public IDropSource {
@@ -146,17 +140,12 @@ STDMETHODIMP CZipViewDropTarget::DragLeave() {
 
 STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   m_offersFiles = false;
-  FORMATETC format = DropFilesFormat();
-  STGMEDIUM medium{};
-  if (data == nullptr || FAILED(data->GetData(&format, &medium))) {
+  const DropFilesMedium files(data);
+  if (!files) {
     ClearHighlight();
     if (effect != nullptr) *effect = DROPEFFECT_NONE;
     return E_INVALIDARG;
   }
-  struct MediumOwner {
-    STGMEDIUM& medium;
-    ~MediumOwner() { ReleaseStgMedium(&medium); }
-  } owner{medium};
   // A failure reports itself once; the drop then did nothing.
   const HRESULT hr = ComGuard(E_FAIL, [&] {
     CZipFolder* folder = m_view.Folder();
@@ -166,7 +155,7 @@ STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* e
       CZipFolder* sub = m_view.GetEntryAt(row).pSubFolder;
       if (sub != nullptr) folder = sub;
     }
-    folder->AddDroppedFiles(static_cast<HDROP>(medium.hGlobal), m_list);
+    folder->AddDroppedFiles(files.get(), m_list);
   });
   ClearHighlight();
   if (effect != nullptr) *effect = SUCCEEDED(hr) ? DROPEFFECT_COPY : DROPEFFECT_NONE;

@@ -28,8 +28,6 @@ class CZipViewDropTarget final : public IDropTarget {
   STDMETHODIMP DragLeave() override;
   STDMETHODIMP Drop(IDataObject* data, DWORD keys, POINTL point, DWORD* effect) override;
 
-  int DropHighlight() const { return m_dropHighlight; }
-
  private:
   void ClearHighlight();
 

@@ -102,8 +102,6 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   // Where the selected rows lie relative to anchor (client coordinates): the
   // anchor on the screen, then each row's offset; the caller owns the block.
   HGLOBAL MakeItemOffsets(POINT anchor);
-  // The drop target registered on the list.
-  CZipViewDropTarget& DropTarget() { return m_dropTarget; }
   HWND ListWindow() const { return m_list.GetSafeHwnd(); }
   const VIEWCOLUMNS& Columns() const { return m_columns; }
   const FOLDERSETTINGS& Settings() const { return m_folderSettings; }
