@@ -84,6 +84,10 @@ class RealUserInteraction final : public IUserInteraction {
     COpenInFolderDlg dialog(owner);
     Checked(dialog.DoModal());
   }
+  void ShowAbout(HWND owner) override {
+    CDialog dialog(IDD_ABOUT, owner);
+    Checked(dialog.DoModal());
+  }
   void Launch(HWND owner, const std::string& file, const std::string& directory) override {
     SHELLEXECUTEINFOA info{};
     info.cbSize = sizeof(info);

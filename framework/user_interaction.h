@@ -59,6 +59,8 @@ class IUserInteraction {
   virtual int ConfirmLaunchApplication(HWND owner) = 0;
   // Returns when the user is done with a member opened in its folder.
   virtual void WaitForOpenInFolder(HWND owner) = 0;
+  // The modal About box.
+  virtual void ShowAbout(HWND owner) = 0;
 
   // Starts the file's program with the "open" verb in the directory.
   // Throws CZipWinException when the shell refuses.

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "help.h"
 #include "strings.h"
 #include "workspace.h"
 
@@ -28,11 +29,10 @@ CArchiveShellApp::CArchiveShellApp() : m_clock([] { return std::time(nullptr); }
 
 bool CArchiveShellApp::InitInstance() {
   // The profile's registry key is fixed in the profile helper; nothing to set.
-  std::vector<char> directory(MAX_PATH * 2);
-  const std::string module = ModuleShortFileName();
-  lstrcpynA(directory.data(), module.c_str(), static_cast<int>(directory.size()));
-  PathRemoveFileSpecA(directory.data());
-  m_strHelpFilePath = std::string(directory.data()) + "\\Marrowbox.hlp";
+  // The help page is written out for the user's browser, so it goes where
+  // the user may write rather than beside the library.
+  m_strHelpFilePath = DefaultHelpFilePath();
+  SetHelpFilePath(m_strHelpFilePath);
 
   // OLE is left to the host.  Every caller reaches us through COM, and the
   // shell's threads are OLE threads already; an OleInitialize of ours would

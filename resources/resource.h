@@ -101,8 +101,27 @@
 #define ID_FILE_OPENINFOLDER 32046
 #define ID_FILE_OPEN 32047
 
-// Bound to Ctrl+V and Shift+Ins; it has no handler and no text.
+// Keys without a menu item or text of their own: Ctrl+V / Shift+Ins paste,
+// Backspace goes to the parent folder.  F5 is the browser's (it refreshes
+// its tree too).
 #define IDM_PASTE_KEY 32048
+#define IDM_PARENT_KEY 32049
+
+// Menus merged into the browser's pop-ups, and the view's context menus by
+// how many rows are selected.
+#define IDR_MENU_ARRANGE 130
+#define IDR_MENU_VIEW 133
+#define IDR_MENU_EDIT 134
+#define IDR_MENU_FILE 135
+#define IDR_MENU_HELP 140
+#define IDR_MENU_FILE_FOCUS 141
+#define IDR_MENU_EDIT_FOCUS 142
+#define IDR_CONTEXT_ONE 151
+#define IDR_CONTEXT_NONE 152
+#define IDR_CONTEXT_SEVERAL 153
+
+// The help page the library carries.
+#define IDR_HELP_PAGE 160
 
 // The view's keyboard shortcuts and its toolbar image (installation button).
 #define IDB_TOOLBAR_INSTALL 149
@@ -136,7 +155,12 @@
 
 #define IDD_OPEN_IN_FOLDER 152
 
+#define IDD_ABOUT 159
+#define IDC_ABOUT_VERSION 1050
+
 #define IDI_OPEN_IN_FOLDER 3
+// The library's first icon, the one zip files show, stands for the program.
+#define IDI_PROGRAM IDI_OPEN_IN_FOLDER
 #define IDI_FILE_REPLACE 145
 #define IDI_FOLDER_REPLACE 146
 

@@ -8,7 +8,8 @@
 # With a display the host stays open until you close it; without one it runs
 # under Xvfb, saves a screenshot to build/screenshot.png and exits.
 # MBX_RUN_SECONDS (default 6) is how long the host shows the archive before
-# the screenshot is taken.
+# the screenshot is taken.  MBX_RUN_SHOW=context-menu:NAME or properties:NAME
+# selects that file's row and opens its context menu or its property sheet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -35,8 +36,10 @@ session() {
   local seconds=${MBX_RUN_SECONDS:-6}
   local ready
   ready=$(mktemp -u)
+  local show=()
+  if [ -n "${MBX_RUN_SHOW:-}" ]; then show=(--show "$MBX_RUN_SHOW"); fi
   "$loader" "$build/mbxhost.exe" --exit-after $(( (seconds + 30) * 1000 )) --hwnd-file "$(winpath "$ready")" \
-    "$(winpath "$archive")" &
+    "${show[@]}" "$(winpath "$archive")" &
   local pid=$!
   # The host writes its window handle once the archive is shown or has failed.
   for _ in $(seq 1 300); do

@@ -733,6 +733,13 @@ LRESULT ShellHost::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 // ---------------------------------------------------------------- loop
 
+// The view's keys are for the view: a Delete typed into the tree must not
+// delete the list's selection.
+bool ShellHost::KeyForView(const MSG& msg) const {
+  if (msg.message < WM_KEYFIRST || msg.message > WM_KEYLAST) return true;
+  return m_viewWindow && (msg.hwnd == m_viewWindow || IsChild(m_viewWindow, msg.hwnd));
+}
+
 bool ShellHost::PumpPending() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -740,7 +747,7 @@ bool ShellHost::PumpPending() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
-    if (m_view && m_view->TranslateAccelerator(&msg) == S_OK) continue;
+    if (m_view && KeyForView(msg) && m_view->TranslateAccelerator(&msg) == S_OK) continue;
     if (m_frame && TranslateAcceleratorSB(&msg, 0) == S_OK) continue;
     TranslateMessage(&msg);
     DispatchMessageW(&msg);
@@ -765,7 +772,7 @@ int ShellHost::RunMessageLoop(DWORD limitMs) {
         quit = true;
         break;
       }
-      if (m_view && m_view->TranslateAccelerator(&msg) == S_OK) continue;
+      if (m_view && KeyForView(msg) && m_view->TranslateAccelerator(&msg) == S_OK) continue;
       if (m_frame && TranslateAcceleratorSB(&msg, 0) == S_OK) continue;
       TranslateMessage(&msg);
       DispatchMessageW(&msg);

@@ -141,6 +141,7 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   static LRESULT CALLBACK FrameProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnCommand(WPARAM wParam, LPARAM lParam);
+  bool KeyForView(const MSG& msg) const;
   void Layout();
   RECT ViewRect() const;
   HMENU BuildOwnMenu();

@@ -35,13 +35,6 @@ void RegisterViewClass(WNDPROC procedure) {
   if (!registered) throw CZipWinException(0, 0);
 }
 
-HMENU PopupById(HMENU menu, UINT id) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof(info);
-  info.fMask = MIIM_SUBMENU;
-  return GetMenuItemInfoA(menu, id, FALSE, &info) ? info.hSubMenu : nullptr;
-}
-
 }  // namespace
 
 CZipView* CZipView::Create(CZipFolder* folder, HWND owner) {
@@ -260,56 +253,6 @@ void CZipView::SetUpToolbar() {
   m_pBrowser->SetToolbarItems(buttons, count, FCT_MERGE);
 }
 
-// ---------------------------------------------------------------- menus
-
-void CZipView::MergeMenus(bool focus) {
-  HWND window = m_hWnd.load();
-  if (m_pBrowser == nullptr || window == nullptr || m_bClosing) return;
-  if (focus) m_pBrowser->OnViewWindowActive(this);
-  m_pBrowser->SetMenuSB(nullptr, nullptr, window);
-  m_pBrowser->RemoveMenusSB(m_sharedMenu);
-  DestroyMenu(m_sharedMenu);
-  m_sharedMenu = CreateMenu();
-  if (m_sharedMenu == nullptr) throw CZipWinException(0, 0);
-
-  OLEMENUGROUPWIDTHS widths{};
-  m_pBrowser->InsertMenusSB(m_sharedMenu, &widths);
-  if (HMENU file = PopupById(m_sharedMenu, FCIDM_MENU_FILE)) InsertMenuItems(file, focus ? 141 : 135, 0);
-  if (HMENU edit = PopupById(m_sharedMenu, FCIDM_MENU_EDIT)) InsertMenuItems(edit, focus ? 142 : 134, 1000);
-  if (HMENU viewPopup = PopupById(m_sharedMenu, FCIDM_MENU_VIEW)) {
-    InsertMenuItems(viewPopup, 133, static_cast<UINT>(widths.width[2]));
-    if (HMENU arrange = LoadMenuA(ResourceInstance(), MAKEINTRESOURCEA(130))) {
-      MENUITEMINFOA item{};
-      item.cbSize = sizeof(item);
-      item.fMask = MIIM_SUBMENU;
-      item.hSubMenu = arrange;
-      if (!SetMenuItemInfoA(viewPopup, ID_VIEW_ARRANGE, FALSE, &item)) DestroyMenu(arrange);
-    }
-  }
-  if (HMENU help = PopupById(m_sharedMenu, FCIDM_MENU_HELP)) InsertMenuItems(help, 140, 0);
-  m_pBrowser->SetMenuSB(m_sharedMenu, nullptr, window);
-}
-
-void CZipView::InsertMenuItems(HMENU target, UINT resource, UINT position) {
-  // A menu the library does not carry adds nothing.
-  HMENU loaded = LoadMenuA(ResourceInstance(), MAKEINTRESOURCEA(resource));
-  if (loaded == nullptr) return;
-  const int count = GetMenuItemCount(loaded);
-  for (int i = 0; i < count; ++i) {
-    char text[50] = "";
-    MENUITEMINFOA item{};
-    item.cbSize = sizeof(item);
-    item.fMask = MIIM_STATE | MIIM_ID | MIIM_SUBMENU | MIIM_TYPE | MIIM_DATA;
-    item.dwTypeData = text;
-    item.cch = sizeof(text);
-    if (!GetMenuItemInfoA(loaded, static_cast<UINT>(i), TRUE, &item)) continue;
-    InsertMenuA(target, position + static_cast<UINT>(i), MF_BYPOSITION | item.fType, item.wID,
-                (item.fType & MFT_SEPARATOR) ? nullptr : text);
-    if (item.fState & (MFS_GRAYED | MFS_DISABLED)) EnableMenuItem(target, item.wID, MF_BYCOMMAND | MF_GRAYED);
-  }
-  DestroyMenu(loaded);
-}
-
 // ---------------------------------------------------------------- window
 
 LRESULT CALLBACK CZipView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -360,7 +303,14 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       OnCommand(wParam, lParam);
       return 0;
     case WM_NOTIFY:
-      OnNotify(*reinterpret_cast<const NMHDR*>(lParam));
+      OnNotify(*reinterpret_cast<NMHDR*>(lParam));
+      return 0;
+    case WM_INITMENUPOPUP:
+      DefWindowProcA(window, msg, wParam, lParam);
+      OnInitMenuPopup(reinterpret_cast<HMENU>(wParam));
+      return 0;
+    case WM_CONTEXTMENU:
+      OnContextMenu(lParam);
       return 0;
     case WM_MENUSELECT:
       DefWindowProcA(window, msg, wParam, lParam);
@@ -433,11 +383,17 @@ void CZipView::OnCommand(WPARAM wParam, LPARAM lParam) {
       InvertSelection();
       break;
     default:
+      OnItemCommand(LOWORD(wParam));
       break;
   }
 }
 
-void CZipView::OnNotify(const NMHDR& header) {
+void CZipView::OnNotify(NMHDR& header) {
+  // The browser passes on its toolbar's questions for our buttons.
+  if (header.code == TTN_NEEDTEXTA || header.code == TTN_NEEDTEXTW) {
+    OnToolTipText(header);
+    return;
+  }
   if (header.hwndFrom != m_list.GetSafeHwnd()) return;
   if (header.code == LVN_COLUMNCLICK) {
     OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);

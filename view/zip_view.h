@@ -122,7 +122,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   int OnCreate();
   void OnCommand(WPARAM wParam, LPARAM lParam);
-  void OnNotify(const NMHDR& header);
+  void OnNotify(NMHDR& header);
   void OnColumnClick(int position);
   // The status bar: menu help while a menu is open, else the row summary.
   void OnMenuSelect(WPARAM wParam);
@@ -133,8 +133,21 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void SetUpToolbar();
   void SetDefaultColumns();
   void UpdateColumnWidths();
+  // Menus (view_menus.cpp).
   void MergeMenus(bool focus);
   void InsertMenuItems(HMENU target, UINT resource, UINT position);
+  void OnInitMenuPopup(HMENU menu);
+  bool InstallerOffered();
+  bool FirstSelectedIsFile();
+  // lParam: the screen point, or (-1, -1) from the keyboard.
+  void OnContextMenu(LPARAM lParam);
+  void OnToolTipText(NMHDR& header);
+  // Item commands (view_commands.cpp); false for a command they do not know.
+  bool OnItemCommand(UINT id);
+  void OnCopy();
+  void OnPaste();
+  void OnOpenInFolder();
+  void OnOpen();
   void SortBy(int key);
   void SetViewMode(UINT mode);
 

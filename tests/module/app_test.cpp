@@ -5,6 +5,7 @@
 #include <string>
 
 #include "app.h"
+#include "help.h"
 #include "clipboard_support.h"
 #include "workspace.h"
 
@@ -178,15 +179,12 @@ TEST_F(CanUnloadNowTest, TheMarkerOnTheClipboardHoldsTheLibrary) {
   EXPECT_EQ(S_OK, DllCanUnloadNow());
 }
 
-TEST(ApplicationStart, TheHelpFileLiesBesideTheModule) {
+TEST(ApplicationStart, TheHelpPageGoesWhereTheUserMayWrite) {
   ASSERT_TRUE(EnsureAppStarted());
-  char module[MAX_PATH];
-  GetModuleFileNameA(nullptr, module, MAX_PATH);
-  char shortName[MAX_PATH];
-  ASSERT_NE(0u, GetShortPathNameA(module, shortName, MAX_PATH));
-  std::string expected = shortName;
-  expected = expected.substr(0, expected.rfind('\\')) + "\\Marrowbox.hlp";
-  EXPECT_EQ(expected, TheApp().HelpFilePath());
+  char temp[MAX_PATH];
+  ASSERT_NE(0u, GetTempPathA(MAX_PATH, temp));
+  EXPECT_EQ(std::string(temp) + "Marrowbox Help.htm", TheApp().HelpFilePath());
+  EXPECT_EQ(TheApp().HelpFilePath(), HelpFilePath());
 }
 
 }  // namespace

@@ -52,6 +52,7 @@ class FakeUserInteraction : public IUserInteraction {
     Answer("open in folder", "");
     if (whileWaiting) whileWaiting();
   }
+  void ShowAbout(HWND) override { ++abouts; }
   void Launch(HWND, const std::string& file, const std::string& directory) override {
     launches.push_back({file, directory});
   }
@@ -69,6 +70,7 @@ class FakeUserInteraction : public IUserInteraction {
   }
 
   std::vector<Box> boxes;
+  int abouts = 0;
   std::vector<UINT> beeps;
   int answer = IDOK;
   // Answers to the questions in turn; when none is left, IDCANCEL.
