@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
+#include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 
@@ -13,6 +14,7 @@
 #include <vector>
 
 #include "archive_state.h"
+#include "menu_spy.h"
 #include "produced.h"
 #include "shell_host.h"
 #include "shell_data.h"
@@ -361,6 +363,39 @@ TEST_F(ShellMenus, TheHostShowsTheZipFilesOwnMenu) {
   EXPECT_EQ((std::vector<std::string>{"&Unzip to new folder"}), shown);
   // The tree beside the view shows the archive's top.
   EXPECT_NE(nullptr, TreeView_GetRoot(browser->Tree().Window()));
+  browser->Close();
+  browser->Release();
+}
+
+// The view the registered DLL makes for a browsed archive carries its own
+// menus, texts and tool-tips: merged into the browser's pop-ups, enabled by
+// what the archive holds, and its context menu as really shown.
+TEST_F(ShellMenus, TheViewMergesItsMenusAndShowsItsContextMenu) {
+  using namespace menu_spy;
+  MakeArchive({"setup.exe", "readme.txt"});
+  host::ShellHost* browser = host::ShellHost::Create();
+  ASSERT_NE(nullptr, browser);
+  const std::wstring wide(zip.begin(), zip.end());
+  ASSERT_EQ(S_OK, browser->OpenArchive(wide));
+  ASSERT_EQ(S_OK, browser->View()->UIActivate(SVUIA_ACTIVATE_FOCUS));
+  HMENU file = PopupOf(browser->MenuBar(), FCIDM_MENU_FILE);
+  EXPECT_EQ((Texts{"&Open", "Open in &Folder", "", "&New Folder", "Run &Installation"}), MenuTexts(file, 5));
+  SendMessageA(browser->Frame(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+  EXPECT_EQ(0u, GetMenuState(file, 32034, MF_BYCOMMAND) & MF_GRAYED);   // Run Installation
+  EXPECT_NE(0u, GetMenuState(file, 32047, MF_BYCOMMAND) & MF_GRAYED);   // Open, nothing selected
+  EXPECT_EQ((Texts{"&Help topics", "", "&About Marrowbox ...", ""}), MenuTexts(PopupOf(browser->MenuBar(), FCIDM_MENU_HELP), 4));
+
+  NMTTDISPINFOW tip{};
+  tip.hdr.idFrom = 32034;
+  tip.hdr.code = TTN_NEEDTEXTW;
+  SendMessageW(browser->Frame(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+  ASSERT_NE(nullptr, tip.lpszText);
+  EXPECT_EQ(std::wstring(L"Run Installation"), tip.lpszText);
+
+  const ShownMenu shown = ShowContextMenu(browser->ViewWindow(), host::FindListView(browser->ViewWindow()),
+                                          POINT{-1, -1});
+  EXPECT_EQ((Texts{"&View", "", "Arrange &Icons", "Lin&e up Icons", "", "&Paste", "&New Folder", "", "P&roperties"}),
+            shown.texts);
   browser->Close();
   browser->Release();
 }

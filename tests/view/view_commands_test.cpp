@@ -16,6 +16,7 @@
 #include "archive_state.h"
 #include "dialog_script.h"
 #include "help.h"
+#include "menu_spy.h"
 #include "produced.h"
 #include "resource.h"
 #include "shell_data.h"
@@ -27,25 +28,7 @@ using namespace view_test;
 
 namespace {
 
-using Texts = std::vector<std::string>;
-
-HMENU PopupOf(HMENU bar, UINT id) {
-  MENUITEMINFOA info{};
-  info.cbSize = sizeof(info);
-  info.fMask = MIIM_SUBMENU;
-  return GetMenuItemInfoA(bar, id, FALSE, &info) ? info.hSubMenu : nullptr;
-}
-
-Texts MenuTexts(HMENU menu, int count = -1) {
-  Texts texts;
-  if (count < 0) count = GetMenuItemCount(menu);
-  for (int i = 0; i < count; ++i) {
-    char text[64] = "";
-    GetMenuStringA(menu, static_cast<UINT>(i), text, sizeof(text), MF_BYPOSITION);
-    texts.push_back(text);
-  }
-  return texts;
-}
+using namespace menu_spy;
 
 // The last count items: the view's come after the browser's own.
 Texts LastTexts(HMENU menu, size_t count) {
@@ -73,59 +56,6 @@ void EmptyTheClipboard() {
     EmptyClipboard();
     CloseClipboard();
   }
-}
-
-// What a shown context menu held, read from inside its modal loop.
-struct ShownMenu {
-  Texts texts;
-  std::vector<bool> enabled;
-  UINT defaultItem = 0;
-  POINT topLeft{};
-  bool seen = false;
-};
-
-ShownMenu* g_spy = nullptr;
-
-BOOL CALLBACK FindPopup(HWND window, LPARAM found) {
-  char name[16] = "";
-  GetClassNameA(window, name, sizeof(name));
-  DWORD process = 0;
-  GetWindowThreadProcessId(window, &process);
-  if (process == GetCurrentProcessId() && std::string(name) == "#32768" && IsWindowVisible(window)) {
-    *reinterpret_cast<HWND*>(found) = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Runs inside the menu's loop: reads the menu as shown, then closes it.
-void CALLBACK SpyOnMenu(HWND, UINT, UINT_PTR timer, DWORD) {
-  HWND popup = nullptr;
-  EnumWindows(FindPopup, reinterpret_cast<LPARAM>(&popup));
-  if (popup == nullptr || g_spy == nullptr) return;
-  auto menu = reinterpret_cast<HMENU>(SendMessageA(popup, MN_GETHMENU, 0, 0));
-  g_spy->texts = MenuTexts(menu);
-  for (int i = 0; i < GetMenuItemCount(menu); ++i)
-    g_spy->enabled.push_back((GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION) & (MF_GRAYED | MF_DISABLED)) == 0);
-  g_spy->defaultItem = GetMenuDefaultItem(menu, FALSE, 0);
-  RECT rect{};
-  GetWindowRect(popup, &rect);
-  g_spy->topLeft = POINT{rect.left, rect.top};
-  g_spy->seen = true;
-  KillTimer(nullptr, timer);
-  EndMenu();
-}
-
-// Asks the view for its context menu at the point (-1, -1: the keyboard's).
-ShownMenu ShowContextMenu(const HostedArchive& hosted, POINT screen) {
-  ShownMenu shown;
-  g_spy = &shown;
-  const UINT_PTR timer = SetTimer(nullptr, 0, 100, SpyOnMenu);
-  SendMessageA(hosted.host()->ViewWindow(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(hosted.list()),
-               MAKELPARAM(screen.x, screen.y));
-  KillTimer(nullptr, timer);
-  g_spy = nullptr;
-  return shown;
 }
 
 bool ItemEnabled(const ShownMenu& shown, const std::string& text) {
@@ -279,7 +209,7 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
 
   // Shift+F10 with nothing selected: the background menu at the top-left.
   Select(hosted.list(), {});
-  ShownMenu shown = ShowContextMenu(hosted, POINT{-1, -1});
+  ShownMenu shown = ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), POINT{-1, -1});
   ASSERT_TRUE(shown.seen) << "no menu was shown";
   EXPECT_EQ((Texts{"&View", "", "Arrange &Icons", "Lin&e up Icons", "", "&Paste", "&New Folder", "", "P&roperties"}),
             shown.texts);
@@ -294,12 +224,12 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
   IDataObject* files = ShellDataObject({source.Write("pasted.txt", "from the clipboard")});
   ASSERT_EQ(S_OK, OleSetClipboard(files));
   files->Release();
-  EXPECT_TRUE(ItemEnabled(ShowContextMenu(hosted, POINT{-1, -1}), "&Paste"));
+  EXPECT_TRUE(ItemEnabled(ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), POINT{-1, -1}), "&Paste"));
 
   // One file, from the mouse: Open first and in bold, at the point given.
   Select(hosted.list(), {Row(hosted, "a.txt")});
   POINT at{corner.x + 40, corner.y + 30};
-  shown = ShowContextMenu(hosted, at);
+  shown = ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), at);
   ASSERT_TRUE(shown.seen);
   EXPECT_EQ((Texts{"&Open", "Open in &Folder", "", "&View", "", "&Auto Arrange", "Lin&e up Icons", "", "&Copy",
                    "&Delete", "", "P&roperties"}),
@@ -312,7 +242,7 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
   // Several rows, from the keyboard: at the focused row.
   const int docs = Row(hosted, "docs");
   Select(hosted.list(), {Row(hosted, "big.log"), docs});
-  shown = ShowContextMenu(hosted, POINT{-1, -1});
+  shown = ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), POINT{-1, -1});
   EXPECT_EQ((Texts{"&View", "", "Arrange &Icons", "Lin&e up Icons", "", "&Copy", "&Delete", "", "P&roperties"}),
             shown.texts);
   POINT row{};
