@@ -71,16 +71,25 @@ inline void CALLBACK SpyOnMenu(HWND, UINT, UINT_PTR timer, DWORD) {
   EndMenu();
 }
 
-// Asks the view window for its context menu at the point (-1, -1: the
-// keyboard's), as the list's default handling does.
-inline ShownMenu ShowContextMenu(HWND view, HWND list, POINT screen) {
+// What trigger makes shown: it sends or posts the messages and, for posted
+// ones, runs the message loop until the menu has been seen.
+template <typename Trigger>
+ShownMenu SpyOn(Trigger trigger) {
   ShownMenu shown;
   g_spy = &shown;
   const UINT_PTR timer = SetTimer(nullptr, 0, 100, SpyOnMenu);
-  SendMessageA(view, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(screen.x, screen.y));
+  trigger(shown);
   KillTimer(nullptr, timer);
   g_spy = nullptr;
   return shown;
+}
+
+// Asks the view window for its context menu at the point (-1, -1: the
+// keyboard's), as the list's default handling does.
+inline ShownMenu ShowContextMenu(HWND view, HWND list, POINT screen) {
+  return SpyOn([&](ShownMenu&) {
+    SendMessageA(view, WM_CONTEXTMENU, reinterpret_cast<WPARAM>(list), MAKELPARAM(screen.x, screen.y));
+  });
 }
 
 }  // namespace menu_spy

@@ -239,6 +239,20 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
   EXPECT_EQ(at.x, shown.topLeft.x);
   EXPECT_EQ(at.y, shown.topLeft.y);
 
+  // A real right-click on another file's row selects it and shows its menu.
+  Select(hosted.list(), {});
+  RECT rect{};
+  ListView_GetItemRect(hosted.list(), Row(hosted, "big.log"), &rect, LVIR_LABEL);
+  const POINT click{rect.left + 5, (rect.top + rect.bottom) / 2};
+  shown = SpyOn([&](ShownMenu& seen) {
+    PostMessageA(hosted.list(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(click.x, click.y));
+    PostMessageA(hosted.list(), WM_RBUTTONUP, 0, MAKELPARAM(click.x, click.y));
+    hosted.PumpUntil([&] { return seen.seen; }, 5000);
+  });
+  ASSERT_TRUE(shown.seen);
+  EXPECT_EQ("&Open", shown.texts[0]);
+  EXPECT_EQ((std::vector<int>{Row(hosted, "big.log")}), hosted.SelectedRows());
+
   // Several rows, from the keyboard: at the focused row.
   const int docs = Row(hosted, "docs");
   Select(hosted.list(), {Row(hosted, "big.log"), docs});
