@@ -99,12 +99,18 @@ void CZipView::OnPaste() {
   m_pFolder->AddDroppedFiles(files.get(), m_hWnd.load());
 }
 
-void CZipView::OnOpenInFolder() {
+bool CZipView::OneSelectedEntry(ZIPENTRY& record) {
   if (m_list.GetSelectedCount() != 1) {
     UserInteraction().Beep(0);
-    return;
+    return false;
   }
-  const ZIPENTRY record = GetEntryAt(m_list.GetNextItem(-1, LVNI_SELECTED));
+  record = GetEntryAt(m_list.GetNextItem(-1, LVNI_SELECTED));
+  return true;
+}
+
+void CZipView::OnOpenInFolder() {
+  ZIPENTRY record;
+  if (!OneSelectedEntry(record)) return;
   if (record.pSubFolder != nullptr) {
     UserInteraction().Beep(0);
     return;
@@ -114,11 +120,8 @@ void CZipView::OnOpenInFolder() {
 }
 
 void CZipView::OnOpen() {
-  if (m_list.GetSelectedCount() != 1) {
-    UserInteraction().Beep(0);
-    return;
-  }
-  const ZIPENTRY record = GetEntryAt(m_list.GetNextItem(-1, LVNI_SELECTED));
+  ZIPENTRY record;
+  if (!OneSelectedEntry(record)) return;
   if (record.pSubFolder != nullptr) {
     // The folder opens in place, in this window.
     ItemIdOwner item{MakeItemId(record)};

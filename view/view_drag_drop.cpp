@@ -69,8 +69,11 @@ void CZipView::OnBeginDrag(const NMLISTVIEW& start) {
   if (data == nullptr) return;
   DefaultDropSource source;
   DWORD effect = DROPEFFECT_NONE;
-  // Nothing in the archive changes because of a drag out.
+  // Nothing in the archive changes because of a drag out; members let go
+  // over their own list stay where they are.
+  m_bDraggingOut = true;
   DoDragDrop(data, &source, DROPEFFECT_COPY, &effect);
+  m_bDraggingOut = false;
   data->Release();
 }
 
@@ -105,7 +108,7 @@ void CZipViewDropTarget::ClearHighlight() {
 
 STDMETHODIMP CZipViewDropTarget::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   if (effect == nullptr) return E_INVALIDARG;
-  m_offersFiles = OffersDropFiles(data);
+  m_offersFiles = !m_view.IsDraggingOut() && OffersDropFiles(data);
   m_dropHighlight = -1;
   *effect = m_offersFiles ? DROPEFFECT_COPY : DROPEFFECT_NONE;
   return S_OK;
@@ -140,6 +143,11 @@ STDMETHODIMP CZipViewDropTarget::DragLeave() {
 
 STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) {
   m_offersFiles = false;
+  if (m_view.IsDraggingOut()) {
+    ClearHighlight();
+    if (effect != nullptr) *effect = DROPEFFECT_NONE;
+    return S_OK;
+  }
   const DropFilesMedium files(data);
   if (!files) {
     ClearHighlight();

@@ -103,6 +103,8 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   // anchor on the screen, then each row's offset; the caller owns the block.
   HGLOBAL MakeItemOffsets(POINT anchor);
   HWND ListWindow() const { return m_list.GetSafeHwnd(); }
+  // While a drag of this view's members runs.
+  bool IsDraggingOut() const { return m_bDraggingOut; }
   const VIEWCOLUMNS& Columns() const { return m_columns; }
   const FOLDERSETTINGS& Settings() const { return m_folderSettings; }
   int SortKey() const { return m_sortKey; }
@@ -146,6 +148,8 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   bool OnItemCommand(UINT id);
   void OnCopy();
   void OnPaste();
+  // Beeps unless exactly one row is selected.
+  bool OneSelectedEntry(ZIPENTRY& record);
   void OnOpenInFolder();
   void OnOpen();
   void SortBy(int key);
@@ -169,6 +173,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   uint32_t m_selectedSize = 0;
   int m_selectedFileCount = 0;
   bool m_bHasSelection = false;
+  bool m_bDraggingOut = false;
   // Set while the windows go: the list's focus loss must not merge menus again.
   bool m_bClosing = false;
   // The first failure of a lookup during a sort, raised once the platform's

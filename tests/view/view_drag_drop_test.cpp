@@ -129,4 +129,55 @@ TEST_F(ViewDragDrop, TheOffsetsOfTwoSelectedRowsStartWithTheAnchorOnTheScreen) {
   GlobalFree(block);
 }
 
+// A real drag (the mouse button is already up, so it drops at once where the
+// cursor is): over a folder in the tree the members are unzipped then and
+// added there; let go over their own list they stay where they are.
+TEST_F(ViewDragDrop, DraggedMembersGoWhereTheyAreLetGoButNotBackIntoTheirOwnList) {
+  HostedArchive hosted(m_known.zip, true);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  auto drag = [&](POINT screen) {
+    ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
+    ListView_SetItemState(list, Row(hosted, "a.txt"), LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, Row(hosted, "big.log"), LVIS_SELECTED, LVIS_SELECTED);
+    SetCursorPos(screen.x, screen.y);
+    NMLISTVIEW start{};
+    start.hdr.hwndFrom = list;
+    start.hdr.code = LVN_BEGINDRAG;
+    start.iItem = Row(hosted, "a.txt");
+    start.ptAction = POINT{5, 5};
+    SendMessageA(hosted.host()->ViewWindow(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&start));
+  };
+
+  host::TreePane& tree = hosted.host()->Tree();
+  const HTREEITEM docs = tree.FindItem(L"docs");
+  ASSERT_NE(nullptr, docs);
+  RECT item{};
+  ASSERT_TRUE(TreeView_GetItemRect(tree.Window(), docs, &item, TRUE));
+  POINT overDocs{(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+  ClientToScreen(tree.Window(), &overDocs);
+  drag(overDocs);
+  const auto listing = Listing(m_known.zip);
+  EXPECT_EQ(1u, listing.count("docs\\a.txt"));
+  EXPECT_EQ(1u, listing.count("docs\\big.log"));
+  EXPECT_EQ(1u, listing.count("a.txt"));
+
+  ASSERT_TRUE(hosted.PumpUntil([&] {
+    try {
+      return hosted.Rows() == 6 && Row(hosted, "a.txt") < 6;
+    } catch (...) {
+      return false;
+    }
+  }));
+  RECT client{};
+  GetClientRect(list, &client);
+  POINT overList{client.right - 20, client.bottom - 20};
+  ClientToScreen(list, &overList);
+  drag(overList);
+  EXPECT_EQ(listing, Listing(m_known.zip));
+  EXPECT_TRUE(fake.user.questions.empty());
+  EXPECT_TRUE(fake.user.boxes.empty());
+  KeepProduced(m_known.zip, "view_drag_out");
+}
+
 }  // namespace
