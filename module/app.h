@@ -70,6 +70,5 @@ CArchiveShellApp& TheApp();
 // must not run under the loader lock.
 bool EnsureAppStarted();
 
-// The library's own file, in its short form (as the registry and the help
-// path record it).
+// The library's own file, in its short form (as the registry records it).
 std::string ModuleShortFileName();
