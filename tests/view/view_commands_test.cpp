@@ -97,10 +97,6 @@ class ViewCommands : public ::testing::Test {
     EmptyTheClipboard();
     OleUninitialize();
   }
-  static int Row(const HostedArchive& hosted, const char* name) {
-    const auto names = hosted.Names();
-    return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
-  }
   // After a change the rows name members only once the list is filled again.
   static bool Shows(const HostedArchive& hosted, const std::vector<std::string>& wanted) {
     try {
@@ -145,7 +141,7 @@ TEST_F(ViewCommands, MergedMenusWithAndWithoutFocusAndTheirEnablingRules) {
   EXPECT_EQ((Texts{"&Help topics", "", "&About Marrowbox ...", ""}), MenuTexts(PopupOf(bar, FCIDM_MENU_HELP), 4));
 
   // Two rows, the first a file: Open greyed, Open in Folder offered but it beeps.
-  Select(hosted.list(), {Row(hosted, "a.txt"), Row(hosted, "big.log")});
+  Select(hosted.list(), {hosted.Row("a.txt"), hosted.Row("big.log")});
   OpenPopup(hosted, file);
   EXPECT_FALSE(Enabled(file, ID_FILE_OPEN));
   EXPECT_TRUE(Enabled(file, ID_FILE_OPENINFOLDER));
@@ -159,10 +155,10 @@ TEST_F(ViewCommands, MergedMenusWithAndWithoutFocusAndTheirEnablingRules) {
   EXPECT_TRUE(fake.user.questions.empty());
 
   // The first selected row a folder: nothing to open in its folder.
-  Select(hosted.list(), {Row(hosted, "docs"), Row(hosted, "a.txt")});
+  Select(hosted.list(), {hosted.Row("docs"), hosted.Row("a.txt")});
   OpenPopup(hosted, file);
   EXPECT_FALSE(Enabled(file, ID_FILE_OPENINFOLDER));
-  Select(hosted.list(), {Row(hosted, "a.txt")});
+  Select(hosted.list(), {hosted.Row("a.txt")});
   OpenPopup(hosted, file);
   EXPECT_TRUE(Enabled(file, ID_FILE_OPEN));
 
@@ -227,7 +223,7 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
   EXPECT_TRUE(ItemEnabled(ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), POINT{-1, -1}), "&Paste"));
 
   // One file, from the mouse: Open first and in bold, at the point given.
-  Select(hosted.list(), {Row(hosted, "a.txt")});
+  Select(hosted.list(), {hosted.Row("a.txt")});
   POINT at{corner.x + 40, corner.y + 30};
   shown = ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), at);
   ASSERT_TRUE(shown.seen);
@@ -242,7 +238,7 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
   // A real right-click on another file's row selects it and shows its menu.
   Select(hosted.list(), {});
   RECT rect{};
-  ListView_GetItemRect(hosted.list(), Row(hosted, "big.log"), &rect, LVIR_LABEL);
+  ListView_GetItemRect(hosted.list(), hosted.Row("big.log"), &rect, LVIR_LABEL);
   const POINT click{rect.left + 5, (rect.top + rect.bottom) / 2};
   shown = SpyOn([&](ShownMenu& seen) {
     PostMessageA(hosted.list(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(click.x, click.y));
@@ -251,11 +247,11 @@ TEST_F(ViewCommands, ContextMenusBySelectionFromTheMouseAndTheKeyboard) {
   });
   ASSERT_TRUE(shown.seen);
   EXPECT_EQ("&Open", shown.texts[0]);
-  EXPECT_EQ((std::vector<int>{Row(hosted, "big.log")}), hosted.SelectedRows());
+  EXPECT_EQ((std::vector<int>{hosted.Row("big.log")}), hosted.SelectedRows());
 
   // Several rows, from the keyboard: at the focused row.
-  const int docs = Row(hosted, "docs");
-  Select(hosted.list(), {Row(hosted, "big.log"), docs});
+  const int docs = hosted.Row("docs");
+  Select(hosted.list(), {hosted.Row("big.log"), docs});
   shown = ShowContextMenu(hosted.host()->ViewWindow(), hosted.list(), POINT{-1, -1});
   EXPECT_EQ((Texts{"&View", "", "Arrange &Icons", "Lin&e up Icons", "", "&Copy", "&Delete", "", "P&roperties"}),
             shown.texts);
@@ -300,11 +296,11 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
   HWND list = hosted.list();
 
   // Properties from the menu and from Alt+Enter.
-  Select(list, {Row(hosted, "docs")});
+  Select(list, {hosted.Row("docs")});
   hosted.Command(ID_FILE_PROPERTIES);
   ASSERT_EQ(1u, fake.user.sheets.size());
   EXPECT_EQ("docs", fake.user.sheets[0].name);
-  Select(list, {Row(hosted, "big.log")});
+  Select(list, {hosted.Row("big.log")});
   EXPECT_EQ(S_OK, TranslateHolding(view, Key(list, WM_SYSKEYDOWN, VK_RETURN, true), VK_MENU));
   ASSERT_EQ(2u, fake.user.sheets.size());
   EXPECT_EQ("big.log", fake.user.sheets[1].name);
@@ -314,7 +310,7 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
   EXPECT_TRUE(IsClipboardFormatAvailable(CF_HDROP));
 
   // Open in Folder on a file: unzipped, launched, waited for.
-  Select(list, {Row(hosted, "a.txt")});
+  Select(list, {hosted.Row("a.txt")});
   hosted.Command(ID_FILE_OPENINFOLDER);
   ASSERT_EQ(1u, fake.user.launches.size());
   EXPECT_NE(std::string::npos, fake.user.launches[0].file.rfind("a.txt"));
@@ -322,7 +318,7 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
   hosted.Command(ID_FILE_OPEN);
   ASSERT_EQ(2u, fake.user.launches.size());
   EXPECT_NE(std::string::npos, fake.user.launches[1].file.rfind("a.txt"));
-  Select(list, {Row(hosted, "a.txt"), Row(hosted, "big.log")});
+  Select(list, {hosted.Row("a.txt"), hosted.Row("big.log")});
   hosted.Command(ID_FILE_OPEN);
   hosted.Command(ID_EDIT_CUT);
   EXPECT_EQ(2u, fake.user.beeps.size());
@@ -330,7 +326,7 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
 
   // Delete by the key, answered Yes.
   fake.user.answer = IDYES;
-  Select(list, {Row(hosted, "a.txt")});
+  Select(list, {hosted.Row("a.txt")});
   MSG del = Key(list, WM_KEYDOWN, VK_DELETE);
   EXPECT_EQ(S_OK, view->TranslateAccelerator(&del));
   EXPECT_EQ(0u, Listing(m_known.zip).count("a.txt"));
@@ -354,7 +350,7 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
 
   // Enter on a folder opens it in place; Backspace goes back up.
   ASSERT_TRUE(hosted.PumpUntil([&] { return Shows(hosted, {"docs", "pasted.txt"}); }));
-  Select(hosted.list(), {Row(hosted, "docs")});
+  Select(hosted.list(), {hosted.Row("docs")});
   MSG enter = Key(hosted.list(), WM_KEYDOWN, VK_RETURN);
   EXPECT_EQ(S_OK, hosted.host()->View()->TranslateAccelerator(&enter));
   ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.host()->Depth() == 1; }));
@@ -384,7 +380,7 @@ TEST_F(ViewCommands, KeysTypedInTheListReachTheViewAndF5TheBrowser) {
   HostedArchive hosted(m_known.zip, true);
   ASSERT_TRUE(hosted.ok());
   fake.user.answer = IDYES;
-  Select(hosted.list(), {Row(hosted, "a.txt")});
+  Select(hosted.list(), {hosted.Row("a.txt")});
   // Delete typed into the folder tree is not the list's Delete.
   PostMessageA(hosted.host()->Tree().Window(), WM_KEYDOWN, VK_DELETE, 0);
   hosted.Pump();

@@ -29,10 +29,6 @@ class ViewDragDrop : public ::testing::Test {
   }
   void TearDown() override { OleUninitialize(); }
 
-  static int Row(const HostedArchive& hosted, const char* name) {
-    const auto names = hosted.Names();
-    return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
-  }
   static POINTL Over(HWND list, int row) {
     RECT rect{};
     ListView_GetItemRect(list, row, &rect, LVIR_LABEL);
@@ -58,8 +54,8 @@ TEST_F(ViewDragDrop, FilesLandInTheShownFolderOrInTheHighlightedSubFolder) {
   TempDir dropped;
   const std::string file = dropped.Write("new.txt", "dropped");
   OneFormatData files(CF_HDROP, MakeDropFiles(file + '\0'));
-  const int docs = Row(hosted, "docs");
-  const int a = Row(hosted, "a.txt");
+  const int docs = hosted.Row("docs");
+  const int a = hosted.Row("a.txt");
 
   // Over a sub-folder the row lights up; over a file it goes out again.
   DWORD effect = DROPEFFECT_COPY | DROPEFFECT_MOVE;
@@ -79,7 +75,7 @@ TEST_F(ViewDragDrop, FilesLandInTheShownFolderOrInTheHighlightedSubFolder) {
   // The list is filled again before its rows name members.
   const int rowsBefore = hosted.Rows();
   ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Rows() == rowsBefore + 1; }));
-  const int docsNow = Row(hosted, "docs");
+  const int docsNow = hosted.Row("docs");
   effect = DROPEFFECT_MOVE | DROPEFFECT_COPY;
   ASSERT_EQ(S_OK, target->DragEnter(&files, MK_LBUTTON, Over(list, docsNow), &effect));
   ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON | MK_SHIFT | MK_CONTROL, Over(list, docsNow), &effect));
@@ -107,7 +103,7 @@ TEST_F(ViewDragDrop, TheOffsetsOfTwoSelectedRowsStartWithTheAnchorOnTheScreen) {
   HostedArchive hosted(m_known.zip);
   ASSERT_TRUE(hosted.ok());
   HWND list = hosted.list();
-  const int rows[] = {Row(hosted, "a.txt"), Row(hosted, "big.log")};
+  const int rows[] = {hosted.Row("a.txt"), hosted.Row("big.log")};
   for (int row : rows) ListView_SetItemState(list, row, LVIS_SELECTED, LVIS_SELECTED);
   const POINT anchor{5, 7};
   HGLOBAL block = hosted.view()->MakeItemOffsets(anchor);
@@ -138,13 +134,13 @@ TEST_F(ViewDragDrop, DraggedMembersGoWhereTheyAreLetGoButNotBackIntoTheirOwnList
   HWND list = hosted.list();
   auto drag = [&](POINT screen) {
     ListView_SetItemState(list, -1, 0, LVIS_SELECTED);
-    ListView_SetItemState(list, Row(hosted, "a.txt"), LVIS_SELECTED, LVIS_SELECTED);
-    ListView_SetItemState(list, Row(hosted, "big.log"), LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, hosted.Row("a.txt"), LVIS_SELECTED, LVIS_SELECTED);
+    ListView_SetItemState(list, hosted.Row("big.log"), LVIS_SELECTED, LVIS_SELECTED);
     SetCursorPos(screen.x, screen.y);
     NMLISTVIEW start{};
     start.hdr.hwndFrom = list;
     start.hdr.code = LVN_BEGINDRAG;
-    start.iItem = Row(hosted, "a.txt");
+    start.iItem = hosted.Row("a.txt");
     start.ptAction = POINT{5, 5};
     SendMessageA(hosted.host()->ViewWindow(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&start));
   };
@@ -164,7 +160,7 @@ TEST_F(ViewDragDrop, DraggedMembersGoWhereTheyAreLetGoButNotBackIntoTheirOwnList
 
   ASSERT_TRUE(hosted.PumpUntil([&] {
     try {
-      return hosted.Rows() == 6 && Row(hosted, "a.txt") < 6;
+      return hosted.Rows() == 6 && hosted.Row("a.txt") < 6;
     } catch (...) {
       return false;
     }

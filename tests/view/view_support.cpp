@@ -2,6 +2,8 @@
 
 #include <ole2.h>
 
+#include <algorithm>
+
 #include "zip_file.h"
 #include "zip_maker.h"
 
@@ -147,6 +149,11 @@ std::vector<int> HostedArchive::SelectedRows() const {
     if (SendMessageA(list(), LVM_GETITEMSTATE, static_cast<WPARAM>(row), LVIS_SELECTED) & LVIS_SELECTED)
       rows.push_back(row);
   return rows;
+}
+
+int HostedArchive::Row(const std::string& name) const {
+  const auto names = Names();
+  return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());
 }
 
 void HostedArchive::Command(UINT id) const { SendMessageA(m_host->ViewWindow(), WM_COMMAND, id, 0); }

@@ -72,6 +72,8 @@ class HostedArchive {
   int ColumnWidth(int column) const;
   // The member names of the rows, top to bottom.
   std::vector<std::string> Names() const;
+  // The row showing the member, or Rows() when none does.
+  int Row(const std::string& name) const;
   std::vector<int> SelectedRows() const;
   void Command(UINT id) const;
   void ClickColumn(int position) const;
