@@ -9,6 +9,12 @@ bool OffersDropFiles(IDataObject* data) {
   return data != nullptr && data->QueryGetData(&format) == S_OK;
 }
 
+Microsoft::WRL::ComPtr<IDataObject> ClipboardFiles() {
+  Microsoft::WRL::ComPtr<IDataObject> data;
+  if (FAILED(OleGetClipboard(&data)) || !OffersDropFiles(data.Get())) return nullptr;
+  return data;
+}
+
 DropFilesMedium::DropFilesMedium(IDataObject* data) {
   FORMATETC format = DropFilesFormat();
   if (data == nullptr || FAILED(data->GetData(&format, &m_medium))) return;

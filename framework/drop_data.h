@@ -5,10 +5,13 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
+#include <wrl/client.h>
 
 // CF_HDROP in global memory, the content aspect, any index.
 FORMATETC DropFilesFormat();
 bool OffersDropFiles(IDataObject* data);
+// The clipboard as a data object when it offers a file list; null otherwise.
+Microsoft::WRL::ComPtr<IDataObject> ClipboardFiles();
 
 // The data object's file list for as long as this object lives; empty when
 // the data offers none in global memory.

@@ -31,8 +31,7 @@ bool CArchiveShellApp::InitInstance() {
   // The profile's registry key is fixed in the profile helper; nothing to set.
   // The help page is written out for the user's browser, so it goes where
   // the user may write rather than beside the library.
-  m_strHelpFilePath = DefaultHelpFilePath();
-  SetHelpFilePath(m_strHelpFilePath);
+  SetHelpFilePath(DefaultHelpFilePath());
 
   // OLE is left to the host.  Every caller reaches us through COM, and the
   // shell's threads are OLE threads already; an OleInitialize of ours would

@@ -9,6 +9,7 @@
 #include <list>
 #include <string>
 
+#include "help.h"
 #include "locks.h"
 #include "workspace.h"
 
@@ -46,7 +47,8 @@ class CArchiveShellApp final : public IWorkspaceKeeper {
   // True when no workspace is left and the clipboard holds no marker.
   bool CleanWorkspaces();
 
-  const std::string& HelpFilePath() const { return m_strHelpFilePath; }
+  // Held where the view's Help command reads it.
+  std::string HelpFilePath() const { return ::HelpFilePath(); }
   std::list<PENDINGWORKSPACE> PendingWorkspaces() const;
   std::string ClipboardWorkspace() const;
 
@@ -58,7 +60,6 @@ class CArchiveShellApp final : public IWorkspaceKeeper {
   mutable CriticalSection m_lock;
   std::list<PENDINGWORKSPACE> m_listPendingWorkspaces;
   std::string m_strClipboardWorkspace;
-  std::string m_strHelpFilePath;
   Clock m_clock;
 };
 

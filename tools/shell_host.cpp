@@ -740,6 +740,14 @@ bool ShellHost::KeyForView(const MSG& msg) const {
   return m_viewWindow && (msg.hwnd == m_viewWindow || IsChild(m_viewWindow, msg.hwnd));
 }
 
+// The view's accelerators first, then the frame's, as the file browser does.
+void ShellHost::Dispatch(MSG& msg) {
+  if (m_view && KeyForView(msg) && m_view->TranslateAccelerator(&msg) == S_OK) return;
+  if (m_frame && TranslateAcceleratorSB(&msg, 0) == S_OK) return;
+  TranslateMessage(&msg);
+  DispatchMessageW(&msg);
+}
+
 bool ShellHost::PumpPending() {
   MSG msg;
   while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -747,10 +755,7 @@ bool ShellHost::PumpPending() {
       PostQuitMessage(static_cast<int>(msg.wParam));
       return false;
     }
-    if (m_view && KeyForView(msg) && m_view->TranslateAccelerator(&msg) == S_OK) continue;
-    if (m_frame && TranslateAcceleratorSB(&msg, 0) == S_OK) continue;
-    TranslateMessage(&msg);
-    DispatchMessageW(&msg);
+    Dispatch(msg);
   }
   return m_frame != nullptr;
 }
@@ -772,10 +777,7 @@ int ShellHost::RunMessageLoop(DWORD limitMs) {
         quit = true;
         break;
       }
-      if (m_view && KeyForView(msg) && m_view->TranslateAccelerator(&msg) == S_OK) continue;
-      if (m_frame && TranslateAcceleratorSB(&msg, 0) == S_OK) continue;
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
+      Dispatch(msg);
     }
     if (quit) break;
   }

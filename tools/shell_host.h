@@ -142,6 +142,7 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   LRESULT OnMessage(UINT msg, WPARAM wParam, LPARAM lParam);
   void OnCommand(WPARAM wParam, LPARAM lParam);
   bool KeyForView(const MSG& msg) const;
+  void Dispatch(MSG& msg);
   void Layout();
   RECT ViewRect() const;
   HMENU BuildOwnMenu();

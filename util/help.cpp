@@ -27,8 +27,8 @@ std::string_view HelpPage() {
   return {static_cast<const char*>(bytes), SizeofResource(module, found)};
 }
 
-// True when the file already holds exactly the page (a browser may still
-// have the last copy open for writing elsewhere).
+// True when the file already holds exactly the page: it is then left as it
+// is, so a browser still showing the last copy does not stand in the way.
 bool HoldsPage(const std::string& path, std::string_view page) {
   UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));

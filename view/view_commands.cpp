@@ -22,13 +22,6 @@ struct ItemIdOwner {
   ~ItemIdOwner() { FreeItemId(id); }
 };
 
-struct DataObjectOwner {
-  IDataObject* data = nullptr;
-  ~DataObjectOwner() {
-    if (data != nullptr) data->Release();
-  }
-};
-
 }  // namespace
 
 bool CZipView::OnItemCommand(UINT id) {
@@ -89,12 +82,12 @@ void CZipView::OnCopy() {
 }
 
 void CZipView::OnPaste() {
-  DataObjectOwner clipboard;
-  if (FAILED(OleGetClipboard(&clipboard.data)) || clipboard.data == nullptr || !OffersDropFiles(clipboard.data)) {
+  const auto clipboard = ClipboardFiles();
+  if (!clipboard) {
     UserInteraction().Beep(0);
     return;
   }
-  DropFilesMedium files(clipboard.data);
+  DropFilesMedium files(clipboard.Get());
   if (!files) throw CZipWinException(0, 0);
   m_pFolder->AddDroppedFiles(files.get(), m_hWnd.load());
 }

@@ -29,15 +29,6 @@ HMENU PopupById(HMENU menu, UINT id) {
   return GetMenuItemInfoA(menu, id, FALSE, &info) ? info.hSubMenu : nullptr;
 }
 
-// The clipboard as a data object, offering a file list.
-bool ClipboardOffersFiles() {
-  IDataObject* data = nullptr;
-  if (FAILED(OleGetClipboard(&data)) || data == nullptr) return false;
-  const bool offers = OffersDropFiles(data);
-  data->Release();
-  return offers;
-}
-
 void Enable(HMENU menu, UINT id, bool enabled) {
   EnableMenuItem(menu, id, MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
 }
@@ -122,7 +113,7 @@ void CZipView::OnInitMenuPopup(HMENU menu) {
         Enable(menu, id, selected > 0);
         break;
       case ID_EDIT_PASTE:
-        Enable(menu, id, ClipboardOffersFiles());
+        Enable(menu, id, ClipboardFiles() != nullptr);
         break;
       case ID_FILE_INSTALL:
         Enable(menu, id, InstallerOffered());
@@ -182,20 +173,20 @@ void CZipView::OnContextMenu(LPARAM lParam) {
 }
 
 void CZipView::OnToolTipText(NMHDR& header) {
+  const bool wide = header.code == TTN_NEEDTEXTW;
+  auto& ansi = reinterpret_cast<NMTTDISPINFOA&>(header);
+  auto& unicode = reinterpret_cast<NMTTDISPINFOW&>(header);
   UINT_PTR id = header.idFrom;
-  if (header.code == TTN_NEEDTEXTW) {
-    auto& info = reinterpret_cast<NMTTDISPINFOW&>(header);
-    if (info.uFlags & TTF_IDISHWND) id = static_cast<UINT_PTR>(GetDlgCtrlID(reinterpret_cast<HWND>(id)));
-    const std::wstring text = AnsiToWide(ToolTipOf(static_cast<UINT>(id)));
-    lstrcpynW(info.szText, text.c_str(), static_cast<int>(std::size(info.szText)));
-    info.lpszText = info.szText;
-    info.hinst = nullptr;
+  if ((wide ? unicode.uFlags : ansi.uFlags) & TTF_IDISHWND)
+    id = static_cast<UINT_PTR>(GetDlgCtrlID(reinterpret_cast<HWND>(id)));
+  const std::string text = ToolTipOf(static_cast<UINT>(id));
+  if (wide) {
+    CopyText(text, true, reinterpret_cast<char*>(unicode.szText), static_cast<unsigned>(std::size(unicode.szText)));
+    unicode.lpszText = unicode.szText;
+    unicode.hinst = nullptr;
   } else {
-    auto& info = reinterpret_cast<NMTTDISPINFOA&>(header);
-    if (info.uFlags & TTF_IDISHWND) id = static_cast<UINT_PTR>(GetDlgCtrlID(reinterpret_cast<HWND>(id)));
-    const std::string text = ToolTipOf(static_cast<UINT>(id));
-    lstrcpynA(info.szText, text.c_str(), static_cast<int>(std::size(info.szText)));
-    info.lpszText = info.szText;
-    info.hinst = nullptr;
+    CopyText(text, false, ansi.szText, static_cast<unsigned>(std::size(ansi.szText)));
+    ansi.lpszText = ansi.szText;
+    ansi.hinst = nullptr;
   }
 }

@@ -85,36 +85,20 @@ HRESULT TranslateHolding(IShellView* view, MSG msg, int modifier) {
   return hr;
 }
 
-class ViewCommands : public ::testing::Test {
+class ViewCommands : public KnownArchiveTest {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    m_known = MakeKnownArchive(m_dir);
-    ASSERT_FALSE(m_known.zip.empty());
-    EmptyTheClipboard();
+    KnownArchiveTest::SetUp();
+    if (!HasFatalFailure()) EmptyTheClipboard();
   }
   void TearDown() override {
     EmptyTheClipboard();
-    OleUninitialize();
-  }
-  // After a change the rows name members only once the list is filled again.
-  static bool Shows(const HostedArchive& hosted, const std::vector<std::string>& wanted) {
-    try {
-      const auto names = hosted.Names();
-      return std::all_of(wanted.begin(), wanted.end(),
-                         [&](const std::string& name) { return std::find(names.begin(), names.end(), name) != names.end(); });
-    } catch (...) {
-      return false;
-    }
+    KnownArchiveTest::TearDown();
   }
   // What the browser does when a pop-up of the menu bar opens.
   static void OpenPopup(const HostedArchive& hosted, HMENU popup) {
     SendMessageA(hosted.host()->Frame(), WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(popup), 0);
   }
-
-  WithFakeUser fake;
-  TempDir m_dir;
-  KnownArchive m_known;
 };
 
 TEST_F(ViewCommands, MergedMenusWithAndWithoutFocusAndTheirEnablingRules) {
@@ -336,7 +320,7 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
   fake.user.answers = {IDOK};
   fake.user.newFolderName = "fresh";
   hosted.Command(ID_FILE_NEWFOLDER);
-  ASSERT_TRUE(hosted.PumpUntil([&] { return Shows(hosted, {"fresh"}); }));
+  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Shows({"fresh"}); }));
 
   // Ctrl+V pastes files from the clipboard into the shown folder.
   TempDir source;
@@ -349,12 +333,12 @@ TEST_F(ViewCommands, EachCommandReachesItsOperationWithTheSelectedRows) {
   KeepProduced(m_known.zip, "view_commands");
 
   // Enter on a folder opens it in place; Backspace goes back up.
-  ASSERT_TRUE(hosted.PumpUntil([&] { return Shows(hosted, {"docs", "pasted.txt"}); }));
+  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Shows({"docs", "pasted.txt"}); }));
   Select(hosted.list(), {hosted.Row("docs")});
   MSG enter = Key(hosted.list(), WM_KEYDOWN, VK_RETURN);
   EXPECT_EQ(S_OK, hosted.host()->View()->TranslateAccelerator(&enter));
   ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.host()->Depth() == 1; }));
-  ASSERT_TRUE(hosted.PumpUntil([&] { return Shows(hosted, {"readme.txt"}) && hosted.Rows() == 1; }));
+  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Shows({"readme.txt"}) && hosted.Rows() == 1; }));
   MSG back = Key(hosted.list(), WM_KEYDOWN, VK_BACK);
   EXPECT_EQ(S_OK, hosted.host()->View()->TranslateAccelerator(&back));
   ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.host()->Depth() == 0; }));

@@ -20,15 +20,8 @@ using namespace view_test;
 
 namespace {
 
-class ViewDragDrop : public ::testing::Test {
+class ViewDragDrop : public KnownArchiveTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    m_known = MakeKnownArchive(m_dir);
-    ASSERT_FALSE(m_known.zip.empty());
-  }
-  void TearDown() override { OleUninitialize(); }
-
   static POINTL Over(HWND list, int row) {
     RECT rect{};
     ListView_GetItemRect(list, row, &rect, LVIR_LABEL);
@@ -39,10 +32,6 @@ class ViewDragDrop : public ::testing::Test {
   static bool Highlighted(HWND list, int row) {
     return (ListView_GetItemState(list, row, LVIS_DROPHILITED) & LVIS_DROPHILITED) != 0;
   }
-
-  WithFakeUser fake;
-  TempDir m_dir;
-  KnownArchive m_known;
 };
 
 TEST_F(ViewDragDrop, FilesLandInTheShownFolderOrInTheHighlightedSubFolder) {
@@ -158,13 +147,7 @@ TEST_F(ViewDragDrop, DraggedMembersGoWhereTheyAreLetGoButNotBackIntoTheirOwnList
   EXPECT_EQ(1u, listing.count("docs\\big.log"));
   EXPECT_EQ(1u, listing.count("a.txt"));
 
-  ASSERT_TRUE(hosted.PumpUntil([&] {
-    try {
-      return hosted.Rows() == 6 && hosted.Row("a.txt") < 6;
-    } catch (...) {
-      return false;
-    }
-  }));
+  ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.Rows() == 6 && hosted.Shows({"a.txt"}); }));
   RECT client{};
   GetClientRect(list, &client);
   POINT overList{client.right - 20, client.bottom - 20};

@@ -151,6 +151,17 @@ std::vector<int> HostedArchive::SelectedRows() const {
   return rows;
 }
 
+bool HostedArchive::Shows(const std::vector<std::string>& wanted) const {
+  try {
+    const auto names = Names();
+    return std::all_of(wanted.begin(), wanted.end(), [&](const std::string& name) {
+      return std::find(names.begin(), names.end(), name) != names.end();
+    });
+  } catch (...) {
+    return false;
+  }
+}
+
 int HostedArchive::Row(const std::string& name) const {
   const auto names = Names();
   return static_cast<int>(std::find(names.begin(), names.end(), name) - names.begin());

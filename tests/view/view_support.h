@@ -1,8 +1,11 @@
 // Opens archives in the shell browser host and reads the view's list back.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <windows.h>
 #include <commctrl.h>
+#include <ole2.h>
 
 #include <functional>
 #include <string>
@@ -72,6 +75,9 @@ class HostedArchive {
   int ColumnWidth(int column) const;
   // The member names of the rows, top to bottom.
   std::vector<std::string> Names() const;
+  // True when every name has a row; false while a change has left the list
+  // to be filled again.
+  bool Shows(const std::vector<std::string>& names) const;
   // The row showing the member, or Rows() when none does.
   int Row(const std::string& name) const;
   std::vector<int> SelectedRows() const;
@@ -80,6 +86,22 @@ class HostedArchive {
 
  private:
   host::ShellHost* m_host = nullptr;
+};
+
+// For each test: OLE, the fake user, and the known archive in a fresh
+// directory.
+class KnownArchiveTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
+    m_known = MakeKnownArchive(m_dir);
+    ASSERT_FALSE(m_known.zip.empty());
+  }
+  void TearDown() override { OleUninitialize(); }
+
+  WithFakeUser fake;
+  TempDir m_dir;
+  KnownArchive m_known;
 };
 
 }  // namespace view_test

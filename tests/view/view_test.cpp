@@ -23,24 +23,13 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-class ViewTest : public ::testing::Test {
+class ViewTest : public KnownArchiveTest {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(OleInitialize(nullptr)));
-    m_known = MakeKnownArchive(m_dir);
-    ASSERT_FALSE(m_known.zip.empty());
-  }
-  void TearDown() override { OleUninitialize(); }
-
   int SyncErrors() const {
     const std::string text = LoadStr(IDS_SYNC_ERROR);
     return static_cast<int>(std::count_if(fake.user.boxes.begin(), fake.user.boxes.end(),
                                           [&](const FakeUserInteraction::Box& box) { return box.text == text; }));
   }
-
-  WithFakeUser fake;
-  TempDir m_dir;
-  KnownArchive m_known;
 };
 
 TEST_F(ViewTest, RowsShowEveryCellOfAKnownArchive) {
