@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 trees=(native x64 x86)
 declare -A loaders=([x64]=/usr/lib/wine/wine64 [x86]=/usr/lib/wine/wine)
 declare -A not_run=()
-if ! i386_runs; then not_run[x86]=$(i386_reason); fi
+x86=$(x86_verdict)
+[ "$x86" = run ] || not_run[x86]=$x86
 
 stop_servers() {
   for tree in x64 x86; do
@@ -31,7 +32,9 @@ skipped=0
 summary=""
 for tree in "${trees[@]}"; do
   if [ -n "${not_run[$tree]:-}" ]; then
-    summary+="$tree: not run: ${not_run[$tree]}"$'\n'
+    # "skip: ..." is the user's explicit choice; anything else fails the run.
+    [[ ${not_run[$tree]} == skip:* ]] || status=1
+    summary+="$tree: ${not_run[$tree]#*: }"$'\n'
     continue
   fi
   echo "== ctest: $tree"

@@ -12,6 +12,7 @@ I386_PROBE=/usr/lib/wine/wine
 I386_ENTRY=marrowbox-i386
 I386_STATUS_FILE=build/i386-status
 BINFMT=/proc/sys/fs/binfmt_misc
+. "$(dirname "${BASH_SOURCE[0]}")/apt.sh"
 
 i386_runs() { "$I386_PROBE" --version >/dev/null 2>&1; }
 
@@ -21,38 +22,43 @@ i386_reason() {
   else echo "this machine cannot execute 32-bit programs"; fi
 }
 
+# What the test command does with the x86 half: "run", "skip: WHY" (only on
+# the user's explicit MBX_SKIP_X86=1) or "fail: WHY".  A run whose x86 half
+# did not run is not a pass.
+x86_verdict() {
+  if i386_runs; then
+    echo run
+  elif [ "${MBX_SKIP_X86:-}" = 1 ]; then
+    echo "skip: skipped by request (MBX_SKIP_X86=1; $(i386_reason))"
+  else
+    echo "fail: not run: $(i386_reason); set MBX_SKIP_X86=1 only where 32-bit programs cannot run at all"
+  fi
+}
+
 # The qemu-user major version the package manager would install now.
 qemu_candidate_major() {
   apt-cache policy qemu-user 2>/dev/null | sed -nE 's/^ *Candidate: ([0-9]+:)?([0-9]+).*/\2/p'
 }
 
 # Installs a qemu-user that starts Wine quickly, from the release's backports
-# when the release itself is too old.  Returns non-zero if none is to be had.
+# when the release itself is too old.  Returns non-zero if none is to be had,
+# with apt's reason in APT_REASON.
 install_qemu_user() {
   local have
   have=$(dpkg-query -W -f='${Version}' qemu-user 2>/dev/null | sed -E 's/^([0-9]+:)?([0-9]+).*/\2/')
   [ -n "$have" ] && [ "$have" -ge 9 ] && return 0
-  export DEBIAN_FRONTEND=noninteractive
-  local major
+  local codename major
+  codename=$(apt_codename)
   major=$(qemu_candidate_major)
   if [ -z "$major" ] || [ "$major" -lt 9 ]; then
-    local codename
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
-    [ -n "$codename" ] || return 1
-    if ! grep -rqs "$codename-backports" /etc/apt/sources.list /etc/apt/sources.list.d; then
-      cat >/etc/apt/sources.list.d/marrowbox-backports.sources <<EOF
-Types: deb
-URIs: http://deb.debian.org/debian
-Suites: $codename-backports
-Components: main
-Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
-EOF
-    fi
-    apt-get update -qq >/dev/null || return 1
-    # Backports are pinned low, so nothing else is upgraded from them.
-    apt-get install -y -qq --no-install-recommends -t "$codename-backports" qemu-user >/dev/null || return 1
+    [ -n "$codename" ] || { APT_REASON="the release has no code name"; return 1; }
+    apt_add_suite "$codename-backports"
+    apt_update
+    # Backports are pinned low: only qemu-user itself (and what it cannot do
+    # without) comes from there.
+    apt_install "$codename" "qemu-user/$codename-backports"
   else
-    apt-get install -y -qq --no-install-recommends qemu-user >/dev/null || return 1
+    apt_install "$codename" qemu-user
   fi
 }
 
@@ -66,7 +72,7 @@ enable_i386() {
   if [ ! -e "$BINFMT/register" ] && ! mount -t binfmt_misc binfmt_misc "$BINFMT" 2>/dev/null; then
     why="this machine cannot execute 32-bit programs and has no binfmt_misc"
   elif ! install_qemu_user; then
-    why="this machine cannot execute 32-bit programs and qemu-user 9 or newer could not be installed"
+    why="this machine cannot execute 32-bit programs and qemu-user 9 or newer could not be installed (${APT_REASON:-no reason given})"
   elif [ ! -e "$BINFMT/$I386_ENTRY" ] &&
        ! printf '%s' ":$I386_ENTRY:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:/usr/bin/qemu-i386:F" \
             >"$BINFMT/register" 2>/dev/null; then
