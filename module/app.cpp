@@ -41,11 +41,6 @@ bool CArchiveShellApp::InitInstance() {
   return true;
 }
 
-void CArchiveShellApp::ExitInstance(DWORD waitLimitMs) {
-  const DWORD start = GetTickCount();
-  while (!CleanWorkspaces() && GetTickCount() - start < waitLimitMs) Sleep(500);
-}
-
 void CArchiveShellApp::AddPendingWorkspace(const std::string& path) {
   CriticalSectionLock lock(m_lock);
   m_listPendingWorkspaces.push_back({path, m_clock()});

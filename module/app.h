@@ -38,9 +38,6 @@ class CArchiveShellApp final : public IWorkspaceKeeper {
   // Sets the help file path.  False would mean the class objects are
   // unavailable; ours are static, so it succeeds.
   bool InitInstance();
-  // Cleans up, retrying every 500 ms for at most waitLimitMs; workspaces
-  // still pending after that stay on disk.
-  void ExitInstance(DWORD waitLimitMs);
 
   void AddPendingWorkspace(const std::string& path) override;
   void SetClipboardWorkspace(const std::string& path) override;

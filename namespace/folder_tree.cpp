@@ -126,6 +126,22 @@ CZipFolder* CZipFolder::FindFolder(std::string& path) {
   return member->pSubFolder->FindFolder(path);
 }
 
+Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FindFolderRef(std::string path) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  return Microsoft::WRL::ComPtr<CZipFolder>(FindFolder(path));
+}
+
+bool CZipFolder::IsInTree() {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  if (m_bTop) return true;
+  std::string path = m_strPath;
+  try {
+    return m_pRoot->GetRootFolder()->FindFolder(path) == this;
+  } catch (const CException&) {
+    return false;  // a file now stands where the folder was
+  }
+}
+
 bool CZipFolder::FindEntry(const std::string& path) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   const size_t separator = path.find('\\');

@@ -48,19 +48,17 @@ STDMETHODIMP CZipFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return ComGuard(E_FAIL, [&]() -> HRESULT {
-    std::string path = ItemIdListToPath(pidl);
-    CZipFolder* folder = FindFolder(path);
+    Microsoft::WRL::ComPtr<CZipFolder> folder = FindFolderRef(ItemIdListToPath(pidl));
     if (folder == nullptr) return E_FAIL;
     if (IsEqualIID(iid, IID_IShellFolder)) {
-      *out = static_cast<IShellFolder*>(folder);
+      *out = static_cast<IShellFolder*>(folder.Detach());
     } else if (IsEqualIID(iid, IID_IDropTarget)) {
-      *out = static_cast<IDropTarget*>(folder);
+      *out = static_cast<IDropTarget*>(folder.Detach());
     } else if (IsEqualIID(iid, IID_IContextMenu)) {
-      *out = static_cast<IContextMenu*>(folder);
+      *out = static_cast<IContextMenu*>(folder.Detach());
     } else {
       return E_NOINTERFACE;
     }
-    folder->AddRef();
     return S_OK;
   });
 }
@@ -88,9 +86,8 @@ STDMETHODIMP CZipFolder::CreateViewObject(HWND owner, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return ComGuard(E_FAIL, [&]() -> HRESULT {
-    // Views need OLE on the calling thread; a call that finds it already
-    // initialised is balanced at once.
-    if (OleInitialize(nullptr) == S_FALSE) OleUninitialize();
+    // OLE is the host's: its threads have it.  Without it the view works,
+    // only files cannot be dropped on it.
     CZipView* view = CZipView::Create(this, owner);
     const HRESULT hr = view->QueryInterface(iid, out);
     view->Release();

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 
 #include <cstdint>
 #include <map>
@@ -51,7 +52,13 @@ class CZipFolder final : public ComObject,
   void AddEntry(ZIPENTRY record);
   void Sweep(uint32_t stamp);
   // Resolves a\b\ (consuming it); a path without backslash names this folder.
+  // The result is only safe under the root lock: a sweep may free it.
   CZipFolder* FindFolder(std::string& path);
+  // The same, referenced before the lock is let go; null when none.
+  Microsoft::WRL::ComPtr<CZipFolder> FindFolderRef(std::string path);
+  // False once a listing has dropped this folder from the tree (someone
+  // still holding it keeps a detached object).
+  bool IsInTree();
   bool FindEntry(const std::string& path);
   void LookupEntry(CEntryMap::Position position, ZIPENTRY& out, uint32_t stamp);
   bool IsListingCurrent(uint32_t stamp);

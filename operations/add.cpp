@@ -81,8 +81,10 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   NamedMutexLock archiveLock(m_pRoot->ArchiveMutex());
   if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
-  // The replace decisions below must see what the file holds now.
+  // The replace decisions below must see what the file holds now.  A folder
+  // the new listing no longer has cannot take files.
   m_pRoot->RefreshListing();
+  if (!IsInTree()) throw CZipUserException(IDS_SYNC_ERROR);
 
   const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
   if (count == 0) return;

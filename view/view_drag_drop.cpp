@@ -8,6 +8,7 @@
 
 #include "drop_data.h"
 #include "guard.h"
+#include "resource.h"
 #include "view_drop_target.h"
 #include "zip_exceptions.h"
 #include "zip_view.h"
@@ -120,8 +121,10 @@ STDMETHODIMP CZipViewDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
     *effect = DROPEFFECT_NONE;
     return S_OK;
   }
-  return ComGuard(E_FAIL, [&] {
-    ClearHighlight();
+  ClearHighlight();
+  // Nothing is reported inside the drag loop: a row that cannot be read
+  // (the listing changed meanwhile) just gets no highlight.
+  try {
     LVHITTESTINFO hit{};
     hit.pt = {point.x, point.y};
     ScreenToClient(m_list, &hit.pt);
@@ -130,9 +133,11 @@ STDMETHODIMP CZipViewDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
       ListView_SetItemState(m_list, row, LVIS_DROPHILITED, LVIS_DROPHILITED);
       m_dropHighlight = row;
     }
-    // Whatever the keys: files are always copied in.
-    *effect = DROPEFFECT_COPY;
-  });
+  } catch (...) {
+  }
+  // Whatever the keys: files are always copied in.
+  *effect = DROPEFFECT_COPY;
+  return S_OK;
 }
 
 STDMETHODIMP CZipViewDropTarget::DragLeave() {
@@ -156,12 +161,15 @@ STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* e
   }
   // A failure reports itself once; the drop then did nothing.
   const HRESULT hr = ComGuard(E_FAIL, [&] {
-    CZipFolder* folder = m_view.Folder();
+    // Adding refreshes the listing, which may free a row's folder object:
+    // the drop holds its own reference on the folder it adds to.
+    Microsoft::WRL::ComPtr<CZipFolder> folder(m_view.Folder());
     if (m_dropHighlight >= 0) {
       const int row = m_dropHighlight;
       ClearHighlight();
-      CZipFolder* sub = m_view.GetEntryAt(row).pSubFolder;
-      if (sub != nullptr) folder = sub;
+      const ZIPENTRY entry = m_view.GetEntryAt(row);
+      if (entry.pSubFolder != nullptr) folder = folder->FindFolderRef(std::string(entry.szName) + "\\");
+      if (folder == nullptr) throw CZipUserException(IDS_SYNC_ERROR);
     }
     folder->AddDroppedFiles(files.get(), m_list);
   });

@@ -103,6 +103,18 @@ STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS 
                                    rect->right - rect->left, rect->bottom - rect->top, parent, nullptr,
                                    ResourceInstance(), this);
     if (created == nullptr) throw CZipWinException(0, GetLastError());
+    // A view that cannot show its folder (a damaged archive) leaves no window
+    // behind, and nothing that holds it alive.
+    struct UndoWindow {
+      CZipView& view;
+      bool done = false;
+      ~UndoWindow() {
+        if (done) return;
+        view.m_dropTarget.Revoke();
+        view.m_list.DestroyWindow();
+        if (HWND window = view.m_hWnd.load(); window != nullptr && IsWindow(window)) DestroyWindow(window);
+      }
+    } undo{*this};
 
     // A predecessor of our own kind hands over its layout; the toolbar
     // buttons it merged stay in place.  Any other predecessor's buttons are
@@ -122,6 +134,7 @@ STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS 
     ApplyViewStyle();
     FillList();
     m_pFolder->AddView(this);
+    undo.done = true;
     GetWindow(window);
   });
 }
@@ -129,6 +142,9 @@ STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS 
 STDMETHODIMP CZipView::DestroyViewWindow() {
   return ComGuard(E_FAIL, [&] {
     m_bClosing = true;
+    // The registration holds a reference on the view: it must go while the
+    // list still exists, or RevokeDragDrop fails and the view never dies.
+    m_dropTarget.Revoke();
     m_list.DestroyWindow();
     HWND window = m_hWnd.load();
     if (window != nullptr && IsWindow(window)) DestroyWindow(window);

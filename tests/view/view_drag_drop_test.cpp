@@ -11,10 +11,14 @@
 #include <vector>
 
 #include "archive_state.h"
+#include "locks.h"
 #include "produced.h"
 #include "shell_data.h"
 #include "view_support.h"
 #include "workspace.h"
+#include "zip_file.h"
+#include "zip_folder.h"
+#include "zip_maker.h"
 
 using namespace view_test;
 
@@ -86,6 +90,48 @@ TEST_F(ViewDragDrop, FilesLandInTheShownFolderOrInTheHighlightedSubFolder) {
   EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
   target->DragLeave();
   EXPECT_TRUE(fake.user.boxes.empty());
+}
+
+// Another program removed the highlighted sub-folder from the archive and
+// the change is not seen yet (the root lock keeps the watcher out): the drop
+// lists the archive again, which lets go of the row's folder object.  The
+// drop must neither use that object nor add files to a folder that is gone.
+TEST_F(ViewDragDrop, ADropOnAFolderThatVanishedUnseenIsRefusedAsOutOfDate) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  auto* target = static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  ASSERT_NE(nullptr, target);
+  TempDir dropped;
+  OneFormatData files(CF_HDROP, MakeDropFiles(dropped.Write("new.txt", "dropped") + '\0'));
+  const int docs = hosted.Row("docs");
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(S_OK, target->DragEnter(&files, MK_LBUTTON, Over(list, docs), &effect));
+  ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON, Over(list, docs), &effect));
+  ASSERT_TRUE(Highlighted(list, docs));
+  {
+    CriticalSectionLock unseen(hosted.view()->Folder()->Root()->RootLock());
+    ASSERT_EQ(0, zip_maker::Delete(m_known.zip, "\"docs\\*.*\""));
+    for (const auto& [name, size] : Listing(m_known.zip)) ASSERT_NE(0u, name.rfind("docs", 0)) << name;
+    effect = DROPEFFECT_COPY;
+    ASSERT_EQ(S_OK, target->Drop(&files, 0, Over(list, docs), &effect));
+  }
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+  // The list is not filled again yet, so its rows no longer name members:
+  // a drag moving over them shows nothing.
+  effect = DROPEFFECT_COPY;
+  ASSERT_EQ(S_OK, target->DragEnter(&files, MK_LBUTTON, Over(list, docs), &effect));
+  ASSERT_EQ(S_OK, target->DragOver(MK_LBUTTON, Over(list, docs), &effect));
+  EXPECT_FALSE(Highlighted(list, docs));
+  target->DragLeave();
+  ASSERT_EQ(1u, fake.user.boxes.size());
+  EXPECT_NE(std::string::npos, fake.user.boxes[0].text.find("Synchronization error")) << fake.user.boxes[0].text;
+  const auto listing = Listing(m_known.zip);
+  EXPECT_EQ(0u, listing.count("docs\\new.txt"));
+  EXPECT_EQ(0u, listing.count("new.txt"));
+  // The view follows the change once it is seen.
+  const int rowsBefore = hosted.Rows();
+  EXPECT_TRUE(hosted.PumpUntil([&] { return hosted.Rows() == rowsBefore - 1 && hosted.Shows({"a.txt", "img"}); }));
 }
 
 TEST_F(ViewDragDrop, TheOffsetsOfTwoSelectedRowsStartWithTheAnchorOnTheScreen) {
