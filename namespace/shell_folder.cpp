@@ -4,6 +4,7 @@
 
 #include "enum_idlist.h"
 #include "guard.h"
+#include "item_menu.h"
 #include "locks.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
@@ -146,9 +147,7 @@ STDMETHODIMP CZipFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
     return ComGuard(E_FAIL, [&] {
       std::vector<std::string> names;
       for (UINT i = 0; i < count && items != nullptr; ++i) names.emplace_back(ReadItemId(items[i]).szName);
-      m_listSelection = std::move(names);
-      AddRef();
-      *out = static_cast<IContextMenu*>(this);
+      *out = static_cast<IContextMenu*>(CItemMenu::Create(this, std::move(names)));
     });
   }
   if (IsEqualIID(iid, IID_IExtractIconW)) return E_NOINTERFACE;
