@@ -19,7 +19,8 @@ constexpr SFGAOF kFolderFlags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_DROPTA
 const InterfaceEntry* CZipFolder::Interfaces() const {
   static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFolder, IShellFolder),
                                          COM_INTERFACE_ENTRY(CZipFolder, IDropTarget),
-                                         COM_INTERFACE_ENTRY(CZipFolder, IContextMenu), {nullptr, 0}};
+                                         COM_INTERFACE_ENTRY(CZipFolder, IContextMenu),
+                                         COM_INTERFACE_ENTRY(CZipFolder, IExtractIconA), {nullptr, 0}};
   return table;
 }
 

@@ -42,8 +42,9 @@ class CZipFolder final : public ComObject,
   void DestroyTopFolder();
 
   // IUnknown: the top folder counts on its root; every other folder keeps
-  // its root alive for as long as anyone but its parent holds it.
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ExternalQueryInterface(iid, out); }
+  // its root alive for as long as anyone but its parent holds it, through
+  // any of its interfaces, its identity included.
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
 
