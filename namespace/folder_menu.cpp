@@ -1,6 +1,7 @@
-// The folder's context menu and drop target: the zip file's own menu when the
-// root serves a right-clicked file, the menu of folder items inside a browsed
-// archive, and the place dropped files land.
+// The verbs of the folders' context menus, the folder's own menu, and the
+// place dropped files land.
+#include "folder_menu.h"
+
 #include <cstring>
 #include <string>
 
@@ -54,22 +55,28 @@ void InsertSeparator(HMENU menu, UINT position) {
 
 }  // namespace
 
-void CZipFolder::AddVerb(HMENU menu, UINT position, UINT firstId, const char* verb) {
+void FolderMenu::AddVerb(HMENU menu, UINT position, UINT firstId, const char* verb) {
   const auto offset = static_cast<uint16_t>(m_mapVerbs.size());
   InsertItem(menu, position, firstId + offset, FindVerb(verb)->menuText);
   m_mapVerbs[offset] = verb;
 }
 
-STDMETHODIMP CZipFolder::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT, UINT flags) {
+std::string FolderMenu::VerbAt(UINT_PTR offset) const {
+  const auto found = m_mapVerbs.find(static_cast<uint16_t>(offset));
+  return found == m_mapVerbs.end() ? std::string() : found->second;
+}
+
+HRESULT FolderMenu::Query(CZipFolder& folder, HMENU menu, UINT index, UINT firstId, UINT flags) {
   const HRESULT nothingAdded = MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
   return ComGuard(E_FAIL, [&]() -> HRESULT {
-    if (m_pRoot->ZipPath().empty() || !(flags & CMF_CANRENAME)) return nothingAdded;
+    CZipFile* root = folder.Root();
+    if (root->ZipPath().empty() || !(flags & CMF_CANRENAME)) return nothingAdded;
     if (!IsMenu(menu)) throw CZipWinException(0, ERROR_INVALID_MENU_HANDLE);
     m_mapVerbs.clear();
-    m_pRoot->RefreshListing();
-    if (!m_pRoot->IsBrowsed()) {
+    root->RefreshListing();
+    if (!root->IsBrowsed()) {
       AddVerb(menu, index, firstId, kVerbExtractToFolder);
-      if (FindInstaller(nullptr)) AddVerb(menu, index + 1, firstId, kVerbInstall);
+      if (folder.FindInstaller(nullptr)) AddVerb(menu, index + 1, firstId, kVerbInstall);
     } else {
       AddVerb(menu, index, firstId, kVerbOpen);
       EnableMenuItem(menu, index, MF_BYPOSITION | MF_GRAYED);
@@ -83,34 +90,29 @@ STDMETHODIMP CZipFolder::QueryContextMenu(HMENU menu, UINT index, UINT firstId, 
   });
 }
 
-std::string CZipFolder::VerbAt(UINT_PTR offset) const {
-  const auto found = m_mapVerbs.find(static_cast<uint16_t>(offset));
-  return found == m_mapVerbs.end() ? std::string() : found->second;
-}
-
-STDMETHODIMP CZipFolder::InvokeCommand(CMINVOKECOMMANDINFO* info) {
+HRESULT FolderMenu::Invoke(CZipFolder& folder, const std::vector<std::string>& selection,
+                           const CMINVOKECOMMANDINFO* info) const {
   if (info == nullptr) return E_INVALIDARG;
   return ComGuard(E_FAIL, [&] {
     const auto verbField = reinterpret_cast<UINT_PTR>(info->lpVerb);
     const std::string verb = HIWORD(verbField) == 0 ? VerbAt(LOWORD(verbField)) : std::string(info->lpVerb);
     const HWND parent = info->hwnd;
-    const std::vector<std::string> selection = m_listSelection;
     if (verb == kVerbDelete) {
-      DeleteMembers(selection, parent);
+      folder.DeleteMembers(selection, parent);
     } else if (verb == kVerbCopy) {
-      CopyToClipboard(selection, parent, nullptr);
+      folder.CopyToClipboard(selection, parent, nullptr);
     } else if (verb == kVerbInstall) {
-      OpenInFolder(parent, nullptr);
+      folder.OpenInFolder(parent, nullptr);
     } else if (verb == kVerbProperties) {
-      ShowProperties(parent, selection);
+      folder.ShowProperties(parent, selection);
     } else if (verb == kVerbExtractToFolder) {
-      UnzipToNewFolder(parent);
+      folder.UnzipToNewFolder(parent);
     }
     // "open" and every verb not ours do nothing, successfully.
   });
 }
 
-STDMETHODIMP CZipFolder::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name, UINT size) {
+HRESULT FolderMenu::CommandString(UINT_PTR command, UINT type, CHAR* name, UINT size) const {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     const std::string verb = VerbAt(command);
     switch (type) {
@@ -130,6 +132,18 @@ STDMETHODIMP CZipFolder::GetCommandString(UINT_PTR command, UINT type, UINT*, CH
         return S_OK;
     }
   });
+}
+
+// The folder's own menu acts on the folder itself; menus of members the
+// shell picked are objects of their own (GetUIObjectOf).
+STDMETHODIMP CZipFolder::QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT, UINT flags) {
+  return m_menu.Query(*this, menu, index, firstId, flags);
+}
+
+STDMETHODIMP CZipFolder::InvokeCommand(CMINVOKECOMMANDINFO* info) { return m_menu.Invoke(*this, {}, info); }
+
+STDMETHODIMP CZipFolder::GetCommandString(UINT_PTR command, UINT type, UINT*, CHAR* name, UINT size) {
+  return m_menu.CommandString(command, type, name, size);
 }
 
 STDMETHODIMP CZipFolder::DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) {

@@ -31,6 +31,17 @@ CZipFolder::~CZipFolder() {
   }
 }
 
+HRESULT CZipFolder::QueryInterface(REFIID iid, void** out) {
+  // The base answers IUnknown with an inner object that counts only this
+  // folder; a sub-folder's identity must keep its root alive as well.
+  if (!m_bTop && out != nullptr && IsEqualIID(iid, IID_IUnknown)) {
+    *out = static_cast<IShellFolder*>(this);
+    AddRef();
+    return S_OK;
+  }
+  return ExternalQueryInterface(iid, out);
+}
+
 ULONG CZipFolder::AddRef() {
   if (m_bTop) return ExternalAddRef();
   m_pRoot->ControllingUnknown()->AddRef();

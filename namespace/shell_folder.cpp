@@ -4,6 +4,7 @@
 
 #include "enum_idlist.h"
 #include "guard.h"
+#include "item_menu.h"
 #include "locks.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
@@ -18,7 +19,8 @@ constexpr SFGAOF kFolderFlags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_DROPTA
 const InterfaceEntry* CZipFolder::Interfaces() const {
   static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFolder, IShellFolder),
                                          COM_INTERFACE_ENTRY(CZipFolder, IDropTarget),
-                                         COM_INTERFACE_ENTRY(CZipFolder, IContextMenu), {nullptr, 0}};
+                                         COM_INTERFACE_ENTRY(CZipFolder, IContextMenu),
+                                         COM_INTERFACE_ENTRY(CZipFolder, IExtractIconA), {nullptr, 0}};
   return table;
 }
 
@@ -143,9 +145,7 @@ STDMETHODIMP CZipFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
     return ComGuard(E_FAIL, [&] {
       std::vector<std::string> names;
       for (UINT i = 0; i < count && items != nullptr; ++i) names.emplace_back(ReadItemId(items[i]).szName);
-      m_listSelection = std::move(names);
-      AddRef();
-      *out = static_cast<IContextMenu*>(this);
+      *out = static_cast<IContextMenu*>(CItemMenu::Create(this, std::move(names)));
     });
   }
   if (IsEqualIID(iid, IID_IExtractIconW)) return E_NOINTERFACE;

@@ -8,13 +8,13 @@
 #include <wrl/client.h>
 
 #include <cstdint>
-#include <map>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "com_object.h"
 #include "entry_map.h"
+#include "folder_menu.h"
 #include "item_id.h"
 
 class CZipFile;
@@ -43,8 +43,9 @@ class CZipFolder final : public ComObject,
   void DestroyTopFolder();
 
   // IUnknown: the top folder counts on its root; every other folder keeps
-  // its root alive for as long as anyone but its parent holds it.
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override { return ExternalQueryInterface(iid, out); }
+  // its root alive for as long as anyone but its parent holds it, through
+  // any of its interfaces, its identity included.
+  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
   STDMETHODIMP_(ULONG) AddRef() override;
   STDMETHODIMP_(ULONG) Release() override;
 
@@ -136,7 +137,7 @@ class CZipFolder final : public ComObject,
   STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override;
 
   // IContextMenu: the zip file's own menu (root not browsed) or the menu of
-  // the items GetUIObjectOf was given.
+  // the folder itself (the tree's).
   STDMETHODIMP QueryContextMenu(HMENU menu, UINT index, UINT firstId, UINT lastId, UINT flags) override;
   STDMETHODIMP InvokeCommand(CMINVOKECOMMANDINFO* info) override;
   STDMETHODIMP GetCommandString(UINT_PTR command, UINT type, UINT* reserved, CHAR* name, UINT size) override;
@@ -164,10 +165,6 @@ class CZipFolder final : public ComObject,
   // The member's record, or 57673 when it has gone.  Under the root lock.
   const ZIPENTRY& MemberOrSyncError(const std::string& name) const;
   void ReleaseSubFolder(CZipFolder* folder);
-  // Inserts a menu item with the next command offset and records its verb.
-  void AddVerb(HMENU menu, UINT position, UINT firstId, const char* verb);
-  // The verb recorded for a command offset; empty when none is.
-  std::string VerbAt(UINT_PTR offset) const;
 
   std::string m_strPath;
   CZipFile* m_pRoot;
@@ -176,9 +173,7 @@ class CZipFolder final : public ComObject,
   uint32_t m_ownEntryStamp = 0;  // the listing that last saw the folder's own entry
   int m_nSubFolders = 0;
   std::set<IZipFolderView*> m_mapViews;
-  // The names the context menu acts on, set by GetUIObjectOf.
-  std::vector<std::string> m_listSelection;
-  // The last menu's command offsets and their verbs.
-  std::map<uint16_t, std::string> m_mapVerbs;
+  // The folder's own context menu.
+  FolderMenu m_menu;
   bool m_bTop;
 };

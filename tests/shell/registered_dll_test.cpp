@@ -129,6 +129,146 @@ TEST_F(RegisteredDll, ANonFileSystemListCannotBeBrowsed) {
   persist->Release();
 }
 
+// One interface an object was handed out as, named for failure messages.
+struct Face {
+  IID iid;
+  const char* name;
+};
+#define FACE(I) Face { IID_##I, #I }
+
+// COM's rules for an object handed out as handedOut: every interface it was
+// handed out as answers QueryInterface from each of them, and all of them
+// name the same IUnknown.
+void ExpectOneIdentity(IUnknown* handedOut, const std::vector<Face>& faces, const std::string& what) {
+  ASSERT_NE(nullptr, handedOut) << what;
+  IUnknown* identity = nullptr;
+  ASSERT_EQ(S_OK, handedOut->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity))) << what;
+  for (const Face& from : faces) {
+    IUnknown* face = nullptr;
+    if (handedOut->QueryInterface(from.iid, reinterpret_cast<void**>(&face)) != S_OK || face == nullptr) {
+      ADD_FAILURE() << what << " does not answer " << from.name;
+      continue;
+    }
+    for (const Face& to : faces) {
+      IUnknown* other = nullptr;
+      EXPECT_EQ(S_OK, face->QueryInterface(to.iid, reinterpret_cast<void**>(&other)))
+          << what << ": " << to.name << " from " << from.name;
+      if (other != nullptr) other->Release();
+    }
+    IUnknown* unknown = nullptr;
+    EXPECT_EQ(S_OK, face->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&unknown))) << what;
+    EXPECT_EQ(identity, unknown) << what << ": the identity from " << from.name;
+    if (unknown != nullptr) unknown->Release();
+    face->Release();
+  }
+  identity->Release();
+}
+
+// Asks for an object as iid and checks it against every face it is handed
+// out as; releases it.
+template <typename Get>
+void ExpectHandedOutWhole(const IID& iid, const std::vector<Face>& faces, const std::string& what, Get get) {
+  IUnknown* object = nullptr;
+  ASSERT_EQ(S_OK, get(iid, reinterpret_cast<void**>(&object))) << what;
+  ExpectOneIdentity(object, faces, what);
+  object->Release();
+}
+
+TEST_F(RegisteredDll, EveryObjectAnswersForEveryInterfaceItIsHandedOutAs) {
+  for (const CLSID& id : {kZipFile, kFileHandler}) {
+    ExpectHandedOutWhole(IID_IClassFactory, {FACE(IClassFactory)}, "a class object", [&](REFIID iid, void** out) {
+      return CoGetClassObject(id, CLSCTX_INPROC_SERVER, nullptr, iid, out);
+    });
+  }
+  ExpectHandedOutWhole(IID_IContextMenu, {FACE(IShellExtInit), FACE(IContextMenu)}, "the file handler",
+                       [&](REFIID iid, void** out) {
+                         return CoCreateInstance(kFileHandler, nullptr, CLSCTX_INPROC_SERVER, iid, out);
+                       });
+
+  IShellFolder* top = Browse();
+  ASSERT_NE(nullptr, top);
+  // The archive's top folder is the archive object itself; GetUIObjectOf
+  // hands it out for icons.
+  const std::vector<Face> folderFaces = {FACE(IShellFolder), FACE(IDropTarget), FACE(IContextMenu),
+                                         FACE(IExtractIconA)};
+  std::vector<Face> topFaces = folderFaces;
+  for (const Face& face : {FACE(IPersist), FACE(IPersistFolder), FACE(IPersistFile), FACE(IShellExtInit)})
+    topFaces.push_back(face);
+  ExpectOneIdentity(top, topFaces, "the top folder");
+
+  IEnumIDList* list = nullptr;
+  ASSERT_EQ(S_OK, top->EnumObjects(nullptr, SHCONTF_FOLDERS, &list));
+  ExpectOneIdentity(list, {FACE(IEnumIDList)}, "the enumerator");
+  PITEMID_CHILD item = nullptr;
+  ASSERT_EQ(S_OK, list->Next(1, &item, nullptr));
+  list->Release();
+  PCUITEMID_CHILD items[] = {item};
+
+  for (const Face& bound : {FACE(IShellFolder), FACE(IDropTarget), FACE(IContextMenu)}) {
+    ExpectHandedOutWhole(bound.iid, folderFaces, std::string("a sub-folder bound as ") + bound.name,
+                         [&](REFIID iid, void** out) { return top->BindToObject(item, nullptr, iid, out); });
+  }
+  for (const Face& asked : {FACE(IShellFolder), FACE(IDropTarget), FACE(IExtractIconA)}) {
+    ExpectHandedOutWhole(asked.iid, folderFaces, std::string("GetUIObjectOf's ") + asked.name,
+                         [&](REFIID iid, void** out) { return top->GetUIObjectOf(nullptr, 1, items, iid, nullptr, out); });
+  }
+  ExpectHandedOutWhole(IID_IContextMenu, {FACE(IContextMenu)}, "an item menu", [&](REFIID iid, void** out) {
+    return top->GetUIObjectOf(nullptr, 1, items, iid, nullptr, out);
+  });
+  ExpectHandedOutWhole(IID_IDataObject, {FACE(IDataObject)}, "a data object", [&](REFIID iid, void** out) {
+    return top->GetUIObjectOf(nullptr, 1, items, iid, nullptr, out);
+  });
+  ExpectHandedOutWhole(IID_IShellView, {FACE(IShellView)}, "the view",
+                       [&](REFIID iid, void** out) { return top->CreateViewObject(nullptr, iid, out); });
+  CoTaskMemFree(item);
+  top->Release();
+}
+
+// The archive object holds the archive's named mutex for as long as it lives.
+bool ArchiveObjectLives(std::string zip) {
+  std::replace(zip.begin(), zip.end(), '\\', '/');
+  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, zip.c_str());
+  if (mutex == nullptr) return false;
+  CloseHandle(mutex);
+  return true;
+}
+
+TEST_F(RegisteredDll, ASubFolderHeldOnlyByItsIdentityKeepsTheArchiveObject) {
+  IShellFolder* top = Browse();
+  ASSERT_NE(nullptr, top);
+  IEnumIDList* list = nullptr;
+  PITEMID_CHILD item = nullptr;
+  ASSERT_EQ(S_OK, top->EnumObjects(nullptr, SHCONTF_FOLDERS, &list));
+  ASSERT_EQ(S_OK, list->Next(1, &item, nullptr));
+  list->Release();
+  IShellFolder* a = nullptr;
+  ASSERT_EQ(S_OK, top->BindToObject(item, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&a)));
+  CoTaskMemFree(item);
+  IUnknown* identity = nullptr;
+  ASSERT_EQ(S_OK, a->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity)));
+  a->Release();
+  top->Release();
+  // Without the archive object the folder would be left with a dangling
+  // root: stop here rather than touch it.
+  ASSERT_TRUE(ArchiveObjectLives(zip));
+
+  ASSERT_EQ(S_OK, identity->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&a)));
+  ASSERT_EQ(S_OK, a->EnumObjects(nullptr, SHCONTF_FOLDERS, &list));
+  ASSERT_EQ(S_OK, list->Next(1, &item, nullptr));
+  list->Release();
+  STRRET name{};
+  ASSERT_EQ(S_OK, a->GetDisplayNameOf(item, SHGDN_FORPARSING, &name));
+  char text[MAX_PATH] = "";
+  StrRetToBufA(&name, item, text, MAX_PATH);
+  EXPECT_EQ(zip + " : a\\b", std::string(text));
+  CoTaskMemFree(item);
+  a->Release();
+  identity->Release();
+  // The archive's watcher may be listing it just now, holding it a moment longer.
+  for (int i = 0; i < 500 && ArchiveObjectLives(zip); ++i) Sleep(10);
+  EXPECT_FALSE(ArchiveObjectLives(zip)) << "the last reference went";
+}
+
 // Members leaving through the data object the shell asks a folder for, from
 // archives other tools wrote.
 class DataObjectOfTools : public RegisteredDll, public ::testing::WithParamInterface<const char*> {
