@@ -65,6 +65,8 @@ chmod +x "$work/bin/"*
 export PATH="$work/bin:$PATH"
 echo VERSION_CODENAME=bookworm >"$work/os-release"
 export MBX_OS_RELEASE="$work/os-release" MBX_APT_PAUSE=0 MBX_APT_TRIES=3
+# The user's own opt-out must not decide the verdict checks below.
+unset MBX_SKIP_X86
 
 # A fresh stub machine: nothing installed, updates that fail N times.
 fresh() {
