@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 
 #include "fake_user_interaction.h"
+#include "process_state.h"
 #include "temp_dir.h"
 #include "tree_support.h"
 #include "zip_maker.h"
@@ -29,17 +29,6 @@ class SignallingView : public IZipFolderView {
  private:
   HANDLE m_event;
 };
-
-int ThreadsOfThisProcess() {
-  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  int count = 0;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-  CloseHandle(snapshot);
-  return count;
-}
 
 class WatcherTest : public ::testing::Test, protected WithFakeUser {
  protected:

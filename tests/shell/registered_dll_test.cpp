@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "process_state.h"
 #include "temp_dir.h"
 #include "zip_maker.h"
 
@@ -225,14 +226,6 @@ TEST_F(RegisteredDll, EveryObjectAnswersForEveryInterfaceItIsHandedOutAs) {
   top->Release();
 }
 
-// The archive object holds the archive's named mutex for as long as it lives.
-bool ArchiveObjectLives(std::string zip) {
-  std::replace(zip.begin(), zip.end(), '\\', '/');
-  HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, zip.c_str());
-  if (mutex == nullptr) return false;
-  CloseHandle(mutex);
-  return true;
-}
 
 TEST_F(RegisteredDll, ASubFolderHeldOnlyByItsIdentityKeepsTheArchiveObject) {
   IShellFolder* top = Browse();

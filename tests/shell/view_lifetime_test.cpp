@@ -6,41 +6,18 @@
 
 #include <windows.h>
 #include <ole2.h>
-#include <tlhelp32.h>
 
 #include <atomic>
 #include <string>
 #include <thread>
 
 #include "dialog_script.h"
+#include "process_state.h"
 #include "shell_host.h"
 #include "temp_dir.h"
 #include "zip_maker.h"
 
 namespace {
-
-int ThreadsOfThisProcess() {
-  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-  if (snapshot == INVALID_HANDLE_VALUE) return -1;
-  THREADENTRY32 entry{};
-  entry.dwSize = sizeof(entry);
-  int count = 0;
-  for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-    if (entry.th32OwnerProcessID == GetCurrentProcessId()) ++count;
-  CloseHandle(snapshot);
-  return count;
-}
-
-// The archive object holds a mutex named after the archive's path.
-bool ArchiveMutexExists(const std::string& zip) {
-  std::string name = zip;
-  for (char& c : name)
-    if (c == '\\') c = '/';
-  const HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, name.c_str());
-  if (mutex == nullptr) return false;
-  CloseHandle(mutex);
-  return true;
-}
 
 BOOL CALLBACK CountViewWindow(HWND window, LPARAM count) {
   char name[64] = "";
@@ -115,7 +92,7 @@ class ViewLifetime : public ::testing::Test {
       threads = ThreadsOfThisProcess();
     }
     EXPECT_EQ(threadsBefore, threads) << "a watcher thread outlived its archive";
-    EXPECT_FALSE(ArchiveMutexExists(path)) << "the archive object is still alive";
+    EXPECT_FALSE(ArchiveObjectLives(path)) << "the archive object is still alive";
     EXPECT_EQ(0, ViewWindowsOfThisProcess());
     EXPECT_EQ(S_OK, LibraryCanUnloadNow());
   }
