@@ -132,8 +132,10 @@ STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection,
     m_strPath.clear();
     const DropFilesMedium files(selection);
     if (!files.Offered()) return S_FALSE;
+    // Checked before the copy: an empty block cannot be copied, and that is
+    // no shortage of memory.
+    if (!files) return E_INVALIDARG;
     // The list is copied: the shell's medium may belong to its data object.
-    // The copy is what is read and kept, so it is the one checked.
     UniqueGlobal copy(CopyGlobal(files.get()));
     if (!copy) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
     const auto paths = ReadDropFiles(copy.get());

@@ -264,6 +264,7 @@ TEST_F(CopyToZip, AMalformedOrEmptyListIsRefused) {
       DropBlock(AnsiList(doc + '\0')),
       DropBlock(AnsiList(doc + '\0' + '\0'), false, 0x7FFFFFF0),
       DropBlock(AnsiList(std::string(1, '\0'))),
+      {},
   };
   for (const auto& block : blocks) {
     OneFormatData data(CF_HDROP, GlobalBlock(block));
