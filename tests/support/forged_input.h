@@ -12,6 +12,13 @@
 #include <string>
 #include <vector>
 
+// What is being read, for the fault report (a program that feeds many
+// inputs says which one).
+inline std::string& FaultContext() {
+  static std::string context;
+  return context;
+}
+
 // A fault ends the program at once with its address, instead of waiting for
 // a debugger that nobody attends.
 inline LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
@@ -19,6 +26,7 @@ inline LONG WINAPI ReportFault(EXCEPTION_POINTERS* info) {
   const ULONG_PTR accessed = record->NumberParameters >= 2 ? record->ExceptionInformation[1] : 0;
   fprintf(stderr, "fault %08lx at %p touching %p\n", record->ExceptionCode, record->ExceptionAddress,
           reinterpret_cast<void*>(accessed));
+  if (!FaultContext().empty()) fprintf(stderr, "while reading %s\n", FaultContext().c_str());
   fflush(stderr);
   TerminateProcess(GetCurrentProcess(), 3);
   return EXCEPTION_EXECUTE_HANDLER;
