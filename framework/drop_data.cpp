@@ -7,9 +7,9 @@
 
 namespace {
 
-// Walks a CF_HDROP block's list, giving onName each path's offset in bytes
-// from the block's start and its length in characters of the flagged width.
-// True when the list is well formed; nothing outside the size is read.
+// Walks a CF_HDROP block's list, giving onName each path's first character,
+// its length in characters and whether they are wide.  True when the list
+// is well formed; nothing outside the size is read.
 template <typename OnName>
 bool WalkDropList(const BYTE* bytes, size_t size, OnName&& onName) {
   if (bytes == nullptr || size < sizeof(DROPFILES)) return false;
@@ -17,11 +17,12 @@ bool WalkDropList(const BYTE* bytes, size_t size, OnName&& onName) {
   memcpy(&header, bytes, sizeof(header));
   if (header.pFiles < sizeof(DROPFILES) || header.pFiles >= size) return false;
   const BYTE* list = bytes + header.pFiles;
-  const size_t width = header.fWide ? sizeof(WCHAR) : 1;
+  const bool wide = header.fWide != FALSE;
+  const size_t width = wide ? sizeof(WCHAR) : 1;
   // A wide list's odd last byte is no character.
   const size_t count = (size - header.pFiles) / width;
   const auto at = [&](size_t i) -> unsigned {
-    return width == 1 ? list[i] : static_cast<unsigned>(list[2 * i] | list[2 * i + 1] << 8);
+    return wide ? static_cast<unsigned>(list[2 * i] | list[2 * i + 1] << 8) : list[i];
   };
   size_t i = 0;
   while (i < count) {
@@ -29,16 +30,10 @@ bool WalkDropList(const BYTE* bytes, size_t size, OnName&& onName) {
     const size_t start = i;
     while (i < count && at(i) != 0) ++i;
     if (i == count) return false;
-    onName(header.pFiles + start * width, i - start);
+    onName(list + start * width, i - start, wide);
     ++i;
   }
   return false;
-}
-
-bool IsWideList(const BYTE* bytes) {
-  DROPFILES header;
-  memcpy(&header, bytes, sizeof(header));
-  return header.fWide != FALSE;
 }
 
 // The system code page's spelling, with the same conversion DragQueryFileA
@@ -79,18 +74,18 @@ class LockedGlobal {
 }  // namespace
 
 std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size) {
-  const auto* block = static_cast<const BYTE*>(bytes);
   std::vector<std::string> paths;
   bool tooLong = false;
-  const bool wellFormed = WalkDropList(block, size, [&](size_t offset, size_t length) {
-    if (!IsWideList(block)) {
-      paths.emplace_back(reinterpret_cast<const char*>(block + offset), length);
+  const auto path = [&](const BYTE* chars, size_t length, bool wide) {
+    if (!wide) {
+      paths.emplace_back(reinterpret_cast<const char*>(chars), length);
     } else if (length > static_cast<size_t>(INT_MAX)) {
       tooLong = true;
     } else {
-      paths.push_back(FromWide(block + offset, length));
+      paths.push_back(FromWide(chars, length));
     }
-  });
+  };
+  const bool wellFormed = WalkDropList(static_cast<const BYTE*>(bytes), size, path);
   if (!wellFormed || tooLong) return std::nullopt;
   return paths;
 }
@@ -124,7 +119,7 @@ DropFilesMedium::DropFilesMedium(IDataObject* data) {
   // Checked once here, without allocating, so that holders outside a guard
   // can test it; the paths are read where they are used.
   const LockedGlobal locked(m_medium.hGlobal);
-  m_wellFormed = WalkDropList(locked.bytes(), locked.size(), [](size_t, size_t) {});
+  m_wellFormed = WalkDropList(locked.bytes(), locked.size(), [](const BYTE*, size_t, bool) {});
 }
 
 DropFilesMedium::~DropFilesMedium() {
