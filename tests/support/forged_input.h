@@ -75,9 +75,9 @@ inline std::vector<BYTE> DropBlock(const std::vector<BYTE>& list, bool wide = fa
   header.pFiles = pFiles;
   header.pt = {3, 4};
   header.fWide = wide ? TRUE : FALSE;
-  std::vector<BYTE> block(sizeof(header));
+  std::vector<BYTE> block(sizeof(header) + list.size());
   memcpy(block.data(), &header, sizeof(header));
-  block.insert(block.end(), list.begin(), list.end());
+  if (!list.empty()) memcpy(block.data() + sizeof(header), list.data(), list.size());
   return block;
 }
 
