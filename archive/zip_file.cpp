@@ -132,13 +132,13 @@ STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE list) {
 STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     const DropFilesMedium files(data);
-    if (!files) return S_OK;
-    const HDROP drop = files.get();
-    if (DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0) != 1) return S_OK;
-    char path[MAX_PATH] = "";
-    DragQueryFileA(drop, 0, path, sizeof(path));
+    if (!files.Offered()) return S_OK;
+    const auto paths = ReadDropFiles(files.get());
+    if (!paths) return E_INVALIDARG;
+    if (paths->size() != 1) return S_OK;
     if (!m_strZipPath.empty()) return S_FALSE;
-    LoadPath(path);
+    // Paths are kept within MAX_PATH.
+    LoadPath(paths->front().substr(0, MAX_PATH - 1));
     return S_OK;
   });
 }

@@ -1,6 +1,99 @@
 #include "drop_data.h"
 
+#include <shlobj.h>
+
+#include <climits>
 #include <cstring>
+
+namespace {
+
+// Walks a CF_HDROP block's list, giving onName each path's first character,
+// its length in characters and whether they are wide.  True when the list
+// is well formed; nothing outside the size is read.
+template <typename OnName>
+bool WalkDropList(const BYTE* bytes, size_t size, OnName&& onName) {
+  if (bytes == nullptr || size < sizeof(DROPFILES)) return false;
+  DROPFILES header;
+  memcpy(&header, bytes, sizeof(header));
+  if (header.pFiles < sizeof(DROPFILES) || header.pFiles >= size) return false;
+  const BYTE* list = bytes + header.pFiles;
+  const bool wide = header.fWide != FALSE;
+  const size_t width = wide ? sizeof(WCHAR) : 1;
+  // A wide list's odd last byte is no character.
+  const size_t count = (size - header.pFiles) / width;
+  const auto at = [&](size_t i) -> unsigned {
+    return wide ? static_cast<unsigned>(list[2 * i] | list[2 * i + 1] << 8) : list[i];
+  };
+  size_t i = 0;
+  while (i < count) {
+    if (at(i) == 0) return true;
+    const size_t start = i;
+    while (i < count && at(i) != 0) ++i;
+    if (i == count) return false;
+    onName(list + start * width, i - start, wide);
+    ++i;
+  }
+  return false;
+}
+
+// The system code page's spelling, with the same conversion DragQueryFileA
+// makes.  The characters may be unaligned: the list starts where pFiles says.
+std::string FromWide(const BYTE* chars, size_t count) {
+  std::wstring wide(count, L'\0');
+  memcpy(wide.data(), chars, count * sizeof(WCHAR));
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(count), nullptr, 0, nullptr, nullptr);
+  std::string text(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(count), text.data(), size, nullptr, nullptr);
+  return text;
+}
+
+// A global block's bytes while this object lives; none when it cannot be
+// locked (a freed or discarded block).
+class LockedGlobal {
+ public:
+  explicit LockedGlobal(HGLOBAL block) : m_block(block) {
+    if (block == nullptr) return;
+    m_bytes = static_cast<const BYTE*>(GlobalLock(block));
+    if (m_bytes != nullptr) m_size = GlobalSize(block);
+  }
+  ~LockedGlobal() {
+    if (m_bytes != nullptr) GlobalUnlock(m_block);
+  }
+  LockedGlobal(const LockedGlobal&) = delete;
+  LockedGlobal& operator=(const LockedGlobal&) = delete;
+
+  const BYTE* bytes() const { return m_bytes; }
+  size_t size() const { return m_size; }
+
+ private:
+  HGLOBAL m_block;
+  const BYTE* m_bytes = nullptr;
+  size_t m_size = 0;
+};
+
+}  // namespace
+
+std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size) {
+  std::vector<std::string> paths;
+  bool tooLong = false;
+  const auto path = [&](const BYTE* chars, size_t length, bool wide) {
+    if (!wide) {
+      paths.emplace_back(reinterpret_cast<const char*>(chars), length);
+    } else if (length > static_cast<size_t>(INT_MAX)) {
+      tooLong = true;
+    } else {
+      paths.push_back(FromWide(chars, length));
+    }
+  };
+  const bool wellFormed = WalkDropList(static_cast<const BYTE*>(bytes), size, path);
+  if (!wellFormed || tooLong) return std::nullopt;
+  return paths;
+}
+
+std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block) {
+  const LockedGlobal locked(block);
+  return ParseDropList(locked.bytes(), locked.size());
+}
 
 FORMATETC DropFilesFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
 
@@ -18,11 +111,15 @@ Microsoft::WRL::ComPtr<IDataObject> ClipboardFiles() {
 DropFilesMedium::DropFilesMedium(IDataObject* data) {
   FORMATETC format = DropFilesFormat();
   if (data == nullptr || FAILED(data->GetData(&format, &m_medium))) return;
-  if (m_medium.tymed == TYMED_HGLOBAL && m_medium.hGlobal != nullptr) {
-    m_held = true;
-  } else {
+  if (m_medium.tymed != TYMED_HGLOBAL || m_medium.hGlobal == nullptr) {
     ReleaseStgMedium(&m_medium);
+    return;
   }
+  m_held = true;
+  // Checked once here, without allocating, so that holders outside a guard
+  // can test it; the paths are read where they are used.
+  const LockedGlobal locked(m_medium.hGlobal);
+  m_wellFormed = WalkDropList(locked.bytes(), locked.size(), [](const BYTE*, size_t, bool) {});
 }
 
 DropFilesMedium::~DropFilesMedium() {

@@ -1,5 +1,6 @@
 // The file lists (CF_HDROP) that data objects carry: asking for one, holding
-// its medium, and copying global memory for a consumer that owns it.
+// its medium, reading its paths, and copying global memory for a consumer
+// that owns it.
 #pragma once
 
 #include <windows.h>
@@ -7,14 +8,29 @@
 #include <shellapi.h>
 #include <wrl/client.h>
 
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <vector>
+
 // CF_HDROP in global memory, the content aspect, any index.
 FORMATETC DropFilesFormat();
 bool OffersDropFiles(IDataObject* data);
 // The clipboard as a data object when it offers a file list; null otherwise.
 Microsoft::WRL::ComPtr<IDataObject> ClipboardFiles();
 
-// The data object's file list for as long as this object lives; empty when
-// the data offers none in global memory.
+// File lists come from other programs, so every one is read through these and
+// never past its end.  A list is well formed when the block holds the whole
+// header, the list starts after the header and inside the block, and an empty
+// name ends it before the block does, in the character width the header
+// flags.  The paths are in the system code page, a wide list converted the
+// way DragQueryFileA converts it; a malformed block gives nullopt.
+std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size);
+// The same for a block in global memory, checked against its GlobalSize.
+std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block);
+
+// The data object's file list for as long as this object lives.  False when
+// the data offers none in global memory or the one it offers is malformed.
 class DropFilesMedium {
  public:
   explicit DropFilesMedium(IDataObject* data);
@@ -22,12 +38,15 @@ class DropFilesMedium {
   DropFilesMedium(const DropFilesMedium&) = delete;
   DropFilesMedium& operator=(const DropFilesMedium&) = delete;
 
-  explicit operator bool() const { return m_held; }
+  explicit operator bool() const { return m_wellFormed; }
+  // The data gave a list in global memory, well formed or not.
+  bool Offered() const { return m_held; }
   HDROP get() const { return static_cast<HDROP>(m_medium.hGlobal); }
 
  private:
   STGMEDIUM m_medium{};
   bool m_held = false;
+  bool m_wellFormed = false;
 };
 
 // A separately allocated copy; null when it cannot be made.

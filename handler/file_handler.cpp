@@ -131,22 +131,24 @@ STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection,
     m_hDropList.reset();
     m_strPath.clear();
     const DropFilesMedium files(selection);
-    if (!files) return S_FALSE;
+    if (!files.Offered()) return S_FALSE;
+    // Checked before the copy: an empty block cannot be copied, and that is
+    // no shortage of memory.
+    if (!files) return E_INVALIDARG;
     // The list is copied: the shell's medium may belong to its data object.
     UniqueGlobal copy(CopyGlobal(files.get()));
     if (!copy) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
+    const auto paths = ReadDropFiles(copy.get());
+    if (!paths || paths->empty()) return E_INVALIDARG;
 
-    const auto drop = static_cast<HDROP>(copy.get());
-    char path[MAX_PATH] = "";
-    if (DragQueryFileA(drop, 0, path, MAX_PATH) == 0) throw CZipWinException(0, 0);
-    const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-    const DWORD attributes = GetFileAttributesA(path);
-    const size_t length = strlen(path);
-    if (count > 1)
+    // Paths are kept within MAX_PATH.
+    const std::string path = paths->front().substr(0, MAX_PATH - 1);
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (paths->size() > 1)
       m_nKind = kSeveral;
     else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
       m_nKind = kOneFolder;
-    else if (length >= 4 && lstrcmpiA(path + length - 4, ".ZIP") == 0)
+    else if (path.size() >= 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".ZIP") == 0)
       m_nKind = kZipFile;
     else
       m_nKind = kOneFile;

@@ -158,11 +158,14 @@ STDMETHODIMP CZipFolder::DragLeave() { return S_OK; }
 
 STDMETHODIMP CZipFolder::Drop(IDataObject* data, DWORD, POINTL, DWORD*) {
   if (!OffersDropFiles(data)) return E_INVALIDARG;
-  // Every failure has been reported by now; the drop itself is over.
+  // A malformed list is refused like an absent one.  Every other failure
+  // has been reported by now; the drop itself is over.
+  bool wellFormed = true;
   ComGuard(S_OK, [&] {
     const DropFilesMedium files(data);
-    if (!files) throw CZipWinException(0, ERROR_INVALID_DATA);
-    AddDroppedFiles(files.get(), nullptr);
+    if (!files.Offered()) throw CZipWinException(0, ERROR_INVALID_DATA);
+    wellFormed = static_cast<bool>(files);
+    if (wellFormed) AddDroppedFiles(files.get(), nullptr);
   });
-  return S_OK;
+  return wellFormed ? S_OK : E_INVALIDARG;
 }

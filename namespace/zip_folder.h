@@ -99,7 +99,7 @@ class CZipFolder final : public ComObject,
   // archive mutex, checks everything before the engine runs, and lists the
   // archive again afterwards.  All throw, Cancel included.
   // The dropped files and directories land in this folder; the caller keeps
-  // the list.
+  // the list.  A malformed list adds nothing.
   void AddDroppedFiles(HDROP drop, HWND parent);
   // Appends path, and below a directory everything in it, to the add
   // specification or the copy list, and the members it replaces to the

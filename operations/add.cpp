@@ -4,6 +4,7 @@
 
 #include "confirm_file_replace_dlg.h"
 #include "confirm_folder_replace_dlg.h"
+#include "drop_data.h"
 #include "handles.h"
 #include "resource.h"
 #include "strings.h"
@@ -16,13 +17,8 @@ namespace {
 
 // The engine and the shell keep paths within MAX_PATH; a longer one would
 // be cut and name some other file.
-std::string DroppedPath(HDROP drop, UINT index) {
-  const UINT length = DragQueryFileA(drop, index, nullptr, 0);
-  if (length == 0) throw CZipWinException(0, ERROR_INVALID_DATA);
-  if (length >= MAX_PATH) throw CZipWinException(0, ERROR_FILENAME_EXCED_RANGE);
-  char path[MAX_PATH] = "";
-  DragQueryFileA(drop, index, path, MAX_PATH);
-  return path;
+void CheckPathLength(const std::string& path) {
+  if (path.size() >= MAX_PATH) throw CZipWinException(0, ERROR_FILENAME_EXCED_RANGE);
 }
 
 // The directory part with its trailing backslash.
@@ -86,9 +82,11 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   m_pRoot->RefreshListing();
   if (!IsInTree()) throw CZipUserException(IDS_SYNC_ERROR);
 
-  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
-  if (count == 0) return;
-  const std::string sourceDir = DirectoryOf(DroppedPath(drop, 0));
+  // A malformed list is no list: nothing of it is read.
+  const auto dropped = ReadDropFiles(drop);
+  if (!dropped || dropped->empty()) return;
+  CheckPathLength(dropped->front());
+  const std::string sourceDir = DirectoryOf(dropped->front());
   // Tested before the directory is entered: an unreachable share would
   // otherwise give a system error instead of the advice to map a drive.
   if (PathIsUNCA(sourceDir.c_str())) throw CZipUserException(IDS_NETWORK_DRIVE);
@@ -99,8 +97,8 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   std::string addSpec;
   std::string deleteSpec;
   std::vector<std::string> copyList;
-  for (UINT i = 0; i < count; ++i) {
-    const std::string path = DroppedPath(drop, i);
+  for (const std::string& path : *dropped) {
+    CheckPathLength(path);
     if (DirectoryOf(path) != sourceDir) throw CZipUserException(IDS_DIFFERENT_DIRS);
     if (const ZIPENTRY* member = m_mapEntries.Lookup(PathFindFileNameA(path.c_str()))) {
       const bool isDirectory = (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;

@@ -88,7 +88,12 @@ void CZipView::OnPaste() {
     return;
   }
   DropFilesMedium files(clipboard.Get());
-  if (!files) throw CZipWinException(0, 0);
+  if (!files.Offered()) throw CZipWinException(0, 0);
+  // A malformed list on the clipboard is as good as none.
+  if (!files) {
+    UserInteraction().Beep(0);
+    return;
+  }
   m_pFolder->AddDroppedFiles(files.get(), m_hWnd.load());
 }
 

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fake_user_interaction.h"
+#include "forged_input.h"
 #include "temp_dir.h"
 #include "tree_support.h"
 #include "zip_maker.h"
@@ -177,6 +178,80 @@ TEST_F(ShellFolderTest, HandsOutFolderIconsAndRefusesWideOnes) {
   ASSERT_EQ(S_OK, folder->GetUIObjectOf(nullptr, 1, items, IID_IShellFolder, nullptr, reinterpret_cast<void**>(&sub)));
   EXPECT_EQ("a\\", static_cast<CZipFolder*>(sub)->Path());
   sub->Release();
+}
+
+// Identifiers the shell hands back may have been stored, damaged or made by
+// another program.  Each is read only as far as its cb reaches and its names
+// only within their fields; the list ends where readable memory ends, so a
+// read past it faults.  What is left of a name still finds its member.
+TEST_F(ShellFolderTest, ForgedIdentifiersAreReadOnlyWithinTheirSize) {
+  root->RefreshListing();
+  const auto bytes = [](const std::string& text) { return std::vector<BYTE>(text.begin(), text.end()); };
+  std::vector<BYTE> record = bytes("a");
+  record.resize(260 + 260 + 32, 0);
+  std::vector<BYTE> cutInDisplay = bytes("d.txt");
+  cutInDisplay.resize(260, 0);
+  cutInDisplay.push_back('d');
+  std::vector<BYTE> longItem = record;
+  longItem.resize(1200, 0xEE);
+  struct Case {
+    const char* what;
+    std::vector<BYTE> list;
+    const char* member;  // the member it names, or null
+  } cases[] = {
+      {"cb 0: the empty list", ForgedList({}), nullptr},
+      {"cb 1", ForgedList({ForgedItem(1, {})}), nullptr},
+      {"cb 2: no record at all", ForgedList({ForgedItem(2, {})}), nullptr},
+      {"a short name without its NUL", ForgedList({ForgedItem(7, bytes("d.txt"))}), "d.txt"},
+      {"cut inside the display name", ForgedList({ForgedItem(2 + 261, cutInDisplay)}), "d.txt"},
+      {"a name filling its field", ForgedList({ForgedItem(554, std::vector<BYTE>(552, 'x'))}), nullptr},
+      {"longer than a record", ForgedList({ForgedItem(1202, longItem)}), "a"},
+      {"two levels, the second short", ForgedList({ForgedItem(554, record), ForgedItem(3, bytes("b"))}), "a"},
+  };
+  GuardedBytes memory;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const BYTE* placed = memory.Place(c.list);
+    ASSERT_NE(nullptr, placed);
+    const auto item = reinterpret_cast<PCUITEMID_CHILD>(placed);
+    PCUITEMID_CHILD items[] = {item};
+    const auto known = ItemList({"d.txt"});
+
+    SFGAOF flags = SFGAO_FOLDER;
+    EXPECT_EQ(c.member ? S_OK : E_INVALIDARG, folder->GetAttributesOf(1, items, &flags));
+    const HRESULT order = folder->CompareIDs(0, item, known.get());
+    EXPECT_TRUE(SUCCEEDED(order));
+    if (!c.member) {
+      EXPECT_EQ(1, HRESULT_CODE(order));
+    }
+    EXPECT_TRUE(SUCCEEDED(folder->CompareIDs(0, known.get(), item)));
+
+    for (SHGDNF form : std::initializer_list<SHGDNF>{SHGDN_NORMAL, SHGDN_INFOLDER | SHGDN_FORPARSING, SHGDN_FORPARSING}) {
+      STRRET name{};
+      ASSERT_EQ(S_OK, folder->GetDisplayNameOf(item, form, &name));
+      if (name.uType == STRRET_WSTR) {
+        CoTaskMemFree(name.pOleStr);
+      } else if (c.member && form == SHGDN_FORPARSING) {
+        EXPECT_EQ(zip + " : " + c.member, std::string(name.cStr));
+      }
+    }
+
+    IDataObject* data = nullptr;
+    const HRESULT made =
+        folder->GetUIObjectOf(nullptr, 1, items, IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
+    EXPECT_EQ(c.member ? S_OK : E_FAIL, made);
+    if (data) data->Release();
+
+    // Binding names a path of folders; "a" is one, and two levels go on to "a\b".
+    IShellFolder* sub = nullptr;
+    const HRESULT bound = folder->BindToObject(item, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&sub));
+    if (sub) sub->Release();
+    if (c.member && std::string(c.member) == "a") {
+      EXPECT_EQ(S_OK, bound);
+    } else if (!c.member && c.list.size() > 2) {
+      EXPECT_EQ(E_FAIL, bound);
+    }
+  }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include "dialog_script.h"
 #include "fake_user_interaction.h"
 #include "file_handler.h"
+#include "forged_input.h"
 #include "produced.h"
 #include "resource.h"
 #include "shell_data.h"
@@ -59,15 +60,20 @@ class CopyToZip : public ::testing::Test {
 
   // A handler initialised as the shell does for a right-click on paths.
   HRESULT Select(const std::vector<std::string>& paths) {
+    IDataObject* data = ShellDataObject(paths);
+    EXPECT_NE(nullptr, data);
+    const HRESULT hr = SelectData(data);
+    if (data) data->Release();
+    return hr;
+  }
+  // A new handler initialised with the selection's data.
+  HRESULT SelectData(IDataObject* data) {
     if (handler) handler->Release();
     handler = nullptr;
     EXPECT_EQ(S_OK, CreateFileHandlerObject(nullptr, IID_IContextMenu, reinterpret_cast<void**>(&handler)));
     IShellExtInit* init = nullptr;
     handler->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init));
-    IDataObject* data = ShellDataObject(paths);
-    EXPECT_NE(nullptr, data);
     const HRESULT hr = init->Initialize(nullptr, data, nullptr);
-    if (data) data->Release();
     init->Release();
     return hr;
   }
@@ -248,6 +254,26 @@ TEST_F(CopyToZip, ZipFilesAndDefaultOnlyMenusGetNoItem) {
   init->Release();
   EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), handler->QueryContextMenu(menu, 0, kFirst, kFirst + 5, CMF_NORMAL));
   EXPECT_EQ(0, GetMenuItemCount(menu));
+}
+
+// A list another program made malformed, or one without a path, is no
+// selection: the handler says so, offers nothing and shows no message.
+TEST_F(CopyToZip, AMalformedOrEmptyListIsRefused) {
+  const std::string doc = dir.Write("report.doc", "the report");
+  const std::vector<BYTE> blocks[] = {
+      DropBlock(AnsiList(doc + '\0')),
+      DropBlock(AnsiList(doc + '\0' + '\0'), false, 0x7FFFFFF0),
+      DropBlock(AnsiList(std::string(1, '\0'))),
+      {},
+  };
+  for (const auto& block : blocks) {
+    OneFormatData data(CF_HDROP, GlobalBlock(block));
+    EXPECT_EQ(E_INVALIDARG, SelectData(&data));
+    EXPECT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1), handler->QueryContextMenu(menu, 0, kFirst, kFirst + 5, CMF_NORMAL));
+    EXPECT_EQ(0, GetMenuItemCount(menu));
+  }
+  EXPECT_TRUE(fake.user.boxes.empty());
+  EXPECT_TRUE(Others(dir, {"report.doc"}).empty());
 }
 
 TEST_F(CopyToZip, AFailedAddLeavesNoHalfMadeArchive) {

@@ -8,9 +8,11 @@
 
 #include "archive_state.h"
 #include "fake_user_interaction.h"
+#include "forged_input.h"
 #include "handles.h"
 #include "produced.h"
 #include "resource.h"
+#include "shell_data.h"
 #include "strings.h"
 #include "temp_dir.h"
 #include "tree_support.h"
@@ -271,6 +273,48 @@ TEST_F(PutIn, ANewFolderFollowsTheRulesOfAdding) {
     EXPECT_EQ(FormatStrings(IDS_FILE_EXISTS, {"keep.txt"}), e.Message());
   }
   EXPECT_EQ(before, ReadAll(zip));
+}
+
+// A file list from another program that is malformed is refused like an
+// absent one wherever it comes in, without a word, and nothing it names is
+// added: not even the real file it lists before its end is missing.
+TEST_F(PutIn, AMalformedListIsRefusedAtEveryDoorAndAddsNothing) {
+  const std::string fresh = source.Write("fresh.txt", "fresh");
+  const std::vector<BYTE> unended = DropBlock(AnsiList(fresh + '\0'));
+  const std::vector<BYTE> farAway = DropBlock(AnsiList(fresh + '\0' + '\0'), false, 0x7FFFFFF0);
+  const std::string before = ReadAll(zip);
+  IDropTarget* icon = nullptr;
+  ASSERT_EQ(S_OK, holder.root()->QueryInterface(IID_IDropTarget, reinterpret_cast<void**>(&icon)));
+  for (const auto& block : {unended, farAway}) {
+    const UniqueGlobal drop(GlobalBlock(block));
+    EXPECT_NO_THROW(top->AddDroppedFiles(static_cast<HDROP>(drop.get()), nullptr));
+
+    // Dropped on the zip file's icon and on a folder of it in the tree.
+    OneFormatData data(CF_HDROP, GlobalBlock(block));
+    DWORD effect = DROPEFFECT_COPY;
+    EXPECT_EQ(E_INVALIDARG, icon->Drop(&data, 0, POINTL{0, 0}, &effect));
+    EXPECT_EQ(E_INVALIDARG, static_cast<IDropTarget*>(Docs())->Drop(&data, 0, POINTL{0, 0}, &effect));
+
+    // The zip file's context menu, initialised with the selection.
+    CZipFile* other = CZipFile::Create();
+    other->AddRef();
+    IShellExtInit* init = nullptr;
+    ASSERT_EQ(S_OK, other->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init)));
+    EXPECT_EQ(E_INVALIDARG, init->Initialize(nullptr, &data, nullptr));
+    EXPECT_EQ("", other->ZipPath());
+    init->Release();
+    other->Release();
+  }
+  EXPECT_EQ(before, ReadAll(zip));
+  EXPECT_TRUE(user.boxes.empty());
+  EXPECT_TRUE(user.questions.empty());
+
+  // The same file in a well-formed list goes in by the same door.
+  OneFormatData good(CF_HDROP, GlobalBlock(DropBlock(AnsiList(fresh + '\0' + '\0'))));
+  DWORD effect = DROPEFFECT_COPY;
+  EXPECT_EQ(S_OK, icon->Drop(&good, 0, POINTL{0, 0}, &effect));
+  EXPECT_EQ(1u, Listing(zip).count("fresh.txt"));
+  icon->Release();
 }
 
 }  // namespace

@@ -58,9 +58,12 @@ class OneFormatData final : public IDataObject {
     const SIZE_T size = GlobalSize(m_data);
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = GlobalAlloc(GMEM_MOVEABLE, size);
-    memcpy(GlobalLock(medium->hGlobal), GlobalLock(m_data), size);
-    GlobalUnlock(medium->hGlobal);
-    GlobalUnlock(m_data);
+    // An empty block has no memory to lock.
+    if (size > 0) {
+      memcpy(GlobalLock(medium->hGlobal), GlobalLock(m_data), size);
+      GlobalUnlock(medium->hGlobal);
+      GlobalUnlock(m_data);
+    }
     medium->pUnkForRelease = nullptr;
     return S_OK;
   }
@@ -70,7 +73,12 @@ class OneFormatData final : public IDataObject {
   }
   STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
   STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-  STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+  // The OLE clipboard asks what it may render.
+  STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** out) override {
+    if (direction != DATADIR_GET) return E_NOTIMPL;
+    FORMATETC format{m_format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return SHCreateStdEnumFmtEtc(1, &format, out);
+  }
   STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
   STDMETHODIMP DUnadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
   STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }

@@ -16,6 +16,15 @@ class TempDir {
              std::to_string(InterlockedIncrement(&counter)) + "-" + std::to_string(GetTickCount());
     CreateDirectoryA(m_path.c_str(), nullptr);
   }
+  // A directory of this fixed name, emptied first: for a program whose
+  // inputs spell out its paths and must be the same bytes in every run.
+  explicit TempDir(const std::string& name) {
+    char base[MAX_PATH];
+    GetTempPathA(MAX_PATH, base);
+    m_path = std::string(base) + name;
+    Remove(m_path);
+    CreateDirectoryA(m_path.c_str(), nullptr);
+  }
   ~TempDir() { Remove(m_path); }
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

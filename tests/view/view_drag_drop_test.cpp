@@ -11,8 +11,10 @@
 #include <vector>
 
 #include "archive_state.h"
+#include "forged_input.h"
 #include "locks.h"
 #include "produced.h"
+#include "resource.h"
 #include "shell_data.h"
 #include "view_support.h"
 #include "workspace.h"
@@ -203,6 +205,33 @@ TEST_F(ViewDragDrop, DraggedMembersGoWhereTheyAreLetGoButNotBackIntoTheirOwnList
   EXPECT_TRUE(fake.user.questions.empty());
   EXPECT_TRUE(fake.user.boxes.empty());
   KeepProduced(m_known.zip, "view_drag_out");
+}
+
+// A file list another program made malformed is no list: dropped, the view
+// refuses it; pasted, it beeps; nothing is added and nothing reported.
+TEST_F(ViewDragDrop, AMalformedListIsNeitherDroppedNorPasted) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  auto* target = static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  ASSERT_NE(nullptr, target);
+  TempDir dropped;
+  const std::string file = dropped.Write("new.txt", "dropped");
+  const std::string before = ReadAll(m_known.zip);
+  // The path's own NUL is there, the list's is not.
+  OneFormatData files(CF_HDROP, GlobalBlock(DropBlock(AnsiList(file + '\0'))));
+
+  DWORD effect = DROPEFFECT_COPY;
+  ASSERT_EQ(S_OK, target->DragEnter(&files, MK_LBUTTON, Over(list, 0), &effect));
+  EXPECT_EQ(E_INVALIDARG, target->Drop(&files, 0, Over(list, 0), &effect));
+  EXPECT_EQ(static_cast<DWORD>(DROPEFFECT_NONE), effect);
+
+  ASSERT_EQ(S_OK, OleSetClipboard(&files));
+  hosted.Command(ID_EDIT_PASTE);
+  OleSetClipboard(nullptr);
+  EXPECT_EQ(std::vector<UINT>{0}, fake.user.beeps);
+  EXPECT_EQ(before, ReadAll(m_known.zip));
+  EXPECT_TRUE(fake.user.boxes.empty());
 }
 
 }  // namespace
