@@ -53,6 +53,7 @@ void FreeItemId(LPITEMIDLIST item) {
 
 ZIPENTRY ReadItemId(LPCITEMIDLIST list) {
   ZIPENTRY record{};
+  if (list == nullptr) return record;  // names no member
   // A damaged or foreign item is read only as far as it reaches, and its
   // names always end within their fields.
   ZIPENTRY_STORED in{};

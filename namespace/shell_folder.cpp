@@ -50,7 +50,9 @@ STDMETHODIMP CZipFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return ComGuard(E_FAIL, [&]() -> HRESULT {
-    Microsoft::WRL::ComPtr<CZipFolder> folder = FindFolderRef(ItemIdListToPath(pidl));
+    const std::string path = ItemIdListToPath(pidl);
+    if (path.empty()) return E_INVALIDARG;
+    Microsoft::WRL::ComPtr<CZipFolder> folder = FindFolderRef(path);
     if (folder == nullptr) return E_FAIL;
     if (IsEqualIID(iid, IID_IShellFolder)) {
       *out = static_cast<IShellFolder*>(folder.Detach());
@@ -105,6 +107,7 @@ STDMETHODIMP CZipFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items
       *inOut &= kFolderFlags;
       return S_OK;
     }
+    if (items == nullptr) return E_INVALIDARG;
     HRESULT result = S_OK;
     CriticalSectionLock lock(m_pRoot->RootLock());
     for (UINT i = 0; i < count; ++i) {

@@ -252,6 +252,20 @@ TEST_F(ShellFolderTest, ForgedIdentifiersAreReadOnlyWithinTheirSize) {
       EXPECT_EQ(E_FAIL, bound);
     }
   }
+
+  // No list where the shell passes one, or the empty list to bind: refused
+  // without a word.
+  user.boxes.clear();
+  SFGAOF flags = SFGAO_FOLDER;
+  EXPECT_EQ(E_INVALIDARG, folder->GetAttributesOf(1, nullptr, &flags));
+  const auto known = ItemList({"d.txt"});
+  EXPECT_EQ(1, HRESULT_CODE(folder->CompareIDs(0, nullptr, known.get())));
+  IShellFolder* sub = nullptr;
+  const BYTE* empty = memory.Place(ForgedList({}));
+  EXPECT_EQ(E_INVALIDARG, folder->BindToObject(reinterpret_cast<PCUIDLIST_RELATIVE>(empty), nullptr,
+                                               IID_IShellFolder, reinterpret_cast<void**>(&sub)));
+  EXPECT_EQ(nullptr, sub);
+  EXPECT_TRUE(user.boxes.empty()) << user.boxes.front().text;
 }
 
 }  // namespace
