@@ -35,6 +35,10 @@ class ViewDragDrop : public KnownArchiveTest {
     ClientToScreen(list, &point);
     return POINTL{point.x, point.y};
   }
+  // The drop target OLE calls for the list.
+  static IDropTarget* DropTargetOf(HWND list) {
+    return static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  }
   static bool Highlighted(HWND list, int row) {
     return (ListView_GetItemState(list, row, LVIS_DROPHILITED) & LVIS_DROPHILITED) != 0;
   }
@@ -44,7 +48,7 @@ TEST_F(ViewDragDrop, FilesLandInTheShownFolderOrInTheHighlightedSubFolder) {
   HostedArchive hosted(m_known.zip);
   ASSERT_TRUE(hosted.ok());
   HWND list = hosted.list();
-  auto* target = static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  auto* target = DropTargetOf(list);
   ASSERT_NE(nullptr, target) << "no drop target registered on the list";
   TempDir dropped;
   const std::string file = dropped.Write("new.txt", "dropped");
@@ -102,7 +106,7 @@ TEST_F(ViewDragDrop, ADropOnAFolderThatVanishedUnseenIsRefusedAsOutOfDate) {
   HostedArchive hosted(m_known.zip);
   ASSERT_TRUE(hosted.ok());
   HWND list = hosted.list();
-  auto* target = static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  auto* target = DropTargetOf(list);
   ASSERT_NE(nullptr, target);
   TempDir dropped;
   OneFormatData files(CF_HDROP, MakeDropFiles(dropped.Write("new.txt", "dropped") + '\0'));
@@ -213,7 +217,7 @@ TEST_F(ViewDragDrop, AMalformedListIsNeitherDroppedNorPasted) {
   HostedArchive hosted(m_known.zip);
   ASSERT_TRUE(hosted.ok());
   HWND list = hosted.list();
-  auto* target = static_cast<IDropTarget*>(GetPropA(list, "OleDropTargetInterface"));
+  auto* target = DropTargetOf(list);
   ASSERT_NE(nullptr, target);
   TempDir dropped;
   const std::string file = dropped.Write("new.txt", "dropped");
