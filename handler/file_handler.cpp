@@ -132,14 +132,13 @@ STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection,
     m_strPath.clear();
     const DropFilesMedium files(selection);
     if (!files.Offered()) return S_FALSE;
-    // Checked before the copy: an empty block cannot be copied, and that is
+    // Read before the copy: a malformed or empty block is no selection, and
     // no shortage of memory.
-    if (!files) return E_INVALIDARG;
+    const auto paths = ReadDropFiles(files.get());
+    if (!paths || paths->empty()) return E_INVALIDARG;
     // The list is copied: the shell's medium may belong to its data object.
     UniqueGlobal copy(CopyGlobal(files.get()));
     if (!copy) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
-    const auto paths = ReadDropFiles(copy.get());
-    if (!paths || paths->empty()) return E_INVALIDARG;
 
     // Paths are kept within MAX_PATH.
     const std::string path = paths->front().substr(0, MAX_PATH - 1);

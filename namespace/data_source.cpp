@@ -42,12 +42,8 @@ CZipDataSource::CZipDataSource(CZipFolder* folder, HGLOBAL dropTemplate, std::st
 CZipDataSource::~CZipDataSource() {
   GlobalFree(m_hDropTemplate);
   if (m_hOffsets) GlobalFree(m_hOffsets);
-  // The consumer may still be copying from the files.  Without memory to
-  // queue it, the workspace stays in the temporary directory.
-  try {
-    DeferWorkspaceDeletion(m_strWorkspace);
-  } catch (...) {
-  }
+  // The consumer may still be copying from the files.
+  DeferWorkspaceDeletion(m_strWorkspace);
   m_pFolder->Release();
 }
 

@@ -17,8 +17,12 @@ std::atomic<IWorkspaceKeeper*> g_keeper{nullptr};
 
 void SetWorkspaceKeeper(IWorkspaceKeeper* keeper) { g_keeper.store(keeper); }
 
-void DeferWorkspaceDeletion(const std::string& path) {
-  if (IWorkspaceKeeper* keeper = g_keeper.load()) keeper->AddPendingWorkspace(path);
+void DeferWorkspaceDeletion(const std::string& path) noexcept {
+  try {
+    if (IWorkspaceKeeper* keeper = g_keeper.load()) keeper->AddPendingWorkspace(path);
+  } catch (...) {
+    // Without memory to queue it, the workspace stays in the temporary directory.
+  }
 }
 
 void SetClipboardWorkspace(const std::string& path) {

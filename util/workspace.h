@@ -35,7 +35,8 @@ class IWorkspaceKeeper {
   ~IWorkspaceKeeper() = default;
 };
 void SetWorkspaceKeeper(IWorkspaceKeeper* keeper);
-void DeferWorkspaceDeletion(const std::string& path);
+// Never throws (destructors call it): what cannot be queued stays on disk.
+void DeferWorkspaceDeletion(const std::string& path) noexcept;
 void SetClipboardWorkspace(const std::string& path);
 
 // A new workspace that is removed with everything in it unless it is

@@ -106,49 +106,41 @@ STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS 
     if (created == nullptr) throw CZipWinException(0, GetLastError());
     // A view that cannot show its folder (a damaged archive) leaves no window
     // behind, and nothing that holds it alive.
-    struct UndoWindow {
-      CZipView& view;
-      bool done = false;
-      ~UndoWindow() {
-        if (done) return;
-        view.m_dropTarget.Revoke();
-        view.m_list.DestroyWindow();
-        if (HWND window = view.m_hWnd.load(); window != nullptr && IsWindow(window)) DestroyWindow(window);
-      }
-    } undo{*this};
-
-    // A predecessor of our own kind hands over its layout; the toolbar
-    // buttons it merged stay in place.  Any other predecessor's buttons are
-    // its own, so ours are set up as for a first view.
-    IZipViewColumns* predecessor = nullptr;
-    if (previous != nullptr &&
-        SUCCEEDED(previous->QueryInterface(IID_IZipViewColumns, reinterpret_cast<void**>(&predecessor)))) {
-      const HRESULT hr = predecessor->GetViewColumns(&m_columns);
-      predecessor->Release();
-      if (FAILED(hr)) SetDefaultColumns();
-    } else {
-      SetUpToolbar();
-      SetDefaultColumns();
+    try {
+      ShowFolder(previous);
+    } catch (...) {
+      DestroyWindows();
+      throw;
     }
-
-    InsertColumns();
-    ApplyViewStyle();
-    FillList();
-    m_pFolder->AddView(this);
-    undo.done = true;
     GetWindow(window);
   });
+}
+
+void CZipView::ShowFolder(IShellView* previous) {
+  // A predecessor of our own kind hands over its layout; the toolbar
+  // buttons it merged stay in place.  Any other predecessor's buttons are
+  // its own, so ours are set up as for a first view.
+  IZipViewColumns* predecessor = nullptr;
+  if (previous != nullptr &&
+      SUCCEEDED(previous->QueryInterface(IID_IZipViewColumns, reinterpret_cast<void**>(&predecessor)))) {
+    const HRESULT hr = predecessor->GetViewColumns(&m_columns);
+    predecessor->Release();
+    if (FAILED(hr)) SetDefaultColumns();
+  } else {
+    SetUpToolbar();
+    SetDefaultColumns();
+  }
+
+  InsertColumns();
+  ApplyViewStyle();
+  FillList();
+  m_pFolder->AddView(this);
 }
 
 STDMETHODIMP CZipView::DestroyViewWindow() {
   return ComGuard(E_FAIL, [&] {
     m_bClosing = true;
-    // The registration holds a reference on the view: it must go while the
-    // list still exists, or RevokeDragDrop fails and the view never dies.
-    m_dropTarget.Revoke();
-    m_list.DestroyWindow();
-    HWND window = m_hWnd.load();
-    if (window != nullptr && IsWindow(window)) DestroyWindow(window);
+    DestroyWindows();
     if (m_pBrowser != nullptr) {
       // The browser's pop-ups go back to it before our shared menu is destroyed.
       m_pBrowser->RemoveMenusSB(m_sharedMenu);
@@ -156,6 +148,15 @@ STDMETHODIMP CZipView::DestroyViewWindow() {
       m_pBrowser = nullptr;
     }
   });
+}
+
+void CZipView::DestroyWindows() {
+  // The drop registration holds a reference on the view: it must go while
+  // the list still exists, or RevokeDragDrop fails and the view never dies.
+  m_dropTarget.Revoke();
+  m_list.DestroyWindow();
+  HWND window = m_hWnd.load();
+  if (window != nullptr && IsWindow(window)) DestroyWindow(window);
 }
 
 STDMETHODIMP CZipView::GetCurrentInfo(LPFOLDERSETTINGS settings) {

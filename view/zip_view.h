@@ -117,6 +117,11 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   const InterfaceEntry* Interfaces() const override;
 
  private:
+  // After the window exists: takes over the predecessor's layout or sets up
+  // the toolbar, and fills the list with the folder.
+  void ShowFolder(IShellView* previous);
+  // The list and the view's window, the drop registration first.
+  void DestroyWindows();
   CZipView(CZipFolder* folder, HWND owner);
   ~CZipView() override;
 
