@@ -3,6 +3,14 @@
 // are written and synced to a record beside it, held while the update
 // runs; a record that a dead process left is applied on the next open of
 // the archive (FileSource), so a crash leaves the old archive or the new one.
+//
+// A record names a path, and the file at that path may since have been
+// replaced (restored, downloaded again).  So it also carries the identity of
+// the file it protects and a copy of the bytes just before the directory,
+// which the grow never touches: it is applied only to that very file, still
+// in a state the grow could have left.  A record that does not fit is never
+// applied; it is set aside as `<archive>.~mbxundo.stale` (or `.stale2`,
+// `.stale3`, ... when that name is taken), so nothing is lost.
 #pragma once
 
 #include <cstdint>
@@ -21,9 +29,13 @@ public:
   GrowUndo& operator=(const GrowUndo&) = delete;
 
   // False when no record can be written: the caller takes the replace path.
+  // `tail` is the archive's bytes from tailStart to its end, oldSize.
   bool record(const std::string& archive, uint64_t oldSize, uint64_t tailStart, const std::vector<uint8_t>& tail);
   // The archive is complete and synced (new, or put back): the record goes.
   void discard();
+
+  // The record's length for a tail of tailLength bytes at tailStart.
+  static uint64_t recordSize(uint64_t tailStart, uint64_t tailLength);
 
 private:
   std::string path_;

@@ -18,6 +18,14 @@ constexpr char kSep = '/';
 
 enum class Err { None, NotFound, Access, DiskFull, Exists, IsDir, CrossVolume, Other };
 
+// Which file an open handle is, independent of its name: volume serial and
+// file index (Windows), device and inode (POSIX).
+struct FileId {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  bool operator==(const FileId& o) const { return volume == o.volume && index == o.index; }
+};
+
 // DOS attribute bits as the archive stores them.
 enum : uint32_t {
   kAttrReadOnly = 0x01,
@@ -62,6 +70,7 @@ public:
   Err truncate(uint64_t length);
   Err sync();
   Err setMtime(int64_t unixSeconds);
+  Err identity(FileId& out);
   // Appends len bytes of src, from srcOffset, at this file's position
   // without passing them through the process, where the system can.
   // Err::Other with nothing copied means: not available here, copy by hand.
@@ -96,6 +105,8 @@ void inheritAttributes(const std::string& from, const std::string& to);
 // Replaces `to` by `from` in one rename; Err::CrossVolume when they lie on
 // different volumes.
 Err replaceFile(const std::string& from, const std::string& to);
+// Renames `from` to `to` unless `to` exists (Err::Exists).
+Err renameNoReplace(const std::string& from, const std::string& to);
 
 struct DirEntry {
   std::string name;
@@ -108,6 +119,11 @@ Err createTemp(const std::string& dir, File& file, std::string& path);
 // Removes the temporary files of this engine in `dir` that no update holds
 // any more: left behind by a process that died.
 void removeStaleTemps(const std::string& dir);
+// Temporary files are named `~mbx`, 12 hex digits that make the name unique,
+// 8 that check them, `.tmp`: the clean-up takes only names that pass the
+// check, never another program's or the user's file that merely looks alike.
+std::string tempFileName(uint64_t unique);
+bool isTempFileName(std::string_view name);
 
 // DOS date and time are local time.
 int64_t dosToUnix(uint16_t date, uint16_t time);

@@ -1,5 +1,6 @@
 // Pieces of the platform layer shared by both implementations.
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <string>
 
@@ -13,6 +14,45 @@ std::atomic<bool> g_hasUnreadable{false};
 std::mutex g_unreadableMutex;
 std::string g_unreadable;
 }  // namespace
+
+namespace {
+
+constexpr uint64_t kUniqueMask = (uint64_t(1) << 48) - 1;
+
+// A keyed mix of the unique part: tells our names from look-alikes made by
+// chance or by hand, not from a forger (who could remove the file himself).
+uint32_t tempCheck(uint64_t unique) {
+  uint64_t z = (unique & kUniqueMask) ^ 0x6d62782d74656d70ull;
+  z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ull;
+  z = (z ^ (z >> 27)) * 0x94d049bb133111ebull;
+  return uint32_t((z ^ (z >> 31)) >> 16);
+}
+
+}  // namespace
+
+std::string tempFileName(uint64_t unique) {
+  char name[40];
+  std::snprintf(name, sizeof name, "~mbx%012llx%08lx.tmp", static_cast<unsigned long long>(unique & kUniqueMask),
+                static_cast<unsigned long>(tempCheck(unique)));
+  return name;
+}
+
+bool isTempFileName(std::string_view name) {
+  constexpr size_t kLength = 4 + 12 + 8 + 4;
+  if (name.size() != kLength || name.substr(0, 4) != "~mbx" || name.substr(kLength - 4) != ".tmp") return false;
+  uint64_t unique = 0;
+  uint32_t check = 0;
+  for (size_t i = 4; i < 24; ++i) {
+    const char c = name[i];
+    unsigned digit;
+    if (c >= '0' && c <= '9') digit = unsigned(c - '0');
+    else if (c >= 'a' && c <= 'f') digit = unsigned(c - 'a' + 10);
+    else return false;
+    if (i < 16) unique = (unique << 4) | digit;
+    else check = (check << 4) | digit;
+  }
+  return check == tempCheck(unique);
+}
 
 void setUnreadableForTests(const std::string& path) {
   std::lock_guard<std::mutex> lock(g_unreadableMutex);

@@ -176,6 +176,14 @@ Err File::setMtime(int64_t t) {
   return futimens(fd_, ts) != 0 ? last() : Err::None;
 }
 
+Err File::identity(FileId& out) {
+  struct stat st;
+  if (fstat(fd_, &st) != 0) return last();
+  out.volume = uint64_t(st.st_dev);
+  out.index = uint64_t(st.st_ino);
+  return Err::None;
+}
+
 Err File::copyFrom(File& src, uint64_t srcOffset, uint64_t len, uint64_t& copied) {
   copied = 0;
 #if defined(__linux__)
@@ -256,6 +264,13 @@ Err replaceFile(const std::string& from, const std::string& to) {
   return errno == EXDEV ? Err::CrossVolume : last();
 }
 
+Err renameNoReplace(const std::string& from, const std::string& to) {
+  // A second name, then the first one goes: never over an existing file.
+  if (::link(from.c_str(), to.c_str()) != 0) return last();
+  ::unlink(from.c_str());
+  return Err::None;
+}
+
 Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) return last();
@@ -281,12 +296,11 @@ Err createTemp(const std::string& dir, File& file, std::string& path) {
   std::string base = dir;
   if (!base.empty() && base.back() != '/') base += '/';
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
     struct timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
-    std::snprintf(name, sizeof name, "~mbx%x%x%05x.tmp", unsigned(getpid()) & 0xFFFF,
-                  counter.fetch_add(1), unsigned(now.tv_nsec) & 0xFFFFF);
-    path = base + name;
+    const uint64_t unique = (uint64_t(unsigned(getpid()) & 0xFFFFu) << 32) |
+                            (uint64_t(counter.fetch_add(1) & 0xFFFu) << 20) | (unsigned(now.tv_nsec) & 0xFFFFFu);
+    path = base + tempFileName(unique);
     Err e = file.createHeld(path);
     if (e != Err::Exists) return e;
   }
@@ -299,11 +313,9 @@ void removeStaleTemps(const std::string& dir) {
   std::string base = dir;
   if (!base.empty() && base.back() != '/') base += '/';
   for (const DirEntry& entry : entries) {
-    const std::string& n = entry.name;
-    if (entry.isDir || n.size() < 8 || n.compare(0, 4, "~mbx") != 0 || n.compare(n.size() - 4, 4, ".tmp") != 0)
-      continue;
+    if (entry.isDir || !isTempFileName(entry.name)) continue;
     File file;
-    if (file.openAbandoned(base + n) == Err::None) ::unlink((base + n).c_str());
+    if (file.openAbandoned(base + entry.name) == Err::None) ::unlink((base + entry.name).c_str());
   }
 }
 

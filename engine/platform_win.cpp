@@ -175,6 +175,14 @@ Err File::setMtime(int64_t t) {
   return SetFileTime(H(h_), nullptr, nullptr, &ft) ? Err::None : last();
 }
 
+Err File::identity(FileId& out) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(H(h_), &info)) return last();
+  out.volume = info.dwVolumeSerialNumber;
+  out.index = (uint64_t(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return Err::None;
+}
+
 Err File::copyFrom(File&, uint64_t, uint64_t, uint64_t& copied) {
   copied = 0;
   return Err::Other;
@@ -211,6 +219,10 @@ Err replaceFile(const std::string& from, const std::string& to) {
   }
 }
 
+Err renameNoReplace(const std::string& from, const std::string& to) {
+  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) ? Err::None : last();
+}
+
 Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
   std::string pattern = dir;
   if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
@@ -235,10 +247,9 @@ Err createTemp(const std::string& dir, File& file, std::string& path) {
   std::string base = dir;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   for (int attempt = 0; attempt < 100; ++attempt) {
-    char name[64];
-    std::snprintf(name, sizeof name, "~mbx%lx%x%05lx.tmp", GetCurrentProcessId() & 0xFFFFul,
-                  counter.fetch_add(1), GetTickCount() & 0xFFFFFul);
-    path = base + name;
+    const uint64_t unique = (uint64_t(GetCurrentProcessId() & 0xFFFFu) << 32) |
+                            (uint64_t(counter.fetch_add(1) & 0xFFFu) << 20) | (GetTickCount() & 0xFFFFFu);
+    path = base + tempFileName(unique);
     Err e = file.createHeld(path);
     if (e != Err::Exists) return e;
   }
@@ -252,7 +263,7 @@ void removeStaleTemps(const std::string& dir) {
   HANDLE search = FindFirstFileA((base + "~mbx*.tmp").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isTempFileName(found.cFileName)) continue;
     const std::string path = base + found.cFileName;
     File file;
     if (file.openAbandoned(path) == Err::None) DeleteFileA(path.c_str());

@@ -6,6 +6,7 @@
 
 #include <cstdio>
 
+#include "grow_undo.h"
 #include "platform.h"
 #include "rawzip.h"
 #include "testutil.h"
@@ -175,9 +176,9 @@ TEST(Grow, AppendsInPlaceAndRestoresOnFailure) {
   AddRequest g(s.zip, s.src);
   g.items = spec({s.p("c.txt"), s.p("noise.bin")});
   g.cmd.bGrow = 1;
-  // Fails after the new header overwrote the old directory (the undo record,
-  // its header, the old directory and a checksum, is written first).
-  ze::os::setWriteFailureAfter(int64_t(32 + (before.size() - cdStart) + 4 + 100));
+  // Fails after the new header overwrote the old directory (the undo record
+  // is written first).
+  ze::os::setWriteFailureAfter(int64_t(ze::GrowUndo::recordSize(cdStart, before.size() - cdStart) + 100));
   EXPECT_EQ(g.run(), ZE_ZIP_WRITE_FULL);
   ze::os::setWriteFailureAfter(-1);
   EXPECT_TRUE(readFile(s.zip) == before);
@@ -289,4 +290,26 @@ TEST(Rename, ANameThatDoesNotFitIsRefusedNotCut) {
     EXPECT_EQ(dunzip(&c), ZE_NAME_TOO_LONG) << result;
     EXPECT_TRUE(fs::is_empty(dest)) << result;
   }
+}
+
+TEST(Add, TheCleanUpRemovesOnlyTemporariesThisEngineLeft) {
+  Sources s;
+  ASSERT_EQ(addAll(s.zip, s.src, {"a.txt", "b.txt"}), 0);
+  // The user's own files that look like ours: kept.
+  const std::vector<std::string> users = {"~mbx1234.tmp", "~mbx0000000000000000000.tmp",
+                                          "~MBX00001a2b3c4d5e6f7a8b.tmp"};
+  for (const std::string& n : users) writeFile(s.d / n, "mine");
+  // One left by a change that died, and one a running change still holds.
+  ze::os::File dead, held;
+  std::string deadPath, heldPath;
+  ASSERT_EQ(ze::os::createTemp(s.d.path(), dead, deadPath), ze::os::Err::None);
+  ASSERT_EQ(dead.write("PK", 2), ze::os::Err::None);
+  dead.close();
+  ASSERT_EQ(ze::os::createTemp(s.d.path(), held, heldPath), ze::os::Err::None);
+
+  ASSERT_EQ(remove(s.zip, "\"a.txt\""), 0);
+  EXPECT_FALSE(exists(deadPath));
+  EXPECT_TRUE(exists(heldPath));
+  for (const std::string& n : users) EXPECT_EQ(readFile(s.d / n), "mine") << n;
+  held.close();
 }
