@@ -52,7 +52,8 @@ public:
   // Creates a new file (Err::Exists if there is one) that this process holds
   // while it is open: openAbandoned elsewhere fails until it is closed, or
   // the process dies.  The holder may rename it while it is open.
-  Err createHeld(const std::string& path);
+  // `encrypted` asks the system to encrypt it (Windows; ignored elsewhere).
+  Err createHeld(const std::string& path, bool encrypted = false);
   // create, the path in UTF-8 (see statUtf8).
   Err createUtf8(const std::string& path, bool exclusive);
   // Opens for reading a file nobody holds any more (Err::Access while a
@@ -99,9 +100,13 @@ Err makeDirs(const std::string& path);
 Err removeFile(const std::string& path);
 Err setAttributes(const std::string& path, uint32_t dosAttrs);
 Err setDirMtime(const std::string& path, int64_t unixSeconds);
-// Gives `to` the permissions (POSIX) or hidden and system attributes
-// (Windows) of `from`, so a rewritten archive keeps them.
-void inheritAttributes(const std::string& from, const std::string& to);
+// Gives `to`, the archive's replacement before it is renamed over it, what
+// the system keeps on the archive's file `from` besides its bytes, so a
+// rewrite does not open a private archive to others or drop its download
+// mark: on Windows its access list, owner where allowed, hidden, system and
+// not-indexed attributes, creation time and alternate data streams; on
+// POSIX its permissions, and its owner and group where allowed.
+void keepFileMetadata(const std::string& from, const std::string& to);
 // Replaces `to` by `from` in one rename; Err::CrossVolume when they lie on
 // different volumes.
 Err replaceFile(const std::string& from, const std::string& to);
@@ -114,8 +119,9 @@ struct DirEntry {
 };
 Err listDir(const std::string& dir, std::vector<DirEntry>& out);
 
-// Creates a new, empty, held file with a unique name in `dir`.
-Err createTemp(const std::string& dir, File& file, std::string& path);
+// Creates a new, empty, held file with a unique name in `dir`; encrypted
+// (Windows) when `like` names an encrypted file, as its contents will be.
+Err createTemp(const std::string& dir, File& file, std::string& path, const std::string& like = {});
 // Removes the temporary files of this engine in `dir` that no update holds
 // any more: left behind by a process that died.
 void removeStaleTemps(const std::string& dir);

@@ -75,7 +75,7 @@ Err File::create(const std::string& path, bool exclusive) {
   return fd_ < 0 ? last() : Err::None;
 }
 
-Err File::createHeld(const std::string& path) {
+Err File::createHeld(const std::string& path, bool) {
   close();
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd_ < 0) return last();
@@ -254,9 +254,14 @@ Err setDirMtime(const std::string& path, int64_t t) {
   return utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0 ? last() : Err::None;
 }
 
-void inheritAttributes(const std::string& from, const std::string& to) {
+void keepFileMetadata(const std::string& from, const std::string& to) {
   struct stat st;
-  if (::stat(from.c_str(), &st) == 0) ::chmod(to.c_str(), st.st_mode & 07777);
+  if (::stat(from.c_str(), &st) != 0) return;
+  // Owner first: changing it may clear the set-id bits the mode then restores.
+  if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0 && ::chown(to.c_str(), uid_t(-1), st.st_gid) != 0) {
+    // Not allowed for this user: the replacement keeps ours.
+  }
+  ::chmod(to.c_str(), st.st_mode & 07777);
 }
 
 Err replaceFile(const std::string& from, const std::string& to) {
@@ -291,7 +296,7 @@ Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
   return Err::None;
 }
 
-Err createTemp(const std::string& dir, File& file, std::string& path) {
+Err createTemp(const std::string& dir, File& file, std::string& path, const std::string&) {
   static std::atomic<unsigned> counter{0};
   std::string base = dir;
   if (!base.empty() && base.back() != '/') base += '/';

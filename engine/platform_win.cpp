@@ -4,6 +4,7 @@
 #if defined(_WIN32)
 
 #include <windows.h>
+#include <aclapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -54,6 +55,63 @@ int64_t fromFileTime(const FILETIME& ft) {
 
 HANDLE H(void* h) { return static_cast<HANDLE>(h); }
 
+std::wstring widen(const std::string& s);
+
+// The archive's access list, protected or inheriting as it was; its owner
+// and group where this user may set them.
+void keepSecurity(const std::wstring& from, const std::wstring& to) {
+  PSID owner = nullptr, group = nullptr;
+  PACL dacl = nullptr;
+  PSECURITY_DESCRIPTOR sd = nullptr;
+  if (GetNamedSecurityInfoW(from.c_str(), SE_FILE_OBJECT,
+                            OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                            &owner, &group, &dacl, nullptr, &sd) != ERROR_SUCCESS)
+    return;
+  SECURITY_DESCRIPTOR_CONTROL control = 0;
+  DWORD revision = 0;
+  GetSecurityDescriptorControl(sd, &control, &revision);
+  std::wstring target = to;
+  if (dacl) {
+    const SECURITY_INFORMATION how = DACL_SECURITY_INFORMATION | ((control & SE_DACL_PROTECTED)
+                                                                      ? PROTECTED_DACL_SECURITY_INFORMATION
+                                                                      : UNPROTECTED_DACL_SECURITY_INFORMATION);
+    SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT, how, nullptr, nullptr, dacl, nullptr);
+  }
+  SetNamedSecurityInfoW(target.data(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION,
+                        owner, group, nullptr, nullptr);
+  LocalFree(sd);
+}
+
+// Copies one named stream ("name:$DATA") of `from` to `to`.
+void copyStream(const std::wstring& from, const std::wstring& to, const std::wstring& stream) {
+  HANDLE in = CreateFileW((from + stream).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                          nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE) return;
+  HANDLE out = CreateFileW((to + stream).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, CREATE_ALWAYS, 0, nullptr);
+  if (out != INVALID_HANDLE_VALUE) {
+    char buf[16384];
+    DWORD got = 0, put = 0;
+    while (ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0 && WriteFile(out, buf, got, &put, nullptr) &&
+           put == got) {
+    }
+    CloseHandle(out);
+  }
+  CloseHandle(in);
+}
+
+// The alternate data streams, the download mark among them.
+void keepStreams(const std::wstring& from, const std::wstring& to) {
+  WIN32_FIND_STREAM_DATA found;
+  HANDLE search = FindFirstStreamW(from.c_str(), FindStreamInfoStandard, &found, 0);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cStreamName;
+    if (name != L"::$DATA") copyStream(from, to, name);
+  } while (FindNextStreamW(search, &found));
+  FindClose(search);
+}
+
 }  // namespace
 
 File::File(File&& other) noexcept : h_(other.h_) { other.h_ = INVALID_HANDLE_VALUE; }
@@ -90,12 +148,12 @@ Err File::openRead(const std::string& path) {
 
 Err File::create(const std::string& path, bool exclusive) { return createUtf8(ansiToUtf8(path), exclusive); }
 
-Err File::createHeld(const std::string& path) {
+Err File::createHeld(const std::string& path, bool encrypted) {
   close();
   // Without write sharing nobody else gets in; delete sharing lets the
   // holder rename it over the archive while it still holds it.
   h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                   CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+                   CREATE_NEW, encrypted ? FILE_ATTRIBUTE_ENCRYPTED : FILE_ATTRIBUTE_NORMAL, nullptr);
   return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
 }
 
@@ -198,11 +256,22 @@ Err setAttributes(const std::string& path, uint32_t dosAttrs) {
 }
 Err setDirMtime(const std::string& path, int64_t t) { return setDirMtimeUtf8(ansiToUtf8(path), t); }
 
-void inheritAttributes(const std::string& from, const std::string& to) {
-  DWORD a = GetFileAttributesA(from.c_str());
-  if (a == INVALID_FILE_ATTRIBUTES) return;
-  a &= FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
-  if (a) SetFileAttributesA(to.c_str(), a | FILE_ATTRIBUTE_ARCHIVE);
+void keepFileMetadata(const std::string& from, const std::string& to) {
+  const std::wstring source = widen(ansiToUtf8(from)), target = widen(ansiToUtf8(to));
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) return;
+  keepSecurity(source, target);
+  keepStreams(source, target);
+  // Only the creation time: the archive was changed now.
+  HANDLE h = CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h != INVALID_HANDLE_VALUE) {
+    SetFileTime(h, &data.ftCreationTime, nullptr, nullptr);
+    CloseHandle(h);
+  }
+  const DWORD kept = data.dwFileAttributes &
+                     (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
+  if (kept) SetFileAttributesW(target.c_str(), kept | FILE_ATTRIBUTE_ARCHIVE);
 }
 
 Err replaceFile(const std::string& from, const std::string& to) {
@@ -242,15 +311,17 @@ Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
   return Err::None;
 }
 
-Err createTemp(const std::string& dir, File& file, std::string& path) {
+Err createTemp(const std::string& dir, File& file, std::string& path, const std::string& like) {
   static std::atomic<unsigned> counter{0};
+  const DWORD likeAttributes = like.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(like.c_str());
+  const bool encrypted = likeAttributes != INVALID_FILE_ATTRIBUTES && (likeAttributes & FILE_ATTRIBUTE_ENCRYPTED);
   std::string base = dir;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
   for (int attempt = 0; attempt < 100; ++attempt) {
     const uint64_t unique = (uint64_t(GetCurrentProcessId() & 0xFFFFu) << 32) |
                             (uint64_t(counter.fetch_add(1) & 0xFFFu) << 20) | (GetTickCount() & 0xFFFFFu);
     path = base + tempFileName(unique);
-    Err e = file.createHeld(path);
+    Err e = file.createHeld(path, encrypted);
     if (e != Err::Exists) return e;
   }
   return Err::Exists;

@@ -151,11 +151,11 @@ Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd) : archiv
   const std::string dir = directoryOf(archive);
   // What updates killed here earlier left behind goes first.
   os::removeStaleTemps(dir);
-  os::Err e = os::createTemp(dir, file_, temp_);
+  os::Err e = os::createTemp(dir, file_, temp_, archive);
   if (e != os::Err::None) {
     if (!cmd.bUseWorkDir || !cmd.pszWorkDir || !*cmd.pszWorkDir) fail(ZE_TEMP_WRITE);
     os::removeStaleTemps(cmd.pszWorkDir);
-    e = os::createTemp(cmd.pszWorkDir, file_, temp_);
+    e = os::createTemp(cmd.pszWorkDir, file_, temp_, archive);
     if (e != os::Err::None) fail(ZE_TEMP_WRITE);
     inWorkDir_ = true;
   }
@@ -170,7 +170,7 @@ Replacement::~Replacement() {
 
 void Replacement::commit() {
   if (file_.sync() != os::Err::None) fail(writeError());
-  os::inheritAttributes(archive_, temp_);
+  os::keepFileMetadata(archive_, temp_);
   // Renamed while still held, so no other update takes it for a dead one's.
   os::Err e = os::replaceFile(temp_, archive_);
   if (e == os::Err::CrossVolume && inWorkDir_) e = moveBesideArchive();
@@ -185,7 +185,7 @@ os::Err Replacement::moveBesideArchive() {
   // archive's directory takes no new file the update fails, archive intact.
   os::File near;
   std::string nearPath;
-  os::Err e = os::createTemp(directoryOf(archive_), near, nearPath);
+  os::Err e = os::createTemp(directoryOf(archive_), near, nearPath, archive_);
   if (e != os::Err::None) return e;
   std::vector<uint8_t> buf(kBufferedChunk);
   uint64_t pos = 0;
@@ -199,7 +199,7 @@ os::Err Replacement::moveBesideArchive() {
   }
   if (e == os::Err::None) e = near.sync();
   if (e == os::Err::None) {
-    os::inheritAttributes(archive_, nearPath);
+    os::keepFileMetadata(archive_, nearPath);
     e = os::replaceFile(nearPath, archive_);
   }
   near.close();
