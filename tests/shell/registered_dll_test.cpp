@@ -6,6 +6,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cstring>
@@ -14,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "grow_undo.h"
 #include "process_state.h"
 #include "temp_dir.h"
 #include "zip_maker.h"
@@ -261,6 +263,65 @@ TEST_F(RegisteredDll, ASubFolderHeldOnlyByItsIdentityKeepsTheArchiveObject) {
   // The archive's watcher may be listing it just now, holding it a moment longer.
   for (int i = 0; i < 500 && ArchiveObjectLives(zip); ++i) Sleep(10);
   EXPECT_FALSE(ArchiveObjectLives(zip)) << "the last reference went";
+}
+
+// A grow's undo record left beside an archive that was replaced since (by
+// another tool's archive under the same name), and a record of the earlier
+// layout made by hand: browsing changes neither archive.
+TEST_F(RegisteredDll, AStaleUndoRecordIsNotAppliedToAnotherToolsArchive) {
+  const std::string foreign = std::string("Z:") + getenv("MBX_BINARY_DIR") + "/tests/archive/foreign/infozip.zip";
+  std::ifstream in(foreign, std::ios::binary);
+  const std::string tool(std::istreambuf_iterator<char>(in), {});
+  ASSERT_FALSE(tool.empty());
+  auto readAll = [](const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(f), {});
+  };
+  auto topFolders = [&] {
+    IShellFolder* folder = Browse();
+    size_t n = 0;
+    IEnumIDList* e = nullptr;
+    if (folder && folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &e) == S_OK) {
+      PITEMID_CHILD item = nullptr;
+      while (e->Next(1, &item, nullptr) == S_OK) {
+        CoTaskMemFree(item);
+        ++n;
+      }
+      e->Release();
+    }
+    if (folder) folder->Release();
+    return n;
+  };
+
+  // Our archive's real record, then the tool's archive renamed over it.
+  {
+    const std::string ours = readAll(zip);
+    const size_t end = ours.rfind(std::string("PK\x05\x06", 4));
+    ASSERT_NE(std::string::npos, end);
+    uint32_t cdStart = 0;
+    memcpy(&cdStart, ours.data() + end + 16, 4);
+    ze::GrowUndo undo;
+    ASSERT_TRUE(undo.record(zip, ours.size(), cdStart, std::vector<uint8_t>(ours.begin() + cdStart, ours.end())));
+  }
+  const std::string incoming = archives / "incoming.zip";
+  std::ofstream(incoming, std::ios::binary) << tool;
+  ASSERT_TRUE(MoveFileExA(incoming.c_str(), zip.c_str(), MOVEFILE_REPLACE_EXISTING));
+
+  // The earlier layout: magic, old size 0, tail start 0, no tail, its CRC.
+  const std::string second = archives / "second.zip";
+  std::ofstream(second, std::ios::binary) << tool;
+  unsigned char old[36] = {'M', 'B', 'X', 'U', 'N', 'D', 'O', '1'};
+  const uint32_t crc = uint32_t(crc32(0, old, 32));
+  memcpy(old + 32, &crc, 4);
+  std::ofstream(second + ".~mbxundo", std::ios::binary).write(reinterpret_cast<const char*>(old), sizeof old);
+
+  for (const std::string& path : {zip, second}) {
+    zip = path;
+    EXPECT_EQ(1u, topFolders()) << path;  // docs
+    EXPECT_TRUE(readAll(path) == tool) << path;
+    EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path + ".~mbxundo").c_str())) << path;
+    EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((path + ".~mbxundo.stale").c_str())) << path;
+  }
 }
 
 // Members leaving through the data object the shell asks a folder for, from
