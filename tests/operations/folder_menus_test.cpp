@@ -13,6 +13,7 @@
 #include "archive_state.h"
 #include "com_object.h"
 #include "fake_user_interaction.h"
+#include "file_metadata.h"
 #include "temp_dir.h"
 #include "zip_file.h"
 #include "zip_maker.h"
@@ -122,3 +123,43 @@ TEST_F(FolderMenus, EachRequestGetsAMenuOfItsOwnThatOutlivesTheFolder) {
 }
 
 }  // namespace
+
+// A delete from the folder's menu rewrites the archive: what the system
+// keeps on its file stays (where this system keeps it at all).
+TEST_F(FolderMenus, ADeleteKeepsWhatTheSystemKeepsOnTheArchivesFile) {
+  using namespace file_metadata;
+  ASSERT_TRUE(SetFileAttributesA(zip.c_str(), FILE_ATTRIBUTE_HIDDEN));
+  const FILETIME created{0x12345600u, 0x01c00000u};
+  const bool timesKept = SetCreation(zip, created);
+  const bool accessKept = MakePrivate(zip);
+  bool isProtected = false;
+  const std::string dacl = DaclOf(zip, isProtected);
+  const bool streams = MarkDownloaded(zip, "[ZoneTransfer]\r\nZoneId=3\r\n");
+
+  IShellFolder* top = Browse();
+  ASSERT_NE(nullptr, top);
+  IContextMenu* menu = MenuOf(top, {"gone.txt"});
+  ASSERT_NE(nullptr, menu);
+  HMENU popup = CreatePopupMenu();
+  ASSERT_EQ(MAKE_HRESULT(SEVERITY_SUCCESS, 0, 4), menu->QueryContextMenu(popup, 0, 100, 199, CMF_CANRENAME));
+  user.answer = IDYES;
+  EXPECT_EQ(S_OK, Invoke(menu, MAKEINTRESOURCEA(2)));  // Delete
+  menu->Release();
+  DestroyMenu(popup);
+  top->Release();
+  EXPECT_EQ(0u, Listing(zip).count("gone.txt"));
+
+  EXPECT_TRUE(GetFileAttributesA(zip.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+  if (timesKept) {
+    EXPECT_TRUE(SameTime(CreationOf(zip), created));
+  }
+  if (accessKept) {
+    bool stillProtected = false;
+    EXPECT_EQ(dacl, DaclOf(zip, stillProtected));
+    EXPECT_TRUE(stillProtected);
+  }
+  if (streams) {
+    EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", StreamOf(zip, "Zone.Identifier"));
+  }
+  SetFileAttributesA(zip.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
