@@ -271,9 +271,15 @@ Err replaceFile(const std::string& from, const std::string& to) {
 
 Err renameNoReplace(const std::string& from, const std::string& to) {
   // A second name, then the first one goes: never over an existing file.
-  if (::link(from.c_str(), to.c_str()) != 0) return last();
-  ::unlink(from.c_str());
-  return Err::None;
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return Err::None;
+  }
+  if (errno == EEXIST) return Err::Exists;
+  // A file system without hard links: checked, then renamed.
+  struct stat st;
+  if (::lstat(to.c_str(), &st) == 0) return Err::Exists;
+  return ::rename(from.c_str(), to.c_str()) == 0 ? Err::None : last();
 }
 
 Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
