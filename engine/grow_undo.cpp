@@ -47,16 +47,17 @@ enum class Verdict {
   Apply,
   Unfinished,  // its writer died before the archive was touched: removed
   SetAside,    // not provably this archive's: kept under another name
+  Later,       // could not be read now: left for the next open
 };
 
 // Checks the record against its own length and checksum, streaming it, so
 // no claim it makes is allocated or believed before it is proven.
 Verdict readRecord(os::File& record, Header& h) {
   uint64_t size = 0;
-  if (record.size(size) != os::Err::None) return Verdict::SetAside;
+  if (record.size(size) != os::Err::None) return Verdict::Later;
   uint8_t head[kHeader];
   const size_t have = size_t(std::min<uint64_t>(size, kHeader));
-  if (!readExact(record, 0, head, have)) return Verdict::SetAside;
+  if (!readExact(record, 0, head, have)) return Verdict::Later;
   const size_t magicHave = std::min<size_t>(have, sizeof kMagic);
   if (std::memcmp(head, kMagic, magicHave) != 0) return Verdict::SetAside;  // another format, or not ours
   if (have < kHeader) return Verdict::Unfinished;
@@ -80,12 +81,12 @@ Verdict readRecord(os::File& record, Header& h) {
   const uint64_t body = size - 4;
   for (uint64_t pos = 0; pos < body;) {
     const size_t n = size_t(std::min<uint64_t>(body - pos, buf.size()));
-    if (!readExact(record, pos, buf.data(), n)) return Verdict::SetAside;
+    if (!readExact(record, pos, buf.data(), n)) return Verdict::Later;
     crc = crcUpdate(crc, buf.data(), n);
     pos += n;
   }
   uint8_t stored[4];
-  if (!readExact(record, body, stored, 4)) return Verdict::SetAside;
+  if (!readExact(record, body, stored, 4)) return Verdict::Later;
   // A synced record with a wrong checksum is not a write in progress: kept.
   return get32(stored) == crc ? Verdict::Apply : Verdict::SetAside;
 }
@@ -93,15 +94,16 @@ Verdict readRecord(os::File& record, Header& h) {
 // Whether the archive is the file the record was made for, in a state its
 // grow could have left: same file, at least as long as the part the grow
 // kept, and that part's end unchanged.
-bool recordFits(const Header& h, os::File& record, os::File& archive) {
+Verdict recordFits(const Header& h, os::File& record, os::File& archive) {
   os::FileId id;
   uint64_t size = 0;
-  if (archive.identity(id) != os::Err::None || !(id == h.id)) return false;
-  if (archive.size(size) != os::Err::None || size < h.tailStart) return false;
+  if (archive.identity(id) != os::Err::None || archive.size(size) != os::Err::None) return Verdict::Later;
+  if (!(id == h.id) || size < h.tailStart) return Verdict::SetAside;
   const size_t n = size_t(h.windowLength);
   std::vector<uint8_t> kept(n), now(n);
-  return n == 0 || (readExact(record, kHeader, kept.data(), n) &&
-                    readExact(archive, h.tailStart - n, now.data(), n) && kept == now);
+  if (n > 0 && (!readExact(record, kHeader, kept.data(), n) || !readExact(archive, h.tailStart - n, now.data(), n)))
+    return Verdict::Later;
+  return kept == now ? Verdict::Apply : Verdict::SetAside;
 }
 
 bool putBackTail(const Header& h, os::File& record, os::File& archive) {
@@ -196,13 +198,20 @@ void recoverInterruptedGrow(const std::string& archive) {
   case Verdict::SetAside:
     setAside(path);
     return;
+  case Verdict::Later:
+    return;
   case Verdict::Apply:
     break;
   }
   os::File target;
   if (target.openReadWrite(archive) != os::Err::None) return;  // kept for a later open that can write
-  if (!recordFits(h, record, target)) {
+  switch (recordFits(h, record, target)) {
+  case Verdict::Apply:
+    break;
+  case Verdict::SetAside:
     setAside(path);
+    return;
+  default:
     return;
   }
   if (!putBackTail(h, record, target)) return;  // tried again at the next open
