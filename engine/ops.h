@@ -27,7 +27,7 @@ void forgetListing(const std::string& path);
 std::string renamed(ZE_RENAME callback, void* context, const std::string& input, const std::string& proposed);
 
 // Reports a percentage through an optional callback, only when it grows.
-// A nonzero answer short of 100 stops the run (ZE_CANCELLED).
+// A nonzero answer stops the run (ZE_CANCELLED), except to finished().
 class Progress {
 public:
   Progress(ZE_PROGRESS fn, void* user) : fn_(fn), user_(user) {}
@@ -40,6 +40,13 @@ public:
     }
   }
   void reset() { last_ = -1; }
+  // 100 once the work is committed: there is nothing left to stop.
+  void finished() {
+    if (fn_ && last_ < 100) {
+      last_ = 100;
+      fn_(0, 100, user_);
+    }
+  }
   // A small file is done: reported at most every 50 ms, so thousands of
   // tiny files do not flood the caller.
   void fileDone(uint64_t fileSize) {
@@ -55,7 +62,7 @@ public:
 
 private:
   void call(int pct) {
-    if (fn_(0, pct, user_) != 0 && pct < 100) fail(ZE_CANCELLED);
+    if (fn_(0, pct, user_) != 0) fail(ZE_CANCELLED);
   }
 
   ZE_PROGRESS fn_;

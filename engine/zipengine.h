@@ -215,7 +215,8 @@ static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 // return stops the run there with ZE_CANCELLED, treated like any failure:
 // a change leaves the archive as it was (its replacement is removed, a grow
 // is undone), an extraction removes the file it was writing (files already
-// complete stay).  The answer to 100 is not read: that work is done.  Member specifications: see
+// complete stay).  Only the 100 reported once a change is committed or an
+// extraction is complete has its answer ignored: nothing is left to stop.  Member specifications: see
 // member_match.h.  Nothing matched: ZE_NOT_FOUND.
 int dzip(ZIPCMD* cmd);
 int dunzip(UNZIPCMD* cmd);
