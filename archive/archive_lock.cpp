@@ -30,7 +30,6 @@ std::string KeyOf(const std::string& path) {
   return key;
 }
 
-
 }  // namespace
 
 DWORD ArchiveWaitBoundMs() {
@@ -38,7 +37,8 @@ DWORD ArchiveWaitBoundMs() {
   return bound < 0 ? 0 : static_cast<DWORD>(bound);
 }
 
-ArchiveLock::ArchiveLock(CZipFile& root) : m_root(root.RootLock()), m_mutex(root.ArchiveMutex(), ArchiveWaitBoundMs(), ThreadHasWindows()) {
+ArchiveLock::ArchiveLock(CZipFile& root)
+    : m_root(root.RootLock()), m_mutex(root.ArchiveMutex(), ArchiveWaitBoundMs(), ThreadHasWindows()) {
   switch (m_mutex.Result()) {
     case MutexWait::kHeld: return;
     case MutexWait::kTimedOut:
