@@ -101,13 +101,15 @@ bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp
 }
 
 int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* sink) {
-  static_cast<ProgressSink*>(sink)->Report(percent, 1);
-  return 0;
+  auto* progress = static_cast<ProgressSink*>(sink);
+  progress->Report(percent, 1);
+  return progress->CancelRequested() ? 1 : 0;
 }
 
 int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* sink) {
-  static_cast<ProgressSink*>(sink)->Report(percent, 0);
-  return 0;
+  auto* progress = static_cast<ProgressSink*>(sink);
+  progress->Report(percent, 0);
+  return progress->CancelRequested() ? 1 : 0;
 }
 
 int ZE_CALLBACK OnQuery(int32_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, void*) {

@@ -27,7 +27,8 @@ bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp
 FILETIME ParseListingDate(const char* text);
 
 // Callbacks installed in every command block.
-// The progress callbacks' user value is the ProgressSink.
+// The progress callbacks' user value is the ProgressSink; they stop the
+// engine once the user asked to cancel.
 int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* sink);
 int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* sink);
 int ZE_CALLBACK OnQuery(int32_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, void*);

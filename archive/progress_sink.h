@@ -16,6 +16,8 @@ class ProgressSink {
   void SetCaption(UINT textId);
   // The worker is done; closes the dialog if there is one.
   void Finish();
+  // Read by the engine's callbacks at each step: true stops the run.
+  bool CancelRequested() const { return m_cancelled; }
 
   // Dialog side.  False when the worker finished before the dialog came.
   bool Attach(HWND dialog);
@@ -23,6 +25,7 @@ class ProgressSink {
   int ThisFile() const { return m_file; }
   bool AnyProgress() const { return m_anyProgress; }
   UINT Caption() const { return m_caption; }
+  void RequestCancel() { m_cancelled = true; }
 
  private:
   std::atomic<HWND> m_dialog{nullptr};
@@ -31,4 +34,5 @@ class ProgressSink {
   std::atomic<int> m_file{0};
   std::atomic<bool> m_anyProgress{false};
   std::atomic<UINT> m_caption{0};
+  std::atomic<bool> m_cancelled{false};
 };

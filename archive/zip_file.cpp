@@ -2,6 +2,7 @@
 
 #include <shellapi.h>
 
+#include "archive_lock.h"
 #include "change_watcher.h"
 #include "drop_data.h"
 #include "engine_adaptor.h"
@@ -9,6 +10,7 @@
 #include "guard.h"
 #include "handles.h"
 #include "progress_dlg.h"
+#include "strings.h"
 #include "zip_exceptions.h"
 #include "zip_folder.h"
 #include "zip_request.h"
@@ -20,12 +22,7 @@ constexpr CLSID kZipFileClassId = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0
 
 std::string ToAnsi(LPCOLESTR text) {
   if (text == nullptr) return {};
-  const int size = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return {};
-  std::string result(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, -1, result.data(), size, nullptr, nullptr);
-  result.resize(static_cast<size_t>(size - 1));
-  return result;
+  return WideToAnsiOrThrow(text);
 }
 
 uint64_t ToUint64(const FILETIME& time) {
@@ -121,10 +118,11 @@ STDMETHODIMP CZipFile::Load(LPCOLESTR path, DWORD) {
 STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE list) {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     m_bBrowsed = true;
-    char path[MAX_PATH] = "";
-    if (list == nullptr || !SHGetPathFromIDListA(list, path)) return E_FAIL;
+    // Read wide and spelled exactly: the ANSI call would best-fit the name.
+    WCHAR path[MAX_PATH] = L"";
+    if (list == nullptr || !SHGetPathFromIDListW(list, path)) return E_FAIL;
     if (!m_strZipPath.empty()) return S_FALSE;
-    LoadPath(path);
+    LoadPath(WideToAnsiOrThrow(path));
     return S_OK;
   });
 }
@@ -144,8 +142,9 @@ STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
 }
 
 void CZipFile::RefreshListing() {
-  CriticalSectionLock rootLock(m_rootLock);
-  NamedMutexLock archiveLock(m_archiveMutex);
+  // An object not loaded yet has no file to list, nor a mutex to take.
+  if (m_strZipPath.empty()) return;
+  const ArchiveLock archiveLock(*this);
 
   // Only the times are read: other programs may write, replace or delete the
   // archive meanwhile, so a refresh never makes their change fail.

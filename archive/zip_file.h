@@ -25,6 +25,9 @@ class CZipFile final : public ComObject, public IPersistFolder, public IPersistF
   // Lists the archive again when its file changed since the last listing.
   void RefreshListing();
   bool IsReadOnly() const;
+  // Changes whenever a listing found the file changed: what a question
+  // asked about the members is still about once this is the same.
+  uint32_t ListingStamp() const { return m_timeListed; }
   CZipFolder* GetRootFolder() const { return m_pRootFolder; }
   const std::string& ZipPath() const { return m_strZipPath; }
   bool IsBrowsed() const { return m_bBrowsed; }
@@ -32,7 +35,8 @@ class CZipFile final : public ComObject, public IPersistFolder, public IPersistF
   const NamedMutex& ArchiveMutex() const { return m_archiveMutex; }
   // Runs the request on a worker thread under the progress dialog, owned by
   // parent; returns when it is done and throws what the worker threw, once
-  // the dialog has gone.  Callers hold the root lock and the archive mutex.
+  // the dialog has gone.  Callers hold an ArchiveLock; changes also an
+  // ArchiveChange.
   void RunRequest(ZIPREQUEST& request, HWND parent);
   // RunRequest for a request that changes the archive, followed by a new
   // listing, also when it failed, so every view shows what the file holds.

@@ -31,6 +31,8 @@ void SetCaption(ProgressSink* progress, UINT textId) {
 }
 
 void CheckEngine(int result) {
+  // The user stopped the run; the engine left everything as it was.
+  if (result == ZE_CANCELLED) throw CUserCancelException();
   if (result != 0) throw CZipEngineException(0, result);
 }
 

@@ -15,11 +15,14 @@ BOOL CNewFolderDlg::OnInitDialog() {
 }
 
 void CNewFolderDlg::OnOK() {
-  m_strName = GetItemText(IDC_NEW_FOLDER_NAME);
-  if (IsValidNewFolderName(m_strName)) {
+  const auto typed = GetItemText(IDC_NEW_FOLDER_NAME);
+  if (typed && IsValidNewFolderName(*typed)) {
+    m_strName = *typed;
     EndDialog(IDOK);
     return;
   }
-  UserInteraction().ShowMessage(GetSafeHwnd(), LoadStr(IDS_INVALID_FILENAME), MB_OK);
+  const std::string message = typed ? LoadStr(IDS_INVALID_FILENAME)
+                                    : CUnspellableNameException(GetItemTextWide(IDC_NEW_FOLDER_NAME)).Message();
+  UserInteraction().ShowMessage(GetSafeHwnd(), message, MB_OK);
   SetFocus(Item(IDC_NEW_FOLDER_NAME));
 }

@@ -60,6 +60,13 @@ BOOL CProgressDlg::OnInitDialog() {
   return TRUE;
 }
 
+void CProgressDlg::OnCancel() {
+  // The window stays until the worker has stopped and cleaned up: closing
+  // it now would let the caller go on while files are still being removed.
+  m_sink.RequestCancel();
+  EnableWindow(Item(IDCANCEL), FALSE);
+}
+
 void CProgressDlg::SwitchToBars() {
   ShowWindow(m_processingLabel, SW_HIDE);
   ShowWindow(m_thisFileLabel, SW_SHOW);

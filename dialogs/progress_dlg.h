@@ -1,8 +1,8 @@
 // The dialog an engine run shows once it has taken longer than a moment:
 // "Processing ..." until the engine reports progress, then a bar for the
-// current file and one for the whole run.  It cannot be cancelled; the
-// worker closes it when done.  A run that ends within the delay never
-// creates the window.
+// current file and one for the whole run.  Cancel (or Escape) asks the
+// worker to stop at its next step; the worker still closes the dialog when
+// it is done.  A run that ends within the delay never creates the window.
 #pragma once
 
 #include <windows.h>
@@ -25,7 +25,7 @@ class CProgressDlg : public CDialog {
 
  protected:
   BOOL OnInitDialog() override;
-  void OnCancel() override {}
+  void OnCancel() override;
   INT_PTR OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) override;
 
  private:

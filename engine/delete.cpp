@@ -37,7 +37,7 @@ void deleteMembers(ZIPCMD& cmd) {
   out.flush();
   arc.close();
   rep.commit();
-  progress.report(total, total);
+  progress.finished();
 }
 
 }  // namespace ze

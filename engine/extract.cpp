@@ -189,7 +189,7 @@ void extractMembers(UNZIPCMD& cmd) {
   }
   // Folders last, deepest first, so their contents do not touch the times again.
   for (auto it = dirs.rbegin(); it != dirs.rend(); ++it) os::setDirMtimeUtf8((*it)->file, memberMtime(cd, *(*it)->entry));
-  all.report(total, total);
+  all.finished();
 }
 
 }  // namespace ze

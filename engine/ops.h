@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 
+#include "errors.h"
 #include "zipengine.h"
 
 namespace ze {
@@ -26,6 +27,7 @@ void forgetListing(const std::string& path);
 std::string renamed(ZE_RENAME callback, void* context, const std::string& input, const std::string& proposed);
 
 // Reports a percentage through an optional callback, only when it grows.
+// A nonzero answer stops the run (ZE_CANCELLED), except to finished().
 class Progress {
 public:
   Progress(ZE_PROGRESS fn, void* user) : fn_(fn), user_(user) {}
@@ -34,10 +36,17 @@ public:
     int pct = total ? int(done >= total ? 100 : (done * 100) / total) : 100;
     if (pct > last_) {
       last_ = pct;
-      fn_(0, pct, user_);
+      call(pct);
     }
   }
   void reset() { last_ = -1; }
+  // 100 once the work is committed: there is nothing left to stop.
+  void finished() {
+    if (fn_ && last_ < 100) {
+      last_ = 100;
+      fn_(0, 100, user_);
+    }
+  }
   // A small file is done: reported at most every 50 ms, so thousands of
   // tiny files do not flood the caller.
   void fileDone(uint64_t fileSize) {
@@ -47,11 +56,15 @@ public:
     lastFileDone_ = now;
     if (last_ < 100) {
       last_ = 100;
-      fn_(0, 100, user_);
+      call(100);
     }
   }
 
 private:
+  void call(int pct) {
+    if (fn_(0, pct, user_) != 0) fail(ZE_CANCELLED);
+  }
+
   ZE_PROGRESS fn_;
   void* user_;
   int last_ = -1;

@@ -31,6 +31,7 @@ enum ZipEngineResult : int32_t {
   ZE_FILE_WRITE = 28,     // extracted file could not be written
   ZE_FILE_OPEN = 29,      // file to add could not be opened
   ZE_DISK_FULL = 50,      // volume full while extracting
+  ZE_CANCELLED = 80,      // a progress callback asked to stop (see below)
 };
 
 // Functions of the two entry points.
@@ -207,7 +208,15 @@ static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 //      ZE_FILE_OPEN); a missing one gives ZE_NOT_FOUND.  bGrow appends in
 //      place unless a member is replaced.
 // Both change the archive through a new file renamed over it once complete,
-// so a failure leaves it as it was.  Member specifications: see
+// so a failure leaves it as it was.
+//
+// Progress callbacks are called whenever a percentage grows, which happens
+// block by block while data is copied, compressed or extracted.  A nonzero
+// return stops the run there with ZE_CANCELLED, treated like any failure:
+// a change leaves the archive as it was (its replacement is removed, a grow
+// is undone), an extraction removes the file it was writing (files already
+// complete stay).  Only the 100 reported once a change is committed or an
+// extraction is complete has its answer ignored: nothing is left to stop.  Member specifications: see
 // member_match.h.  Nothing matched: ZE_NOT_FOUND.
 int dzip(ZIPCMD* cmd);
 int dunzip(UNZIPCMD* cmd);

@@ -10,13 +10,18 @@ INT_PTR CDialog::DoModal() {
                          reinterpret_cast<LPARAM>(this));
 }
 
-std::string CDialog::GetItemText(int id) const {
+std::wstring CDialog::GetItemTextWide(int id) const {
   const HWND item = Item(id);
-  const int length = item ? GetWindowTextLengthA(item) : 0;
+  const int length = item ? GetWindowTextLengthW(item) : 0;
   if (length <= 0) return {};
-  std::vector<char> buffer(static_cast<size_t>(length) + 1);
-  const int got = GetWindowTextA(item, buffer.data(), length + 1);
-  return std::string(buffer.data(), static_cast<size_t>(got > 0 ? got : 0));
+  std::vector<WCHAR> buffer(static_cast<size_t>(length) + 1);
+  const int got = GetWindowTextW(item, buffer.data(), length + 1);
+  return std::wstring(buffer.data(), static_cast<size_t>(got > 0 ? got : 0));
+}
+
+std::optional<std::string> CDialog::GetItemText(int id) const {
+  // Read wide: the ANSI call would hand back the best fit of what was typed.
+  return WideToAnsiExact(GetItemTextWide(id));
 }
 
 void CDialog::CenterOnOwner() const {

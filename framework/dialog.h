@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <initializer_list>
+#include <optional>
 #include <string>
 
 class CDialog {
@@ -41,7 +42,9 @@ class CDialog {
     return true;
   }
   HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
-  std::string GetItemText(int id) const;
+  // Nothing when the system code page cannot spell the text exactly.
+  std::optional<std::string> GetItemText(int id) const;
+  std::wstring GetItemTextWide(int id) const;
   void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }
 
  private:

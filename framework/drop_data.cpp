@@ -5,6 +5,8 @@
 #include <climits>
 #include <cstring>
 
+#include "strings.h"
+
 namespace {
 
 // Walks a CF_HDROP block's list, giving onName each path's first character,
@@ -36,15 +38,11 @@ bool WalkDropList(const BYTE* bytes, size_t size, OnName&& onName) {
   return false;
 }
 
-// The system code page's spelling, with the same conversion DragQueryFileA
-// makes.  The characters may be unaligned: the list starts where pFiles says.
-std::string FromWide(const BYTE* chars, size_t count) {
+// The characters may be unaligned: the list starts where pFiles says.
+std::wstring WideAt(const BYTE* chars, size_t count) {
   std::wstring wide(count, L'\0');
   memcpy(wide.data(), chars, count * sizeof(WCHAR));
-  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(count), nullptr, 0, nullptr, nullptr);
-  std::string text(static_cast<size_t>(size), '\0');
-  WideCharToMultiByte(CP_ACP, 0, wide.data(), static_cast<int>(count), text.data(), size, nullptr, nullptr);
-  return text;
+  return wide;
 }
 
 // A global block's bytes while this object lives; none when it cannot be
@@ -73,26 +71,39 @@ class LockedGlobal {
 
 }  // namespace
 
-std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size) {
+std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size, std::wstring* unspellable) {
   std::vector<std::string> paths;
   bool tooLong = false;
+  bool misspelled = false;
+  std::wstring firstMisspelled;
   const auto path = [&](const BYTE* chars, size_t length, bool wide) {
     if (!wide) {
       paths.emplace_back(reinterpret_cast<const char*>(chars), length);
     } else if (length > static_cast<size_t>(INT_MAX)) {
       tooLong = true;
-    } else {
-      paths.push_back(FromWide(chars, length));
+    } else if (auto spelled = WideToAnsiExact(WideAt(chars, length))) {
+      paths.push_back(std::move(*spelled));
+    } else if (!misspelled) {
+      misspelled = true;
+      firstMisspelled = WideAt(chars, length);
     }
   };
   const bool wellFormed = WalkDropList(static_cast<const BYTE*>(bytes), size, path);
   if (!wellFormed || tooLong) return std::nullopt;
+  // Only a well-formed list has names worth telling the user about.
+  if (misspelled) {
+    if (unspellable != nullptr) *unspellable = std::move(firstMisspelled);
+    return std::nullopt;
+  }
   return paths;
 }
 
 std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block) {
   const LockedGlobal locked(block);
-  return ParseDropList(locked.bytes(), locked.size());
+  std::wstring unspellable;
+  auto paths = ParseDropList(locked.bytes(), locked.size(), &unspellable);
+  if (!paths && !unspellable.empty()) throw CUnspellableNameException(unspellable);
+  return paths;
 }
 
 FORMATETC DropFilesFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }

@@ -23,10 +23,14 @@ Microsoft::WRL::ComPtr<IDataObject> ClipboardFiles();
 // never past its end.  A list is well formed when the block holds the whole
 // header, the list starts after the header and inside the block, and an empty
 // name ends it before the block does, in the character width the header
-// flags.  The paths are in the system code page, a wide list converted the
-// way DragQueryFileA converts it; a malformed block gives nullopt.
-std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size);
+// flags.  The paths are in the system code page; a malformed block gives
+// nullopt.  A wide path the code page cannot spell exactly is never read as
+// the other path best fit would make of it: the list gives nullopt, and the
+// first such path goes to unspellable.
+std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size,
+                                                      std::wstring* unspellable = nullptr);
 // The same for a block in global memory, checked against its GlobalSize.
+// Throws CUnspellableNameException for a path the code page cannot spell.
 std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block);
 
 // The data object's file list for as long as this object lives.  False when

@@ -46,17 +46,31 @@ class NamedMutex {
   UniqueKernelHandle m_handle;
 };
 
-// Holds a named mutex.  A mutex abandoned by a dead process is taken over:
-// the archive it guards is still whole because every change is atomic.
+// How a wait for a mutex ended.  A mutex abandoned by a dead process is
+// taken over (kHeld): the archive it guards is still whole because every
+// change is atomic; a mutex that stays taken is left after the bound.
+enum class MutexWait { kHeld, kTimedOut, kFailed };
+
+// Waits at most boundMs for the mutex.  With pump the calling thread goes on
+// handling its sent and posted messages meanwhile, so its windows (and every
+// window that sends to them) keep answering.
+MutexWait WaitForMutex(HANDLE mutex, DWORD boundMs, bool pump);
+
+// Holds a named mutex.  Held() is false when the wait did not get it
+// (Result() tells why); only a held mutex is released.
 class NamedMutexLock {
  public:
-  explicit NamedMutexLock(const NamedMutex& mutex);
+  // Waits without a bound and without handling messages: for threads that
+  // have no windows.
+  explicit NamedMutexLock(const NamedMutex& mutex) : NamedMutexLock(mutex, INFINITE, false) {}
+  NamedMutexLock(const NamedMutex& mutex, DWORD boundMs, bool pump);
   ~NamedMutexLock();
   NamedMutexLock(const NamedMutexLock&) = delete;
   NamedMutexLock& operator=(const NamedMutexLock&) = delete;
-  bool Held() const { return m_held; }
+  bool Held() const { return m_result == MutexWait::kHeld; }
+  MutexWait Result() const { return m_result; }
 
  private:
   HANDLE m_handle;
-  bool m_held = false;
+  MutexWait m_result = MutexWait::kFailed;
 };

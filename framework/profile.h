@@ -29,6 +29,8 @@ inline constexpr SettingDef kGrowExisting{"GrowExisting", 0};
 inline constexpr SettingDef kNoWarnLaunchExe{"NoWarnLaunchExe", 0};
 inline constexpr SettingDef kShowComprSize{"ShowComprSize", 1};
 inline constexpr SettingDef kShowRatio{"ShowRatio", 1};
+// How long a window waits for an archive another one is using, in ms.
+inline constexpr SettingDef kArchiveWaitMs{"ArchiveWaitMs", 30000};
 }  // namespace settings
 
 inline int ReadSetting(const SettingDef& setting) {

@@ -1,6 +1,9 @@
 #include "strings.h"
 
+#include <climits>
 #include <vector>
+
+#include "resource.h"
 
 const char kApplicationName[] = "Marrowbox";
 
@@ -80,4 +83,47 @@ std::wstring AnsiToWide(const std::string& text) {
   MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
   wide.resize(wide.size() - 1);
   return wide;
+}
+
+std::optional<std::string> WideToAnsiExact(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  if (text.size() > static_cast<size_t>(INT_MAX / 4)) return std::nullopt;
+  const int count = static_cast<int>(text.size());
+  // A UTF-8 code page spells everything, and refuses both the flag and the
+  // used-default test.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
+  const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), count, nullptr, 0, nullptr, usedDefaultOut);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string result(static_cast<size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, text.data(), count, result.data(), size, nullptr, usedDefaultOut) != size ||
+      usedDefault)
+    return std::nullopt;
+  // A text whose spelling holds a terminator would be cut short by every
+  // call it is given to.
+  if (result.find('\0') != std::string::npos && text.find(L'\0') == std::wstring_view::npos) return std::nullopt;
+  return result;
+}
+
+CUnspellableNameException::CUnspellableNameException(std::wstring_view name) {
+  // Only to show it: what has no spelling shows as "?".
+  std::string shown;
+  if (!name.empty() && name.size() < 32768) {
+    const int count = static_cast<int>(name.size());
+    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+    const int size = WideCharToMultiByte(CP_ACP, flags, name.data(), count, nullptr, 0, nullptr, nullptr);
+    if (size > 0) {
+      shown.assign(static_cast<size_t>(size), '\0');
+      WideCharToMultiByte(CP_ACP, flags, name.data(), count, shown.data(), size, nullptr, nullptr);
+    }
+  }
+  m_text = FormatStrings(IDS_NAME_NOT_IN_CODE_PAGE, {shown});
+}
+
+std::string WideToAnsiOrThrow(std::wstring_view text) {
+  auto spelled = WideToAnsiExact(text);
+  if (!spelled) throw CUnspellableNameException(text);
+  return std::move(*spelled);
 }

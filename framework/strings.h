@@ -5,7 +5,11 @@
 #include <windows.h>
 
 #include <initializer_list>
+#include <optional>
 #include <string>
+#include <string_view>
+
+#include "exception.h"
 
 extern const char kApplicationName[];
 
@@ -28,6 +32,25 @@ std::string FormatStrings(UINT formatId, std::initializer_list<std::string> valu
 
 // Text of the system code page as UTF-16, for the calls that take only that.
 std::wstring AnsiToWide(const std::string& text);
+
+// The system code page's exact spelling of text, or nothing when some
+// character has none.  Never the "best fit": that turns a fullwidth "＼" into
+// "\" and so one path or name into another.
+std::optional<std::string> WideToAnsiExact(std::wstring_view text);
+
+// A path or name the system code page cannot spell: it is refused, never
+// opened as the different one best fit would make of it.
+class CUnspellableNameException : public CException {
+ public:
+  explicit CUnspellableNameException(std::wstring_view name);
+  std::string Message() const override { return m_text; }
+
+ private:
+  std::string m_text;
+};
+
+// WideToAnsiExact, throwing CUnspellableNameException.
+std::string WideToAnsiOrThrow(std::wstring_view text);
 
 // Copies text into a buffer of size characters, cut to fit with its
 // terminator: ANSI, or UTF-16 when wide (a menu's command strings).

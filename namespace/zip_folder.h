@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 
 class CZipFile;
 struct PropertyTotals;
+struct PropertiesPage;
 
 // What a folder needs of a view that shows it.
 class IZipFolderView {
@@ -106,6 +108,10 @@ class CZipFolder final : public ComObject,
   // delete specification.  Throws on a conflict.
   void CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
                      std::string& deleteSpec, std::vector<std::string>& copyList);
+  // A copy of this folder's listed member of that name, read under the root
+  // lock, so the caller can ask about it with nothing held.
+  std::optional<ZIPENTRY> ListedMember(const char* name);
+  bool InTreeNow();
   // After the user's confirmation; an empty list only beeps.
   void DeleteMembers(const std::vector<std::string>& names, HWND parent);
   // name: already accepted by the new-folder dialog.
@@ -115,8 +121,10 @@ class CZipFolder final : public ComObject,
   bool HasOwnEntry() const { return m_ownEntryStamp != 0 && m_ownEntryStamp == m_stamp; }
 
   // The property sheet of the named members, or of this folder when there
-  // are none; modal, under the root lock.
+  // are none; modal, with nothing locked.
   void ShowProperties(HWND parent, const std::vector<std::string>& names);
+  // What that sheet shows, read under the root lock.
+  void FillPropertiesPage(const std::vector<std::string>& names, PropertiesPage& page);
   // Adds the sizes and counts of folder's members (all of them, or the named
   // ones with their common type text) to totals, and of everything below.
   void AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, const std::vector<std::string>* names);

@@ -2,6 +2,9 @@
 // replaced and what is refused, all decided before the engine runs.
 #include <shlwapi.h>
 
+#include <optional>
+
+#include "archive_lock.h"
 #include "confirm_file_replace_dlg.h"
 #include "confirm_folder_replace_dlg.h"
 #include "drop_data.h"
@@ -74,13 +77,13 @@ class CurrentDirectoryScope {
 }  // namespace
 
 void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
-  CriticalSectionLock lock(m_pRoot->RootLock());
-  NamedMutexLock archiveLock(m_pRoot->ArchiveMutex());
-  if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
-  // The replace decisions below must see what the file holds now.  A folder
-  // the new listing no longer has cannot take files.
+  // The replace questions are asked with nothing locked, about the listing
+  // of the file as it is now; a folder the new listing no longer has cannot
+  // take files.
   m_pRoot->RefreshListing();
-  if (!IsInTree()) throw CZipUserException(IDS_SYNC_ERROR);
+  const uint32_t asked = m_pRoot->ListingStamp();
+  if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
+  if (!InTreeNow()) throw CZipUserException(IDS_SYNC_ERROR);
 
   // A malformed list is no list: nothing of it is read.
   const auto dropped = ReadDropFiles(drop);
@@ -90,28 +93,52 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   // Tested before the directory is entered: an unreachable share would
   // otherwise give a system error instead of the advice to map a drive.
   if (PathIsUNCA(sourceDir.c_str())) throw CZipUserException(IDS_NETWORK_DRIVE);
-  const CurrentDirectoryScope currentDirectory(sourceDir);
 
   bool fileYesToAll = false;
   bool folderYesToAll = false;
-  std::string addSpec;
-  std::string deleteSpec;
-  std::vector<std::string> copyList;
+  bool answered = false;
+  std::vector<std::string> chosen;
+  std::vector<bool> existed;  // per chosen path: a member of its name was listed
   for (const std::string& path : *dropped) {
     CheckPathLength(path);
     if (DirectoryOf(path) != sourceDir) throw CZipUserException(IDS_DIFFERENT_DIRS);
-    if (const ZIPENTRY* member = m_mapEntries.Lookup(PathFindFileNameA(path.c_str()))) {
+    const std::optional<ZIPENTRY> member = ListedMember(PathFindFileNameA(path.c_str()));
+    if (member) {
       const bool isDirectory = (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
       bool replace = true;
       if (isDirectory && member->pSubFolder != nullptr) {
+        answered = true;
         replace = CConfirmFolderReplaceDlg::Ask(parent, member->szName, folderYesToAll);
       } else if (!isDirectory && member->pSubFolder == nullptr) {
+        answered = true;
         replace = CConfirmFileReplaceDlg::Ask(parent, *member, fileYesToAll, path);
       }
       if (!replace) continue;
     }
-    CollectForAdd(path, sourceDir, addSpec, deleteSpec, copyList);
+    chosen.push_back(path);
+    existed.push_back(member.has_value());
   }
+  if (chosen.empty()) return;
+
+  const ArchiveChange change(*m_pRoot);
+  const ArchiveLock archiveLock(*m_pRoot);
+  m_pRoot->RefreshListing();
+  if (m_pRoot->ListingStamp() != asked) {
+    // Another change came first.  The answers were about members that may
+    // have changed, and a name that is now taken would be replaced unasked.
+    if (answered) throw CZipUserException(IDS_SYNC_ERROR);
+    for (size_t i = 0; i < chosen.size(); ++i)
+      if (ListedMember(PathFindFileNameA(chosen[i].c_str())).has_value() != existed[i])
+        throw CZipUserException(IDS_SYNC_ERROR);
+  }
+  if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
+  if (!InTreeNow()) throw CZipUserException(IDS_SYNC_ERROR);
+  const CurrentDirectoryScope currentDirectory(sourceDir);
+
+  std::string addSpec;
+  std::string deleteSpec;
+  std::vector<std::string> copyList;
+  for (const std::string& path : chosen) CollectForAdd(path, sourceDir, addSpec, deleteSpec, copyList);
   TrimTrailingBlanks(deleteSpec);
   TrimTrailingBlanks(addSpec);
   if (addSpec.empty() && copyList.empty()) return;
@@ -124,6 +151,17 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   request.strBaseDir = sourceDir;
   request.strFolderPath = m_strPath;
   m_pRoot->RunChange(request, parent);
+}
+
+std::optional<ZIPENTRY> CZipFolder::ListedMember(const char* name) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  const ZIPENTRY* member = m_mapEntries.Lookup(name);
+  return member != nullptr ? std::optional<ZIPENTRY>(*member) : std::nullopt;
+}
+
+bool CZipFolder::InTreeNow() {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  return IsInTree();
 }
 
 void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,

@@ -1,4 +1,5 @@
 // Deleting members and whole folders of one folder, after the user agreed.
+#include "archive_lock.h"
 #include "resource.h"
 #include "strings.h"
 #include "user_interaction.h"
@@ -12,12 +13,19 @@ void CZipFolder::DeleteMembers(const std::vector<std::string>& names, HWND paren
     UserInteraction().Beep(0);
     return;
   }
-  // Held while the user decides, so the question is about what will go.
-  CriticalSectionLock lock(m_pRoot->RootLock());
-  NamedMutexLock archiveLock(m_pRoot->ArchiveMutex());
+  // Nothing is locked while the user decides: every other window and
+  // program on this archive goes on meanwhile.  Afterwards the answer counts
+  // only if the listing it was about is still the file's.
+  m_pRoot->RefreshListing();
+  const uint32_t asked = m_pRoot->ListingStamp();
   if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
   if (UserInteraction().ShowMessage(parent, LoadStr(IDS_CONFIRM_DELETE), MB_YESNO) != IDYES) return;
+
+  const ArchiveChange change(*m_pRoot);
+  const ArchiveLock archiveLock(*m_pRoot);
   m_pRoot->RefreshListing();
+  if (m_pRoot->ListingStamp() != asked) throw CZipUserException(IDS_SYNC_ERROR);
+  if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
 
   ZIPREQUEST request;
   request.nOperation = kRequestDelete;

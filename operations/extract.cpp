@@ -1,5 +1,6 @@
 // Taking members out: the member specification, extraction into a
 // directory, and the commands built on them.
+#include "archive_lock.h"
 #include <shlwapi.h>
 
 #include "exception.h"
@@ -43,8 +44,7 @@ std::string CZipFolder::BuildMemberSpec(const std::vector<std::string>& names) {
 }
 
 void CZipFolder::ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent) {
-  CriticalSectionLock lock(m_pRoot->RootLock());
-  NamedMutexLock archiveLock(m_pRoot->ArchiveMutex());
+  const ArchiveLock archiveLock(*m_pRoot);
   m_pRoot->RefreshListing();
   ZIPREQUEST request;
   request.nOperation = kRequestExtract;

@@ -68,11 +68,19 @@ std::string CZipFolder::GetFolderDisplayName() const {
 }
 
 void CZipFolder::ShowProperties(HWND parent, const std::vector<std::string>& names) {
-  // Held while the sheet shows: nothing changes the members it describes.
-  CriticalSectionLock lock(m_pRoot->RootLock());
-  m_pRoot->RefreshListing();
-  PropertyTotals totals;
+  // The page is filled under the root lock and shown without it: the sheet
+  // describes the members as they were, and nothing waits for it to close.
   PropertiesPage page;
+  {
+    CriticalSectionLock lock(m_pRoot->RootLock());
+    m_pRoot->RefreshListing();
+    FillPropertiesPage(names, page);
+  }
+  UserInteraction().ShowPropertySheet(parent, page);
+}
+
+void CZipFolder::FillPropertiesPage(const std::vector<std::string>& names, PropertiesPage& page) {
+  PropertyTotals totals;
   auto folderPage = [&](CZipFolder* folder, std::string name, std::string date, DWORD attributes) {
     AccumulateTotals(folder, totals, nullptr);
     page.kind = PropertiesPage::kFolder;
@@ -107,5 +115,4 @@ void CZipFolder::ShowProperties(HWND parent, const std::vector<std::string>& nam
   }
   page.size = format::FormatByteSize64(totals.size);
   page.compressed = format::FormatByteSize64(totals.compressed);
-  UserInteraction().ShowPropertySheet(parent, page);
 }

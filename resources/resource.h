@@ -72,6 +72,9 @@
 #define IDS_OBJECTS 57676
 #define IDS_FILE_IN_USE 57677
 #define IDS_ENGINE_NAME_TOO_LONG 57678
+#define IDS_ARCHIVE_BUSY 57679
+#define IDS_ARCHIVE_WAIT_TOO_LONG 57680
+#define IDS_NAME_NOT_IN_CODE_PAGE 57681
 
 // Commands: the string of each holds its status help, a newline, and the tool-tip.
 #define ID_VIEW_LARGEICONS 32000

@@ -206,6 +206,51 @@ TEST_F(RequestTest, AThousandFileAddMovesTheAllFilesBarStepByStep) {
   EXPECT_EQ(1002u, Listing(zip).size());  // a.txt, many\ and its files
 }
 
+TEST_F(RequestTest, ACancelledRequestLeavesEverythingAsItWasAndReportsNothing) {
+  // The user pressed Cancel before the engine's first step.
+  files.Write("big.txt", std::string(3 << 20, 'b'));
+  const std::string before = ReadAll(zip);
+  auto runCancelled = [&](ZIPREQUEST& request) {
+    ProgressSink sink;
+    sink.RequestCancel();
+    request.pRoot = holder.root();
+    request.pProgress = &sink;
+    CriticalSectionLock lock(holder.root()->RootLock());
+    NamedMutexLock mutex(holder.root()->ArchiveMutex());
+    ExecuteRequest(&request);
+    EXPECT_TRUE(request.pException);
+    try {
+      if (request.pException) std::rethrow_exception(request.pException);
+    } catch (const CUserCancelException& e) {
+      e.ReportError();
+    } catch (const CException& e) {
+      ADD_FAILURE() << "not a cancel: " << e.Message();
+    }
+  };
+
+  ZIPREQUEST update;
+  update.nOperation = kRequestUpdate;
+  update.strSpec = "\"a.txt\"";
+  update.strAddSpec = "\"" + (files / "big.txt") + "\"";
+  update.strBaseDir = files.path() + "\\";
+  runCancelled(update);
+  EXPECT_EQ(before, ReadAll(zip));
+  WIN32_FIND_DATAA found;
+  const UniqueFindHandle search(FindFirstFileA((archives / "*").c_str(), &found));
+  std::set<std::string> inArchives;
+  if (search) do inArchives.insert(found.cFileName); while (FindNextFileA(search.get(), &found));
+  EXPECT_EQ((std::set<std::string>{".", "..", "test.zip"}), inArchives) << "no replacement left behind";
+
+  ZIPREQUEST extract;
+  extract.nOperation = kRequestExtract;
+  extract.strSpec = "\"a.txt\"";
+  extract.strBaseDir = files.path() + "\\out\\";
+  CreateDirectoryA((files / "out").c_str(), nullptr);
+  runCancelled(extract);
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((files / "out\\a.txt").c_str()));
+  EXPECT_TRUE(user.boxes.empty()) << "a cancel is not reported";
+}
+
 // Archives written by other tools: members under a folder come out relative
 // to it.
 class ForeignExtractTest : public ::testing::TestWithParam<const char*> {};

@@ -12,6 +12,7 @@
 #include "fake_user_interaction.h"
 #include "profile.h"
 #include "resource.h"
+#include "strings.h"
 #include "temp_dir.h"
 #include "user_interaction.h"
 
@@ -111,7 +112,7 @@ TEST(FileNameDialog, EachButtonGivesItsAnswer) {
 TEST(NewFolderDialog, RefusesBadNamesAndStaysOpen) {
   WithFakeUser fake;  // takes the "Invalid filename" box
   int typed = 0;
-  bool openAfterColon = false, openAfterEmpty = false, sized = false;
+  bool openAfterColon = false, openAfterEmpty = false, openAfterLookAlike = false, sized = false;
   size_t boxesAfterRefusals = 0;
   Script script("New folder", [&](HWND dialog) {
     sized = ClientSize(dialog) == DialogUnits(dialog, 276, 47);
@@ -124,6 +125,10 @@ TEST(NewFolderDialog, RefusesBadNamesAndStaysOpen) {
     SetWindowTextA(edit, "");
     Click(dialog, IDOK);
     openAfterEmpty = IsWindow(dialog) && IsWindowVisible(dialog);
+    // Best fit would read the fullwidth separator as "\\" and pass it on.
+    SetWindowTextW(edit, L"..\uFF3Cescape");
+    Click(dialog, IDOK);
+    openAfterLookAlike = IsWindow(dialog) && IsWindowVisible(dialog);
     boxesAfterRefusals = fake.user.boxes.size();
     SetWindowTextA(edit, " what? * ");
     Click(dialog, IDOK);
@@ -135,9 +140,11 @@ TEST(NewFolderDialog, RefusesBadNamesAndStaysOpen) {
   EXPECT_EQ(30, typed);
   EXPECT_TRUE(openAfterColon);
   EXPECT_TRUE(openAfterEmpty);
-  ASSERT_EQ(2u, boxesAfterRefusals);
+  EXPECT_TRUE(openAfterLookAlike);
+  ASSERT_EQ(3u, boxesAfterRefusals);
   EXPECT_EQ("Invalid filename", fake.user.boxes[0].text);
   EXPECT_EQ("Invalid filename", fake.user.boxes[1].text);
+  EXPECT_EQ(CUnspellableNameException(L"..\uFF3Cescape").Message(), fake.user.boxes[2].text);
   EXPECT_EQ(" what? * ", name) << "only < > : \" / \\ | are refused";
 
   Script cancel("New folder", [](HWND dialog) { Click(dialog, IDCANCEL); });

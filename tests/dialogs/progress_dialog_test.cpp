@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "engine_adaptor.h"
 #include "progress_dlg.h"
 #include "resource.h"
 #include "strings.h"
@@ -17,6 +18,8 @@ struct Observed {
   bool processingAtStart = false, barsHiddenAtStart = false;
   bool processingAfterZero = false;
   bool openAfterEscapeAndClose = false;
+  bool runningBeforeEscape = false, stoppedAfterEscape = false, buttonDisabledAfterEscape = false;
+  bool engineToldToStop = false;
   bool barsAfterFirstProgress = false, processingHidden = false;
   LRESULT handlerResult = 0;
   int fileAfterFileUpdate = -1;
@@ -62,7 +65,7 @@ unsigned __stdcall ObservingWorker(void* argument) {
   seen.caption = caption;
   RECT client;
   GetClientRect(dialog, &client);
-  RECT units{0, 0, 173, 42};
+  RECT units{0, 0, 173, 62};
   MapDialogRect(dialog, &units);
   seen.sized = client.right == units.right && client.bottom == units.bottom;
   seen.noSystemMenu = (GetWindowLongA(dialog, GWL_STYLE) & WS_SYSMENU) == 0;
@@ -74,11 +77,16 @@ unsigned __stdcall ObservingWorker(void* argument) {
   SendMessageA(dialog, WM_USER, 0, 1);
   seen.processingAfterZero = Shown(dialog, IDC_PROGRESS_PROCESSING) && !Shown(dialog, IDC_PROGRESS_ALL);
 
+  seen.runningBeforeEscape = !request.pProgress->CancelRequested() && OnProgressB(0, 0, request.pProgress) == 0;
   PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0);
   PostMessageA(dialog, WM_CLOSE, 0, 0);
   PostMessageA(dialog, WM_SYSCOMMAND, SC_CLOSE, 0);
   Drain(dialog);
+  // Escape asks the worker to stop; the window waits for it to finish.
   seen.openAfterEscapeAndClose = IsWindow(dialog) && IsWindowVisible(dialog);
+  seen.stoppedAfterEscape = request.pProgress->CancelRequested();
+  seen.buttonDisabledAfterEscape = !IsWindowEnabled(GetDlgItem(dialog, IDCANCEL));
+  seen.engineToldToStop = OnProgressA(0, 0, request.pProgress) != 0 && OnProgressB(0, 0, request.pProgress) != 0;
 
   seen.handlerResult = SendMessageA(dialog, WM_USER, 40, 1);
   seen.barsAfterFirstProgress = Shown(dialog, IDC_PROGRESS_FILE) && Shown(dialog, IDC_PROGRESS_ALL) &&
@@ -97,7 +105,7 @@ unsigned __stdcall ObservingWorker(void* argument) {
   return 0;
 }
 
-TEST(ProgressDialog, ShowsBarsFromTheFirstProgressAndCannotBeCancelled) {
+TEST(ProgressDialog, ShowsBarsFromTheFirstProgressAndEscapeStopsTheWorker) {
   g_seen = Observed{};
   ZIPREQUEST request;
   CProgressDlg dialog(ObservingWorker, &request, nullptr);
@@ -110,7 +118,11 @@ TEST(ProgressDialog, ShowsBarsFromTheFirstProgressAndCannotBeCancelled) {
   EXPECT_TRUE(seen.processingAtStart);
   EXPECT_TRUE(seen.barsHiddenAtStart);
   EXPECT_TRUE(seen.processingAfterZero) << "progress of 0 keeps \"Processing ...\"";
+  EXPECT_TRUE(seen.runningBeforeEscape);
   EXPECT_TRUE(seen.openAfterEscapeAndClose);
+  EXPECT_TRUE(seen.stoppedAfterEscape);
+  EXPECT_TRUE(seen.buttonDisabledAfterEscape);
+  EXPECT_TRUE(seen.engineToldToStop);
   EXPECT_EQ(1, seen.handlerResult);
   EXPECT_TRUE(seen.barsAfterFirstProgress);
   EXPECT_TRUE(seen.processingHidden);
@@ -141,6 +153,24 @@ unsigned __stdcall QuickWorker(void* argument) {
   request.pProgress->Report(100, 0);
   request.pProgress->Finish();
   return 0;
+}
+
+unsigned __stdcall ClickCancelWorker(void* argument) {
+  auto& request = *static_cast<ZIPREQUEST*>(argument);
+  if (const HWND dialog = WaitForDialog(request)) {
+    PostMessageA(GetDlgItem(dialog, IDCANCEL), BM_CLICK, 0, 0);
+    for (int i = 0; i < 1000 && !request.pProgress->CancelRequested(); ++i) Sleep(10);
+    g_seen.stoppedAfterEscape = request.pProgress->CancelRequested();
+  }
+  request.pProgress->Finish();
+  return 0;
+}
+
+TEST(ProgressDialog, TheCancelButtonStopsTheWorker) {
+  g_seen = Observed{};
+  ZIPREQUEST request;
+  EXPECT_EQ(IDOK, CProgressDlg(ClickCancelWorker, &request, nullptr).DoModal());
+  EXPECT_TRUE(g_seen.stoppedAfterEscape);
 }
 
 TEST(ProgressDialog, ProgressBeforeTheWindowIsShownByItAndAQuickRunMakesNone) {

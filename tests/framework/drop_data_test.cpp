@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "drop_data.h"
+#include "strings.h"
 #include "forged_input.h"
 #include "shell_data.h"
 
@@ -78,6 +79,20 @@ TEST(DropList, WellFormedListsGiveThePathsThePlatformGives) {
       EXPECT_EQ(c.expected, PlatformPaths(c.block));
     }
   }
+}
+
+TEST(DropList, AWidePathTheCodePageCannotSpellRefusesTheList) {
+  // Best fit would read the second as "C:\\Users\\x\\..\\secret.zip".
+  const std::wstring lookAlike = L"C:\\Users\\x\\\uFF0E\uFF0E\uFF3Csecret.zip";
+  const auto block = DropBlock(WideList(L"C:\\a.txt"s + L'\0' + lookAlike + L'\0' + L'\0'), true);
+  GuardedBytes memory;
+  const BYTE* placed = memory.Place(block);
+  std::wstring unspellable;
+  EXPECT_EQ(std::nullopt, ParseDropList(placed, block.size(), &unspellable));
+  EXPECT_EQ(lookAlike, unspellable);
+  HGLOBAL global = GlobalBlock(block);
+  EXPECT_THROW(ReadDropFiles(global), CUnspellableNameException);
+  GlobalFree(global);
 }
 
 TEST(DropList, MalformedBlocksAreRefusedWithoutReadingPastTheirEnd) {

@@ -53,4 +53,32 @@ TEST(FormatStrings, InsertsNumberedTexts) {
   EXPECT_EQ("%2 and %2", FormatStrings("%1 and %2", {"%2"}));
 }
 
+TEST(ExactSpelling, CharactersBestFitWouldReplaceAreRefused) {
+  // Each of these has a look-alike in the code page that best fit would
+  // put in its place, making one path another.
+  const std::wstring lookAlikes[] = {
+      L"..\uFF3CDocuments\uFF3Ctaxes.zip",  // fullwidth reverse solidus
+      L"C:\\x\uFF0Fy.zip",                   // fullwidth solidus
+      L"C:\\x\u2215y.zip",                   // division slash
+      L"C:\\x\uFF0E\uFF0E\\y.zip",             // fullwidth full stops
+      L"C:\\x\uFF1Ay.zip",                   // fullwidth colon
+      L"C:\\a\u0131.zip",                    // dotless i
+  };
+  for (const std::wstring& text : lookAlikes) {
+    EXPECT_EQ(std::nullopt, WideToAnsiExact(text));
+    EXPECT_THROW(WideToAnsiOrThrow(text), CUnspellableNameException);
+  }
+  // The message names the file without turning it into the other one.
+  try {
+    WideToAnsiOrThrow(lookAlikes[0]);
+  } catch (const CUnspellableNameException& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("..?Documents?taxes.zip")) << e.Message();
+  }
+
+  // What the code page spells exactly passes unchanged.
+  EXPECT_EQ("C:\\dir\\a b.zip", WideToAnsiExact(L"C:\\dir\\a b.zip"));
+  EXPECT_EQ("caf\xE9.zip", WideToAnsiExact(L"caf\u00E9.zip"));
+  EXPECT_EQ("", WideToAnsiExact(L""));
+}
+
 }  // namespace

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "archive_state.h"
+#include "dialog_script.h"
 #include "menu_spy.h"
 #include "produced.h"
 #include "shell_host.h"
@@ -344,6 +345,125 @@ TEST_F(ShellMenus, CopyToZipFilePacksAFileOrAFoldersContentBesideIt) {
   EXPECT_EQ(1u, members.count("a.txt"));
   EXPECT_EQ(1u, members.count("sub\\b.txt"));
   KeepProduced(source / "Data.ZIP", "registered_copy_to_zip");
+}
+
+// A wide file list, as the shell offers names the code page cannot spell.
+HGLOBAL WideDropFiles(const std::wstring& path) {
+  const std::wstring list = path + L'\0' + L'\0';
+  const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + list.size() * sizeof(WCHAR));
+  auto* header = static_cast<DROPFILES*>(GlobalLock(block));
+  header->pFiles = sizeof(DROPFILES);
+  header->fWide = TRUE;
+  memcpy(reinterpret_cast<BYTE*>(header) + sizeof(DROPFILES), list.data(), list.size() * sizeof(WCHAR));
+  GlobalUnlock(block);
+  return block;
+}
+
+// All the static texts of a window: a message box's message among them.
+std::string StaticTexts(HWND window) {
+  std::string texts;
+  EnumChildWindows(
+      window,
+      [](HWND child, LPARAM out) -> BOOL {
+        char name[16] = "", text[1024] = "";
+        GetClassNameA(child, name, sizeof(name));
+        if (lstrcmpiA(name, "Static") == 0 && GetWindowTextA(child, text, sizeof(text)) > 0)
+          *reinterpret_cast<std::string*>(out) += std::string(text) + "\n";
+        return TRUE;
+      },
+      reinterpret_cast<LPARAM>(&texts));
+  return texts;
+}
+
+// Closes the message box the call shows, keeping its text; "" when none
+// showed within the wait.
+template <typename Call>
+std::string MessageBoxOf(Call call) {
+  std::string text;
+  std::thread closer([&] {
+    if (HWND box = dialog_script::WaitForDialog("")) {
+      text = StaticTexts(box);
+      dialog_script::Click(box, IDOK);
+    }
+  });
+  call();
+  closer.join();
+  return text;
+}
+
+// Names with characters best fit would turn into "\\" and ".": each must be
+// refused, never taken for the other file that spelling names.
+TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsAreRefused) {
+  // The file the look-alike names would reach, and the look-alikes.
+  TempDir other;
+  const std::string inside = other.Write("Documents\\secret.txt", "not to be touched");
+  zip = other / "Documents\\taxes.zip";
+  ASSERT_EQ(0, zip_maker::Add(zip, other / "Documents", {"secret.txt"}));
+  const std::string taxesBefore = ReadAll(zip);
+  const std::wstring directory(source.path().begin(), source.path().end());
+  const std::wstring otherName(other.path().begin(), other.path().end());
+  // source\..\<other>\Documents\taxes.zip, with fullwidth separators and dots.
+  const std::wstring lookAlikeZip = directory + L"\\\uFF0E\uFF0E\uFF3C" + otherName.substr(otherName.rfind(L'\\') + 1) +
+                                    L"\uFF3CDocuments\uFF3Ctaxes.zip";
+  const std::wstring lookAlikeFile = directory + L"\\\uFF0E\uFF0E\uFF3C" +
+                                     otherName.substr(otherName.rfind(L'\\') + 1) + L"\uFF3CDocuments\uFF3Csecret.txt";
+  for (const std::wstring& path : {lookAlikeZip, lookAlikeFile}) {
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    CloseHandle(file);
+  }
+  const std::string refusal = "cannot be used here";
+
+  // Opened by path.
+  IPersistFile* persist = nullptr;
+  ASSERT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
+                                   reinterpret_cast<void**>(&persist)));
+  // Load reports the refusal itself (its result stays S_OK): the object
+  // stays unloaded.
+  EXPECT_NE(std::string::npos, MessageBoxOf([&] { persist->Load(lookAlikeZip.c_str(), 0); }).find(refusal));
+  IShellFolder* folder = nullptr;
+  persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
+  persist->Release();
+  ASSERT_NE(nullptr, folder);
+  IEnumIDList* items = nullptr;
+  PITEMID_CHILD item = nullptr;
+  if (folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &items) == S_OK && items != nullptr) {
+    EXPECT_NE(S_OK, items->Next(1, &item, nullptr)) << "the other archive's members are not listed";
+    if (item) CoTaskMemFree(item);
+    items->Release();
+  }
+  folder->Release();
+
+  // Dropped on a zip file's icon.
+  const std::string target = archives / "target.zip";
+  source.Write("plain.txt", "plain");
+  ASSERT_EQ(0, zip_maker::Add(target, source.path(), {"plain.txt"}));
+  const std::string targetBefore = ReadAll(target);
+  zip = target;
+  IDropTarget* drop = ZipFileObject<IDropTarget>();
+  ASSERT_NE(nullptr, drop);
+  OneFormatData files(CF_HDROP, WideDropFiles(lookAlikeFile));
+  DWORD effect = DROPEFFECT_COPY;
+  EXPECT_NE(std::string::npos,
+            MessageBoxOf([&] { drop->Drop(&files, 0, POINTL{0, 0}, &effect); }).find(refusal));
+  drop->Release();
+  EXPECT_EQ(targetBefore, ReadAll(target));
+
+  // "Copy to Zip File" on the look-alike.
+  IShellExtInit* init = nullptr;
+  ASSERT_EQ(S_OK, CoCreateInstance(kFileHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
+                                   reinterpret_cast<void**>(&init)));
+  OneFormatData selection(CF_HDROP, WideDropFiles(lookAlikeFile));
+  HRESULT initialized = S_OK;
+  EXPECT_NE(std::string::npos,
+            MessageBoxOf([&] { initialized = init->Initialize(nullptr, &selection, nullptr); }).find(refusal));
+  EXPECT_NE(S_OK, initialized);
+  init->Release();
+
+  // Nothing reached the other files.
+  EXPECT_EQ(taxesBefore, ReadAll(other / "Documents\\taxes.zip"));
+  EXPECT_EQ("not to be touched", ReadAll(inside));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesA((other / "Documents\\secret.ZIP").c_str()));
 }
 
 // The host opens the zip file's own menu as the shell builds it for a
