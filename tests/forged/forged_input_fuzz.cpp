@@ -325,7 +325,7 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
   const auto seeds = DropSeeds();
   Random random(kSeed);
   GuardedBytes memory;
-  int malformed = 0, wellFormed = 0, harmless = 0, calls = 0, pastes = 0, compared = 0, findings = 0;
+  int malformed = 0, wellFormed = 0, unspellableLists = 0, harmless = 0, calls = 0, pastes = 0, compared = 0, findings = 0;
   const auto finding = [&](int round, const std::vector<BYTE>& block, const char* what, HRESULT hr) {
     if (++findings <= 10)
       ADD_FAILURE() << "round " << round << ": " << what << " answered 0x" << std::hex << hr << " for " << Hex(block);
@@ -338,9 +338,13 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
 
     const BYTE* placed = memory.Place(block);
     ASSERT_NE(nullptr, placed);
-    const auto paths = ParseDropList(placed, block.size());
+    std::wstring unspellable;
+    const auto paths = ParseDropList(placed, block.size(), &unspellable);
+    // Well formed, but naming a path the code page cannot spell: every door
+    // refuses it with a message instead of reading another path.
+    const bool refused = !unspellable.empty();
     ++calls;
-    paths ? ++wellFormed : ++malformed;
+    paths ? ++wellFormed : refused ? ++unspellableLists : ++malformed;
     const bool adds = paths && Harmless(*paths);
     harmless += adds ? 1 : 0;
 
@@ -368,7 +372,8 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
       handler->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init));
       const HRESULT hr = init->Initialize(nullptr, &data, nullptr);
       ++calls;
-      if (hr != (paths && !paths->empty() ? S_OK : E_INVALIDARG)) finding(round, block, "Copy to Zip File", hr);
+      const HRESULT expected = refused ? E_FAIL : paths && !paths->empty() ? S_OK : E_INVALIDARG;
+      if (hr != expected) finding(round, block, "Copy to Zip File", hr);
       HMENU menu = CreatePopupMenu();
       handler->QueryContextMenu(menu, 0, 1, 10, CMF_NORMAL);
       char help[200] = "";
@@ -384,30 +389,38 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
       menuRoot->QueryInterface(IID_IShellExtInit, reinterpret_cast<void**>(&init));
       const HRESULT hr = init->Initialize(nullptr, &data, nullptr);
       ++calls;
-      if (hr != (paths ? S_OK : E_INVALIDARG)) finding(round, block, "the zip file's menu", hr);
+      if (hr != (refused ? E_FAIL : paths ? S_OK : E_INVALIDARG)) finding(round, block, "the zip file's menu", hr);
       init->Release();
       menuRoot->Release();
     }
     if (!paths || adds) {
-      const HRESULT expected = paths ? S_OK : E_INVALIDARG;
+      const HRESULT expected = paths || refused ? S_OK : E_INVALIDARG;
+      // A refused list is told once per door.
+      const auto told = [&](size_t before) { return !refused || user.boxes.size() == before + 1; };
       DWORD effect = DROPEFFECT_COPY;
+      size_t boxes = user.boxes.size();
       HRESULT hr = icon->Drop(&data, 0, POINTL{0, 0}, &effect);
-      if (hr != expected) finding(round, block, "the zip file's icon", hr);
+      if (hr != expected || !told(boxes)) finding(round, block, "the zip file's icon", hr);
+      boxes = user.boxes.size();
       hr = tree->Drop(&data, 0, POINTL{0, 0}, &effect);
-      if (hr != expected) finding(round, block, "a folder in the tree", hr);
+      if (hr != expected || !told(boxes)) finding(round, block, "a folder in the tree", hr);
       effect = DROPEFFECT_COPY;
       view->DragEnter(&data, MK_LBUTTON, POINTL{0, 0}, &effect);
+      boxes = user.boxes.size();
       hr = view->Drop(&data, 0, POINTL{0, 0}, &effect);
-      if (hr != expected) finding(round, block, "the view", hr);
+      if (hr != expected || !told(boxes)) finding(round, block, "the view", hr);
       calls += 3;
       if (round % kPasteEvery == 0 && OleSetClipboard(&data) == S_OK) {
         const size_t beeps = user.beeps.size();
+        const size_t boxes = user.boxes.size();
         SendMessageA(shell->ViewWindow(), WM_COMMAND, ID_EDIT_PASTE, 0);
         OleSetClipboard(nullptr);
         ++pastes;
         ++calls;
-        // A malformed list beeps as no list does; a whole one is taken.
-        if (user.beeps.size() != beeps + (paths ? 0 : 1)) finding(round, block, "Paste", S_OK);
+        // A malformed list beeps as no list does; a whole one is taken; a
+        // refused one is told.
+        if (user.beeps.size() != beeps + (paths || refused ? 0 : 1) || !told(boxes))
+          finding(round, block, "Paste", S_OK);
       }
     }
     if (round % 64 == 0) shell->PumpPending();
@@ -418,11 +431,12 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
   icon->Release();
   shell->Close();
   shell->Release();
-  printf("forged drop blocks: %d rounds from seed 0x%08x, %d malformed, %d well formed (%d harmless enough to add);"
-         " %d entry-point calls (%d pastes), %d lists compared with DragQueryFileA; findings: %d\n",
-         kDropRounds, kSeed, malformed, wellFormed, harmless, calls, pastes, compared, findings);
+  printf("forged drop blocks: %d rounds from seed 0x%08x, %d malformed, %d well formed (%d harmless enough to add),"
+         " %d refused as unspellable; %d entry-point calls (%d pastes), %d lists compared with DragQueryFileA; findings: %d\n",
+         kDropRounds, kSeed, malformed, wellFormed, harmless, unspellableLists, calls, pastes, compared, findings);
   EXPECT_GT(malformed, kDropRounds / 4) << "the mutations should mostly break the lists";
   EXPECT_GT(harmless, kDropRounds / 20) << "and leave enough whole for the adding doors";
+  EXPECT_GT(unspellableLists, 0) << "and some wide ones naming what the code page cannot spell";
 }
 
 TEST_F(ForgedInput, IdentifierListsAtEveryFolderMethodThatReadsThem) {
