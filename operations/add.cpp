@@ -6,6 +6,7 @@
 #include "confirm_folder_replace_dlg.h"
 #include "drop_data.h"
 #include "handles.h"
+#include "member_list.h"
 #include "resource.h"
 #include "strings.h"
 #include "zip_exceptions.h"
@@ -95,7 +96,7 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   bool fileYesToAll = false;
   bool folderYesToAll = false;
   std::string addSpec;
-  std::string deleteSpec;
+  MemberList replaced;
   std::vector<std::string> copyList;
   for (const std::string& path : *dropped) {
     CheckPathLength(path);
@@ -110,16 +111,15 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
       }
       if (!replace) continue;
     }
-    CollectForAdd(path, sourceDir, addSpec, deleteSpec, copyList);
+    CollectForAdd(path, sourceDir, addSpec, replaced, copyList);
   }
-  TrimTrailingBlanks(deleteSpec);
   TrimTrailingBlanks(addSpec);
   if (addSpec.empty() && copyList.empty()) return;
 
   ZIPREQUEST request;
   request.nOperation = kRequestUpdate;
   request.strAddSpec = addSpec;
-  request.strSpec = deleteSpec;
+  request.strSpec = replaced.Text();
   request.pCopyList = &copyList;
   request.strBaseDir = sourceDir;
   request.strFolderPath = m_strPath;
@@ -127,7 +127,7 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
 }
 
 void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
-                               std::string& deleteSpec, std::vector<std::string>& copyList) {
+                               MemberList& replaced, std::vector<std::string>& copyList) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   const DWORD attributes = AttributesOf(path);
   const bool isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -145,9 +145,9 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
       // A folder that exists only through its members has no entry to
       // delete; naming it would make the engine find nothing.
       if (member->pSubFolder == nullptr) {
-        deleteSpec += Quoted(memberPath);
+        replaced.AddMember(memberPath);
       } else if (member->pSubFolder->HasOwnEntry()) {
-        deleteSpec += Quoted(memberPath + "\\");
+        replaced.AddFolderEntry(memberPath);
       }
     }
   }
@@ -169,6 +169,6 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   do {
     const std::string child = found.cFileName;
     if (child == "." || child == "..") continue;
-    CollectForAdd(path + "\\" + child, sourceDir, addSpec, deleteSpec, copyList);
+    CollectForAdd(path + "\\" + child, sourceDir, addSpec, replaced, copyList);
   } while (FindNextFileA(search.get(), &found));
 }
