@@ -159,6 +159,7 @@ TEST_F(RequestTest, AReplaceWithStagedCopiesCommitsOnceOrNotAtAll) {
   files.Write("a.txt", "new a");
   files.Write("docs\\b.txt", "bee");
   const std::vector<std::string> copies = {files / "docs", files / "docs\\b.txt"};
+  ScopedTempDirectory temp(files / "tmp");
   ZIPREQUEST request;
   request.nOperation = kRequestUpdate;
   request.strSpec = Members({"a.txt"});

@@ -155,7 +155,7 @@ class InterruptedChange : public ::testing::Test {
   }
 
   // Kills per kind of change: four kinds give over a hundred.
-  static constexpr int kMoments = 27;
+  static constexpr int kMoments = 30;
 
   TempDir content, source, archives;
   std::string small = archives / "small.zip", large = archives / "large.zip", zip = archives / "a.zip";
