@@ -1,6 +1,7 @@
 #include "zip_request.h"
 
 #include <cstring>
+#include <optional>
 
 #include "engine_adaptor.h"
 #include "profile.h"
@@ -42,8 +43,12 @@ int ZE_CALLBACK AddRename(NAMEMAP* map, void* context) {
   const auto& names = *static_cast<const RENAMECONTEXT*>(context);
   std::string input = InputOf(*map);
   ToBackslashes(input);
-  if (input.size() < names.strDrop.size()) return SetOutput(*map, "");
-  std::string output = names.strReplace + input.substr(names.strDrop.size());
+  // Staged copies come from their own directory in the same run.
+  const std::string& root = !names.strStaged.empty() && input.compare(0, names.strStaged.size(), names.strStaged) == 0
+                                ? names.strStaged
+                                : names.strDrop;
+  if (input.size() < root.size()) return SetOutput(*map, "");
+  std::string output = names.strReplace + input.substr(root.size());
   ToForwardSlashes(output);
   return SetOutput(*map, output);
 }
@@ -77,43 +82,45 @@ void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX
   }
 }
 
-void ZipDelete(const std::string& zipPath, const std::string& spec, ProgressSink* progress) {
+void ZipDelete(const std::string& zipPath, const std::string& members, ProgressSink* progress) {
   SetCaption(progress, IDS_DELETING);
   ZIPCMD block;
   char workDir[MAX_PATH];
   InitZipBlock(block, zipPath, workDir, progress);
   block.nFunction = ZE_ZIP_DELETE;
-  block.pszItems = spec.c_str();
+  block.pszItems = members.c_str();
+  block.bLiteral = 1;
   CheckEngine(dzip(&block));
 }
 
-void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& sourceDir,
-            const std::string& folderPath, ProgressSink* progress) {
+void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& drop,
+            const RENAMECONTEXT& names, ProgressSink* progress) {
   SetCaption(progress, IDS_ADDING);
   ZIPCMD block;
   char workDir[MAX_PATH];
   InitZipBlock(block, zipPath, workDir, progress);
-  const std::string quotedSource = "\"" + sourceDir + "\"";
-  const RENAMECONTEXT context{sourceDir, folderPath};
+  const std::string quotedSource = "\"" + names.strDrop + "\"";
   block.nFunction = ZE_ZIP_ADD;
   block.pszItems = spec.c_str();
+  block.pszDropItems = drop.empty() ? nullptr : drop.c_str();
   block.bRecurse = 1;
   block.pszRootDir = quotedSource.c_str();
   block.bSetComment = 1;
   block.pszComment = kArchiveComment;
   block.pfnRename = AddRename;
-  block.pRenameContext = const_cast<RENAMECONTEXT*>(&context);
+  block.pRenameContext = const_cast<RENAMECONTEXT*>(&names);
   CheckEngine(dzip(&block));
 }
 
-void UnzipExtract(const std::string& zipPath, const std::string& spec, const std::string& folderPath,
+void UnzipExtract(const std::string& zipPath, const std::string& members, const std::string& folderPath,
                   const std::string& destDir, ProgressSink* progress) {
   SetCaption(progress, IDS_UNZIPPING);
   UNZIPCMD block;
   InitUnzipBlock(block, zipPath, progress);
-  const RENAMECONTEXT context{folderPath, destDir};
+  const RENAMECONTEXT context{folderPath, destDir, {}};
   block.nFunction = ZE_UNZIP_EXTRACT;
-  block.pszSpec = spec.c_str();
+  block.pszSpec = members.c_str();
+  block.bLiteral = 1;
   block.pszDestDir = destDir.c_str();
   block.pfnRename = ExtractRename;
   block.pRenameContext = const_cast<RENAMECONTEXT*>(&context);
@@ -121,20 +128,21 @@ void UnzipExtract(const std::string& zipPath, const std::string& spec, const std
 }
 
 void UpdateArchive(ZIPREQUEST& request) {
-  const std::string& zipPath = request.pRoot->ZipPath();
-  if (!request.strSpec.empty()) ZipDelete(zipPath, request.strSpec, request.pProgress);
-  if (!request.strAddSpec.empty())
-    ZipAdd(zipPath, request.strAddSpec, request.strBaseDir, request.strFolderPath, request.pProgress);
-  if (request.pCopyList == nullptr || request.pCopyList->empty()) return;
-
-  // The staged copies go however the update ends.
-  ScopedWorkspace workspace;
-  const std::string staged = workspace.Path() + "\\";
-  std::string spec;
-  for (const std::string& path : *request.pCopyList)
-    spec += "\"" + CopyIntoWorkspace(path, request.strBaseDir, staged) + "\" ";
-  while (!spec.empty() && spec.back() == ' ') spec.pop_back();
-  ZipAdd(zipPath, spec, staged, request.strFolderPath, request.pProgress);
+  // One engine run, one rewrite: the replaced members leave in the same
+  // commit that brings their new versions, so a failure keeps them all.
+  RENAMECONTEXT names{request.strBaseDir, request.strFolderPath, ""};
+  std::string spec = request.strAddSpec;
+  std::optional<ScopedWorkspace> workspace;  // the staged copies go however the update ends
+  if (request.pCopyList != nullptr && !request.pCopyList->empty()) {
+    workspace.emplace();
+    names.strStaged = workspace->Path() + "\\";
+    for (const std::string& path : *request.pCopyList) {
+      if (!spec.empty()) spec += ' ';
+      spec += "\"" + CopyIntoWorkspace(path, request.strBaseDir, names.strStaged) + "\"";
+    }
+  }
+  if (spec.empty() && request.strSpec.empty()) return;
+  ZipAdd(request.pRoot->ZipPath(), spec, request.strSpec, names, request.pProgress);
 }
 
 unsigned __stdcall ExecuteRequest(void* argument) {

@@ -21,9 +21,12 @@ struct ZIPREQUEST {
   CZipFile* pRoot = nullptr;  // set by RunRequest
   // Update: files to add, each a double-quoted full path, separated by one blank.
   std::string strAddSpec;
-  // Delete and update: members to delete; extract: members to extract.
+  // A literal member list (member_list.h).  Delete: members to delete;
+  // update: members the added files replace, dropped in the same rewrite;
+  // extract: members to extract.
   std::string strSpec;
-  // Update: paths first copied into a workspace and added from there.
+  // Update: paths first copied into a workspace and added from there, in
+  // the same engine run as strAddSpec.
   const std::vector<std::string>* pCopyList = nullptr;
   // Update: the directory the names to add are relative to; extract: the
   // destination.  Both end with a backslash.
@@ -40,11 +43,15 @@ struct ZIPREQUEST {
 unsigned __stdcall ExecuteRequest(void* request);
 
 // The steps; each throws.
+// Specifications named `members` are literal member lists.
 void UpdateArchive(ZIPREQUEST& request);
-void ZipDelete(const std::string& zipPath, const std::string& spec, ProgressSink* progress);
-void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& sourceDir,
-            const std::string& folderPath, ProgressSink* progress);
-void UnzipExtract(const std::string& zipPath, const std::string& spec, const std::string& folderPath,
+void ZipDelete(const std::string& zipPath, const std::string& members, ProgressSink* progress);
+struct RENAMECONTEXT;
+// One rewrite: the members `drop` names leave and the files `spec` names
+// come in, named by `names`.
+void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& drop,
+            const RENAMECONTEXT& names, ProgressSink* progress);
+void UnzipExtract(const std::string& zipPath, const std::string& members, const std::string& folderPath,
                   const std::string& destDir, ProgressSink* progress);
 
 // Fills the whole dzip block.  workDir receives the temporary directory
@@ -57,6 +64,9 @@ void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX
 struct RENAMECONTEXT {
   std::string strDrop;     // add: the source directory; extract: the folder path
   std::string strReplace;  // add: the folder path; extract: the destination
+  // Add: a second source directory (staged copies, ending with a
+  // backslash) whose paths also land in strReplace, or empty.
+  std::string strStaged;
 };
 int ZE_CALLBACK AddRename(NAMEMAP* map, void* context);
 int ZE_CALLBACK ExtractRename(NAMEMAP* map, void* context);

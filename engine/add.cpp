@@ -369,14 +369,26 @@ void addFiles(ZIPCMD& cmd) {
   arc.open(path);
   const CentralDirectory& cd = arc.cd;
 
+  // Members the caller drops go in this same rewrite; the new files then
+  // take their names without a question.
+  const MemberSpec drop = MemberSpec::literal(cmd.pszDropItems);
+  std::vector<bool> replaced(cd.entries.size(), false);
+  bool anyReplaced = false;
   // Same name, ignoring case and separator style: the new file replaces the member.
   std::unordered_map<std::string, size_t> existing;
-  for (size_t i = 0; i < cd.entries.size(); ++i) existing.emplace(MemberSpec::normalize(memberName(cd, cd.entries[i])), i);
-  std::vector<bool> replaced(cd.entries.size(), false);
+  for (size_t i = 0; i < cd.entries.size(); ++i) {
+    const std::string name = memberName(cd, cd.entries[i]);
+    if (!drop.empty() && !name.empty() && drop.matches(name)) {
+      replaced[i] = true;
+      anyReplaced = true;
+      continue;
+    }
+    existing.emplace(MemberSpec::normalize(name), i);
+  }
   std::unordered_set<std::string> seen;
   std::vector<AddSource> chosen;
   std::vector<PackItem> packItems;
-  bool replaceAll = false, anyReplaced = false;
+  bool replaceAll = false;
   for (AddSource& s : sources) {
     std::string key = MemberSpec::normalize(s.name);
     if (!seen.insert(key).second) continue;  // named twice: the first wins
@@ -398,7 +410,7 @@ void addFiles(ZIPCMD& cmd) {
   }
 
   std::string comment = cmd.bSetComment ? std::string(cmd.pszComment ? cmd.pszComment : "") : cd.comment;
-  if (arc.exists && chosen.empty() && comment == cd.comment) return;  // nothing changes
+  if (arc.exists && chosen.empty() && !anyReplaced && comment == cd.comment) return;  // nothing changes
 
   std::vector<size_t> keep;
   uint64_t keepBytes = 0;

@@ -95,7 +95,7 @@ void extractMembers(UNZIPCMD& cmd) {
   CentralDirectory cd;
   readCentralDirectory(src, cd);
 
-  MemberSpec spec(cmd.pszSpec ? cmd.pszSpec : "");
+  const MemberSpec spec = cmd.bLiteral ? MemberSpec::literal(cmd.pszSpec) : MemberSpec(cmd.pszSpec ? cmd.pszSpec : "");
   std::vector<Job> jobs;
   std::string dest = cmd.pszDestDir;
   for (const Entry& e : cd.entries) {

@@ -1,5 +1,8 @@
 #include "member_match.h"
 
+#include <cstring>
+
+#include "errors.h"
 #include "platform.h"
 
 namespace ze {
@@ -57,9 +60,36 @@ MemberSpec::MemberSpec(std::string_view spec) {
   }
 }
 
+MemberSpec MemberSpec::literal(const char* list) {
+  MemberSpec spec;
+  if (list == nullptr) return spec;
+  for (const char* item = list; *item != '\0'; item += strlen(item) + 1) {
+    const char kind = item[0];
+    std::string name = normalize(item + 1);
+    if (kind == ZE_ITEM_ALL && name.empty()) {
+      spec.all_ = true;
+      continue;
+    }
+    // An empty name would name the top folder, that is everything: a
+    // caller's slip must not turn into that.
+    if (name.empty()) fail(ZE_FAILED);
+    switch (kind) {
+      case ZE_ITEM_MEMBER: spec.exact_.insert(name); break;
+      case ZE_ITEM_ENTRY:
+      case ZE_ITEM_TREE:
+        if (name.back() != '/') name += '/';
+        (kind == ZE_ITEM_ENTRY ? spec.entries_ : spec.prefixes_).insert(name);
+        break;
+      default: fail(ZE_FAILED);
+    }
+  }
+  return spec;
+}
+
 bool MemberSpec::matches(std::string_view name) const {
   if (all_) return true;
   std::string n = normalize(name);
+  if (entries_.count(n)) return true;
   if (!exact_.empty()) {
     if (exact_.count(n)) return true;
     if (!n.empty() && n.back() == '/' && exact_.count(n.substr(0, n.size() - 1))) return true;

@@ -12,6 +12,7 @@
 //     separator, and a final "*.*" means "*";
 //   - otherwise matches the member of exactly that name, or the directory
 //     entry of that name (docs matches docs/).
+// A literal list (zipengine.h) names members without any of these rules.
 #pragma once
 
 #include <string>
@@ -24,7 +25,9 @@ namespace ze {
 class MemberSpec {
 public:
   explicit MemberSpec(std::string_view spec);
-  bool empty() const { return !all_ && exact_.empty() && prefixes_.empty() && patterns_.empty(); }
+  // A literal list; throws ZE_FAILED for a malformed one.
+  static MemberSpec literal(const char* list);
+  bool empty() const { return !all_ && exact_.empty() && entries_.empty() && prefixes_.empty() && patterns_.empty(); }
   // name: the member's name as the caller sees it (ANSI).
   bool matches(std::string_view name) const;
 
@@ -34,8 +37,11 @@ public:
   static std::string normalize(std::string_view name);
 
 private:
+  MemberSpec() = default;
+
   bool all_ = false;
   std::unordered_set<std::string> exact_;
+  std::unordered_set<std::string> entries_;   // directory entries, each ends in '/'
   std::unordered_set<std::string> prefixes_;  // each ends in '/'
   std::vector<std::string> patterns_;
 };

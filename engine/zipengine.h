@@ -53,6 +53,26 @@ enum ZipEngineQuery : int32_t {
 };
 enum : int32_t { ZE_ANSWER_NO = 0, ZE_ANSWER_YES = 1, ZE_ANSWER_ALL = 2 };
 
+// Literal member lists (bLiteral, pszDropItems) name members by their exact
+// bytes, so any name can be named, '*', '?', '"' and blanks included.  The
+// list is a run of NUL-terminated items ended by an empty item ("\0").  Each
+// item is one kind character followed by a name ('\' and '/' are the same
+// separator, case is ignored as everywhere in the engine; nothing is trimmed
+// and no character is special):
+//   ZE_ITEM_MEMBER  the member of that name, or the directory entry of that
+//                   name (docs names docs/)
+//   ZE_ITEM_ENTRY   the directory entry of that folder only, not its contents
+//   ZE_ITEM_TREE    the folder's entry and every member below it
+//   ZE_ITEM_ALL     every member (no name follows)
+// An unknown kind, or an empty name where one is needed, is refused with
+// ZE_FAILED before anything is touched.
+enum : char {
+  ZE_ITEM_MEMBER = 'M',
+  ZE_ITEM_ENTRY = 'E',
+  ZE_ITEM_TREE = 'T',
+  ZE_ITEM_ALL = 'A',
+};
+
 // Attribute word of a listed member.
 enum : uint16_t {
   ZE_ATTR_DOS_MASK = 0x37,
@@ -99,7 +119,7 @@ struct UNZIPCMD {
   const char* pszDestDir;     // 24  function 8
   uint8_t reserved28[24];     // 28
   int32_t bRecurse;           // 52  1: patterns match at any depth
-  uint8_t reserved56[4];      // 56
+  int32_t bLiteral;           // 56  1: pszSpec is a literal member list
   ZE_PROGRESS pfnProgressA;   // 60  this file, 0..100
   void* pProgressAUser;       // 64
   ZE_PROGRESS pfnProgressB;   // 68  whole run, 0..100
@@ -126,7 +146,7 @@ struct ZIPCMD {
   void* pProgressAUser;       // 28
   uint8_t reserved32[8];      // 32
   int32_t nLevel;             // 40  0 store, 1..9 deflate
-  uint8_t reserved44[4];      // 44
+  int32_t bLiteral;           // 44  delete: 1: pszItems is a literal member list
   int32_t bUseWorkDir;        // 48  1: temporary files go to pszWorkDir
   const char* pszWorkDir;     // 52  no trailing backslash
   uint8_t reserved56[16];     // 56
@@ -137,7 +157,7 @@ struct ZIPCMD {
   uint8_t reserved92[20];     // 92
   int32_t bRecurse;           // 112 add: 1 adds a directory named without a trailing backslash with its contents
   const char* pszRootDir;     // 116 add: "\"source directory\"", names are relative to it when no rename callback is set
-  uint8_t reserved120[4];     // 120
+  const char* pszDropItems;   // 120 add: literal member list dropped in the same rewrite, or null
   int32_t bDirEntries;        // 124 1: directories are stored as directory entries
   uint8_t reserved128[20];    // 128
   ZE_QUERY pfnQuery;          // 148
@@ -165,7 +185,7 @@ static_assert(offsetof(UNZIPCMD, pfnProgressA) == 60 && offsetof(UNZIPCMD, pProg
 static_assert(offsetof(UNZIPCMD, pfnProgressB) == 68 && offsetof(UNZIPCMD, pProgressBUser) == 72);
 static_assert(offsetof(UNZIPCMD, nMemberCount) == 76 && offsetof(UNZIPCMD, pfnQuery) == 100);
 static_assert(offsetof(UNZIPCMD, pQueryUser) == 104 && offsetof(UNZIPCMD, pfnRename) == 118);
-static_assert(offsetof(UNZIPCMD, pRenameContext) == 122);
+static_assert(offsetof(UNZIPCMD, pRenameContext) == 122 && offsetof(UNZIPCMD, bLiteral) == 56);
 static_assert(sizeof(ZIPCMD) == 188);
 static_assert(offsetof(ZIPCMD, pszZipFile) == 8 && offsetof(ZIPCMD, pszItems) == 12);
 static_assert(offsetof(ZIPCMD, pfnProgressB) == 16 && offsetof(ZIPCMD, pProgressBUser) == 20);
@@ -177,6 +197,7 @@ static_assert(offsetof(ZIPCMD, bRecurse) == 112 && offsetof(ZIPCMD, pszRootDir) 
 static_assert(offsetof(ZIPCMD, bDirEntries) == 124 && offsetof(ZIPCMD, pfnQuery) == 148);
 static_assert(offsetof(ZIPCMD, pQueryUser) == 152 && offsetof(ZIPCMD, pfnRename) == 168);
 static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
+static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems) == 120);
 #endif
 
 // Entry points.  Both return a ZipEngineResult and never throw.  A null
@@ -191,7 +212,7 @@ static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 //      (empty name), returns ZE_OK and forgets the position, so the next call
 //      starts over.  A name that does not fit szName fails with ZE_FAILED
 //      (never truncated); the position still moves past it.
-//   8  extract the members pszSpec names into pszDestDir.  Every output name
+//   8  extract the members pszSpec names (bLiteral: a literal list) into pszDestDir.  Every output name
 //      (pfnRename's szOutput, separators of either kind) must lie inside
 //      pszDestDir and no member name may be absolute or hold "..", ':' or a
 //      device name: otherwise ZE_DAMAGED before anything is written.  An
@@ -199,14 +220,18 @@ static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 //      ZE_Q_OVERWRITE_READONLY; without a query callback files are replaced.
 //      A data error (CRC, size, inflate) removes the partial file: ZE_FAILED.
 // dzip
-//   2  delete the members pszItems names; the rest is copied unchanged.
+//   2  delete the members pszItems names (bLiteral: a literal list); the
+//      rest is copied unchanged.
 //   4  add pszItems: quoted full paths; a directory ending in a separator
 //      adds its entry only, one without adds it and (bRecurse) everything
 //      below.  A same-named file member asks ZE_Q_REPLACE_MEMBER (no: the
 //      file is not added); directory entries are replaced without asking.
 //      An unreadable file asks ZE_Q_SKIP_UNREADABLE (no, or no callback:
-//      ZE_FILE_OPEN); a missing one gives ZE_NOT_FOUND.  bGrow appends in
-//      place unless a member is replaced.
+//      ZE_FILE_OPEN); a missing one gives ZE_NOT_FOUND.  pszDropItems names
+//      members left out of the new archive, so a replace is one rewrite:
+//      a new file named like a dropped member is added without asking, and
+//      a dropped member that is not there is no error.  bGrow appends in
+//      place unless a member is replaced or dropped.
 // Both change the archive through a new file renamed over it once complete,
 // so a failure leaves it as it was.
 //

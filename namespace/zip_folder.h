@@ -19,6 +19,7 @@
 #include "item_id.h"
 
 class CZipFile;
+class MemberList;
 struct PropertyTotals;
 struct PropertiesPage;
 
@@ -78,10 +79,10 @@ class CZipFolder final : public ComObject,
   // Taking members out (operations/).  Each takes the root lock; those that
   // run the engine take the archive mutex as well.  All throw; the caller's
   // boundary reports.
-  // The engine's names for members of this folder: "path\name" for a file,
-  // "path\name\*.*" for a folder, each quoted, separated by one blank.
+  // The engine's literal member list (member_list.h) for members of this
+  // folder: a file itself, a folder with everything below it.
   std::string BuildMemberSpec(const std::vector<std::string>& names);
-  // directory: without a trailing backslash.
+  // spec: a literal member list; directory: without a trailing backslash.
   void ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent);
   void OpenMember(const std::string& name, HWND parent);
   // Without a name, the folder's installer.
@@ -104,10 +105,10 @@ class CZipFolder final : public ComObject,
   // the list.  A malformed list adds nothing.
   void AddDroppedFiles(HDROP drop, HWND parent);
   // Appends path, and below a directory everything in it, to the add
-  // specification or the copy list, and the members it replaces to the
-  // delete specification.  Throws on a conflict.
+  // specification or the copy list, and the members it replaces to
+  // `replaced`.  Throws on a conflict.
   void CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
-                     std::string& deleteSpec, std::vector<std::string>& copyList);
+                     MemberList& replaced, std::vector<std::string>& copyList);
   // A copy of this folder's listed member of that name, read under the root
   // lock, so the caller can ask about it with nothing held.
   std::optional<ZIPENTRY> ListedMember(const char* name);

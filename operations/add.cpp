@@ -9,6 +9,7 @@
 #include "confirm_folder_replace_dlg.h"
 #include "drop_data.h"
 #include "handles.h"
+#include "member_list.h"
 #include "resource.h"
 #include "strings.h"
 #include "zip_exceptions.h"
@@ -136,17 +137,16 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   const CurrentDirectoryScope currentDirectory(sourceDir);
 
   std::string addSpec;
-  std::string deleteSpec;
+  MemberList replaced;
   std::vector<std::string> copyList;
-  for (const std::string& path : chosen) CollectForAdd(path, sourceDir, addSpec, deleteSpec, copyList);
-  TrimTrailingBlanks(deleteSpec);
+  for (const std::string& path : chosen) CollectForAdd(path, sourceDir, addSpec, replaced, copyList);
   TrimTrailingBlanks(addSpec);
   if (addSpec.empty() && copyList.empty()) return;
 
   ZIPREQUEST request;
   request.nOperation = kRequestUpdate;
   request.strAddSpec = addSpec;
-  request.strSpec = deleteSpec;
+  request.strSpec = replaced.Text();
   request.pCopyList = &copyList;
   request.strBaseDir = sourceDir;
   request.strFolderPath = m_strPath;
@@ -165,7 +165,7 @@ bool CZipFolder::InTreeNow() {
 }
 
 void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
-                               std::string& deleteSpec, std::vector<std::string>& copyList) {
+                               MemberList& replaced, std::vector<std::string>& copyList) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   const DWORD attributes = AttributesOf(path);
   const bool isDirectory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
@@ -183,9 +183,9 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
       // A folder that exists only through its members has no entry to
       // delete; naming it would make the engine find nothing.
       if (member->pSubFolder == nullptr) {
-        deleteSpec += Quoted(memberPath);
+        replaced.AddMember(memberPath);
       } else if (member->pSubFolder->HasOwnEntry()) {
-        deleteSpec += Quoted(memberPath + "\\");
+        replaced.AddFolderEntry(memberPath);
       }
     }
   }
@@ -207,6 +207,6 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   do {
     const std::string child = found.cFileName;
     if (child == "." || child == "..") continue;
-    CollectForAdd(path + "\\" + child, sourceDir, addSpec, deleteSpec, copyList);
+    CollectForAdd(path + "\\" + child, sourceDir, addSpec, replaced, copyList);
   } while (FindNextFileA(search.get(), &found));
 }

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "exception.h"
+#include "member_list.h"
 #include "profile.h"
 #include "resource.h"
 #include "user_interaction.h"
@@ -34,13 +35,13 @@ const ZIPENTRY& CZipFolder::MemberOrSyncError(const std::string& name) const {
 
 std::string CZipFolder::BuildMemberSpec(const std::vector<std::string>& names) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  std::string spec;
+  MemberList members;
   for (const std::string& name : names) {
     const ZIPENTRY& record = MemberOrSyncError(name);
-    spec += "\"" + m_strPath + record.szName + (record.pSubFolder ? "\\*.*\"" : "\"") + " ";
+    if (record.pSubFolder) members.AddFolderTree(m_strPath + record.szName);
+    else members.AddMember(m_strPath + record.szName);
   }
-  while (!spec.empty() && spec.back() == ' ') spec.pop_back();
-  return spec;
+  return members.Text();
 }
 
 void CZipFolder::ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent) {
@@ -61,7 +62,9 @@ void CZipFolder::OpenMember(const std::string& name, HWND parent) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   const std::string stored = MemberOrSyncError(name).szName;
   ScopedWorkspace workspace;
-  ExtractToDirectory("\"" + m_strPath + stored + "\"", workspace.Path(), parent);
+  MemberList member;
+  member.AddMember(m_strPath + stored);
+  ExtractToDirectory(member.Text(), workspace.Path(), parent);
   const std::string file = workspace.Path() + "\\" + stored;
   // Changes to the copy never reach the archive: the marks say so.
   AddReadOnly(file, true);
@@ -95,7 +98,9 @@ void CZipFolder::OpenInFolder(HWND parent, const std::string* name) {
   }
   const std::string stored = MemberOrSyncError(target).szName;
   ScopedWorkspace workspace;
-  ExtractToDirectory(m_strPath + "*.*", workspace.Path(), parent);
+  MemberList folder;
+  folder.AddFolderTree(m_strPath);
+  ExtractToDirectory(folder.Text(), workspace.Path(), parent);
   UserInteraction().Launch(parent, workspace.Path() + "\\" + stored, workspace.Path());
   UserInteraction().WaitForOpenInFolder(nullptr);
 }
@@ -111,7 +116,11 @@ void CZipFolder::UnzipToNewFolder(HWND parent) {
   // An empty archive makes an empty folder; the engine would answer that
   // nothing matched.
   m_pRoot->RefreshListing();
-  if (m_mapEntries.Count() > 0) ExtractToDirectory("*.*", unpacked, parent);
+  if (m_mapEntries.Count() > 0) {
+    MemberList everything;
+    everything.AddFolderTree("");
+    ExtractToDirectory(everything.Text(), unpacked, parent);
+  }
   char destination[MAX_PATH];
   lstrcpynA(destination, m_pRoot->ZipPath().c_str(), MAX_PATH);
   PathRemoveFileSpecA(destination);

@@ -14,6 +14,7 @@
 
 #include "app.h"
 #include "fake_user_interaction.h"
+#include "member_list.h"
 #include "temp_dir.h"
 #include "timing.h"
 #include "tree_support.h"
@@ -58,13 +59,15 @@ int main(int argc, char** argv) {
   CZipFolder* top = holder.top();
 
   std::vector<double> engine, getData, unzip, request;
+  MemberList bigFolder;
+  bigFolder.AddFolderTree("big");
   for (int run = 0; run < runs; ++run) {
     {
       // The same extraction as one request under the progress dialog.
       ScopedWorkspace out;
       ZIPREQUEST extract;
       extract.nOperation = kRequestExtract;
-      extract.strSpec = "\"big\\*.*\"";
+      extract.strSpec = bigFolder.Text();
       extract.strBaseDir = out.Path() + "\\";
       request.push_back(Time([&] {
         CriticalSectionLock lock(holder.root()->RootLock());
@@ -74,7 +77,7 @@ int main(int argc, char** argv) {
     }
     {
       ScopedWorkspace out;
-      engine.push_back(Time([&] { UnzipExtract(zip, "\"big\\*.*\"", "", out.Path() + "\\", nullptr); }));
+      engine.push_back(Time([&] { UnzipExtract(zip, bigFolder.Text(), "", out.Path() + "\\", nullptr); }));
     }
     {
       IDataObject* data = top->CreateDragData({"big"}, nullptr, nullptr);

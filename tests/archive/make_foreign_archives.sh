@@ -3,8 +3,8 @@
 # docs/readme.txt (stored where the tool allows), docs/img/a.gif,
 # docs/img/sub/b.gif and top.txt.  Variants: Python's zipfile seekable and
 # streamed (data descriptors), bsdtar plain, forced ZIP64 and with "./" names,
-# 7-Zip, Info-ZIP; and hostile.zip, whose names point outside any
-# destination.
+# 7-Zip, Info-ZIP; hostile.zip, whose names point outside any
+# destination; and awkward.zip, whose names hold wildcards and quotes.
 set -euo pipefail
 out=$1
 work=$(mktemp -d)
@@ -42,4 +42,14 @@ import sys, zipfile
 with zipfile.ZipFile(sys.argv[1], "w") as z:
     for name in ["ok.txt", "../evil.txt", "docs/../../evil2.txt", "/abs.txt", "C:/drive.txt"]:
         z.writestr(zipfile.ZipInfo(name), "x")
+PY
+# Names legal in a zip file that a pattern reader would misread: wildcards,
+# quotes, brackets and blanks, each beside the names it could be taken for.
+python3 - "$out/awkward.zip" <<'PY'
+import sys, zipfile
+names = ["a.txt", "whatA.txt", "whatB.txt", "x", "keep.txt", "b.txt", "lead.txt", "fx/", "fx/in.txt", "f*x",
+         "*", "what?.txt", 'x" "keep.txt', "[b].txt", " lead.txt", "f*/", "f*/in.txt"]
+with zipfile.ZipFile(sys.argv[1], "w", zipfile.ZIP_DEFLATED) as z:
+    for name in names:
+        z.writestr(zipfile.ZipInfo(name), "" if name.endswith("/") else "content of " + name)
 PY

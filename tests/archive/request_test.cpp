@@ -15,6 +15,7 @@
 #include "fake_user_interaction.h"
 #include "guard.h"
 #include "handles.h"
+#include "member_list.h"
 #include "message_log.h"
 #include "profile.h"
 #include "resource.h"
@@ -29,6 +30,12 @@
 namespace {
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+std::string Members(const std::vector<std::string>& paths) {
+  MemberList list;
+  for (const std::string& path : paths) list.AddMember(path);
+  return list.Text();
+}
 
 INT_PTR CALLBACK HandlesNothing(HWND, UINT, WPARAM, LPARAM) { return FALSE; }
 
@@ -102,19 +109,20 @@ TEST_F(RequestTest, UnknownOperationChangesNothingAndShowsNoDialog) {
   const std::string bytes = ReadAll(zip);
   ZIPREQUEST request;
   request.nOperation = 7;
-  request.strSpec = "\"a.txt\"";
+  request.strSpec = Members({"a.txt"});
   Run(request);
   EXPECT_EQ(nullptr, request.hProgressWnd) << "a run over at once needs no window";
   EXPECT_EQ(bytes, ReadAll(zip));
 }
 
-TEST_F(RequestTest, FailedDeleteAddsNothingAndIsReportedOnceAfterTheDialog) {
-  files.Write("new.txt", "new");
+TEST_F(RequestTest, FailedReplaceKeepsTheOldMemberAndIsReportedOnceAfterTheDialog) {
+  files.Write("a.txt", "new a");
   const std::string bytes = ReadAll(zip);
   ZIPREQUEST request;
   request.nOperation = kRequestUpdate;
-  request.strSpec = "\"missing.txt\"";
-  request.strAddSpec = "\"" + (files / "new.txt") + "\"";
+  // a.txt is replaced, but the second file is gone when the engine looks.
+  request.strSpec = Members({"a.txt"});
+  request.strAddSpec = "\"" + (files / "a.txt") + "\" \"" + (files / "missing.txt") + "\"";
   request.strBaseDir = files.path() + "\\";
 
   bool dialogGoneAtThrow = false;
@@ -129,7 +137,7 @@ TEST_F(RequestTest, FailedDeleteAddsNothingAndIsReportedOnceAfterTheDialog) {
   });
   EXPECT_EQ(E_FAIL, result);
   EXPECT_TRUE(dialogGoneAtThrow);
-  EXPECT_EQ(bytes, ReadAll(zip)) << "nothing was added";
+  EXPECT_EQ(bytes, ReadAll(zip)) << "nothing was added or dropped";
   ASSERT_EQ(1u, user.boxes.size());
   EXPECT_EQ("Zipping Error: 0-9 Cannot find file", user.boxes[0].text);
 }
@@ -147,12 +155,50 @@ TEST_F(RequestTest, AddedNamesArePlacedUnderTheFolderPath) {
   EXPECT_EQ(expected, Listing(zip));
 }
 
+TEST_F(RequestTest, AReplaceWithStagedCopiesCommitsOnceOrNotAtAll) {
+  files.Write("a.txt", "new a");
+  files.Write("docs\\b.txt", "bee");
+  const std::vector<std::string> copies = {files / "docs", files / "docs\\b.txt"};
+  ScopedTempDirectory temp(files / "tmp");
+  ZIPREQUEST request;
+  request.nOperation = kRequestUpdate;
+  request.strSpec = Members({"a.txt"});
+  request.strAddSpec = "\"" + (files / "a.txt") + "\"";
+  request.pCopyList = &copies;
+  request.strBaseDir = files.path() + "\\";
+
+  // A staged copy that cannot be read stops the whole change.
+  const std::string bytes = ReadAll(zip);
+  {
+    const UniqueFileHandle locked(CreateFileA((files / "docs\\b.txt").c_str(), GENERIC_READ, 0, nullptr,
+                                              OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(locked);
+    EXPECT_EQ(E_FAIL, ComGuard(E_FAIL, [&] { Run(request); }));
+  }
+  ASSERT_EQ(1u, user.boxes.size());
+  EXPECT_NE(std::string::npos, user.boxes[0].text.find("Sharing violation")) << user.boxes[0].text;
+  EXPECT_EQ(bytes, ReadAll(zip)) << "a.txt is still the old one";
+  user.boxes.clear();
+
+  // Both sources land in one rewrite, each under its own root.
+  Run(request);
+  EXPECT_EQ((std::map<std::string, uint32_t>{{"a.txt", 5}, {"docs\\", 0}, {"docs\\b.txt", 3}}), Listing(zip));
+  EXPECT_TRUE(Workspaces().empty()) << "the staging workspace is removed";
+  TempDir out;
+  ZIPREQUEST extract;
+  extract.nOperation = kRequestExtract;
+  extract.strSpec = Members({"a.txt"});
+  extract.strBaseDir = out.path() + "\\";
+  Run(extract);
+  EXPECT_EQ("new a", ReadAll(out / "a.txt"));
+}
+
 TEST_F(RequestTest, DeleteRemovesTheNamedMembersOnly) {
   files.Write("b.txt", "bee");
   ASSERT_EQ(0, zip_maker::Add(zip, files.path(), {"b.txt"}));
   ZIPREQUEST request;
   request.nOperation = kRequestDelete;
-  request.strSpec = "\"a.txt\"";
+  request.strSpec = Members({"a.txt"});
   Run(request);
   EXPECT_EQ((std::map<std::string, uint32_t>{{"b.txt", 3}}), Listing(zip));
 }
@@ -163,13 +209,20 @@ TEST_F(RequestTest, EachStepSetsTheDialogCaption) {
   ASSERT_TRUE(log.Installed());
   ZIPREQUEST update;
   update.nOperation = kRequestUpdate;
-  update.strSpec = "\"a.txt\"";
+  update.strSpec = Members({"a.txt"});
   update.strAddSpec = "\"" + (files / "new.txt") + "\"";
   update.strBaseDir = files.path() + "\\";
   RunAttached(update);
+  ZIPREQUEST remove;
+  remove.nOperation = kRequestDelete;
+  remove.strSpec = Members({"new.txt"});
+  RunAttached(remove);
+  files.Write("new.txt", "new");
+  update.strSpec.clear();
+  RunAttached(update);
   ZIPREQUEST extract;
   extract.nOperation = kRequestExtract;
-  extract.strSpec = "\"new.txt\"";
+  extract.strSpec = Members({"new.txt"});
   extract.strBaseDir = files.path() + "\\out\\";
   CreateDirectoryA((files / "out").c_str(), nullptr);
   RunAttached(extract);
@@ -177,7 +230,8 @@ TEST_F(RequestTest, EachStepSetsTheDialogCaption) {
   std::vector<std::string> captions;
   for (const auto& entry : log.Entries())
     if (entry.message == WM_SETTEXT) captions.push_back(entry.text);
-  EXPECT_EQ((std::vector<std::string>{"Deleting ...", "Adding ...", "Unzipping ..."}), captions);
+  // A replace is one adding run.
+  EXPECT_EQ((std::vector<std::string>{"Adding ...", "Deleting ...", "Adding ...", "Unzipping ..."}), captions);
   EXPECT_EQ("new", ReadAll(files / "out\\new.txt"));
 }
 
@@ -267,7 +321,10 @@ TEST_P(ForeignExtractTest, ExtractedNamesAreRelativeToTheFolder) {
   TempDir dest;
   ZIPREQUEST request;
   request.nOperation = kRequestExtract;
-  request.strSpec = "\"docs\\img\\*.*\" \"docs\\readme.txt\"";
+  MemberList members;
+  members.AddFolderTree("docs\\img");
+  members.AddMember("docs\\readme.txt");
+  request.strSpec = members.Text();
   request.strFolderPath = "docs\\";
   request.strBaseDir = dest.path() + "\\";
   {
@@ -294,7 +351,7 @@ INSTANTIATE_TEST_SUITE_P(Tools, ForeignExtractTest,
 TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
   NAMEMAP map{};
   strcpy(map.szInput, "C:\\src\\img\\a.gif");
-  RENAMECONTEXT add{"C:\\src\\", "docs\\"};
+  RENAMECONTEXT add{"C:\\src\\", "docs\\", "C:\\tmp\\ws\\"};
   EXPECT_EQ(0, AddRename(&map, &add));
   EXPECT_STREQ("docs/img/a.gif", map.szOutput);
 
@@ -302,14 +359,18 @@ TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
   EXPECT_EQ(0, AddRename(&map, &add));
   EXPECT_STREQ("docs/img/b.gif", map.szOutput);
 
+  strcpy(map.szInput, "C:\\tmp\\ws\\img\\c.gif");  // a staged copy, from its own root
+  EXPECT_EQ(0, AddRename(&map, &add));
+  EXPECT_STREQ("docs/img/c.gif", map.szOutput);
+
   strcpy(map.szInput, "docs/img/a.gif");
-  RENAMECONTEXT extract{"docs\\", "C:\\tmp\\x\\"};
+  RENAMECONTEXT extract{"docs\\", "C:\\tmp\\x\\", {}};
   EXPECT_EQ(0, ExtractRename(&map, &extract));
   EXPECT_STREQ("C:\\tmp\\x\\img/a.gif", map.szOutput);
 
   // An output that does not fit is never cut: the name is left empty, which
   // the engine refuses.
-  RENAMECONTEXT deep{"docs\\", std::string(265, 'd') + "\\"};
+  RENAMECONTEXT deep{"docs\\", std::string(265, 'd') + "\\", {}};
   EXPECT_NE(0, ExtractRename(&map, &deep));
   EXPECT_STREQ("", map.szOutput);
 }

@@ -266,8 +266,19 @@ int addAll(const std::string& zip, const std::string& sourceDir, const std::vect
   return r.run();
 }
 
-int remove(const std::string& zip, const std::string& memberSpec) {
+std::string literal(const std::vector<std::pair<char, std::string>>& items) {
+  std::string list;
+  for (const auto& [kind, name] : items) {
+    list += kind;
+    list += name;
+    list += '\0';
+  }
+  return list;  // c_str()'s terminator is the closing empty item
+}
+
+int remove(const std::string& zip, const std::string& memberSpec, bool literal) {
   ZIPCMD c{};
+  c.bLiteral = literal ? 1 : 0;
   c.cbSize = sizeof c;
   c.nFunction = ZE_ZIP_DELETE;
   c.pszZipFile = zip.c_str();
@@ -278,13 +289,14 @@ int remove(const std::string& zip, const std::string& memberSpec) {
 }
 
 int extract(const std::string& zip, const std::string& memberSpec, const std::string& destDir,
-            const std::string& folder, QueryLog* query) {
+            const std::string& folder, QueryLog* query, bool literal) {
   RenameContext ctx{folder, destDir + kSep};
   UNZIPCMD c{};
   c.cbSize = sizeof c;
   c.nFunction = ZE_UNZIP_EXTRACT;
   c.pszZipFile = zip.c_str();
   c.pszSpec = memberSpec.c_str();
+  c.bLiteral = literal ? 1 : 0;
   c.nSpanDisk = -1;
   c.pszDestDir = destDir.c_str();
   c.bRecurse = 1;

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zipengine.h"
@@ -100,8 +101,12 @@ std::string spec(const std::vector<std::string>& items);
 
 int addAll(const std::string& zip, const std::string& sourceDir, const std::vector<std::string>& rel,
            int level = 4);
-int remove(const std::string& zip, const std::string& memberSpec);
+// A literal member list: each item is its kind character and name.
+std::string literal(const std::vector<std::pair<char, std::string>>& items);
+
+// `literal`: memberSpec is a literal list (see literal()).
+int remove(const std::string& zip, const std::string& memberSpec, bool literal = false);
 int extract(const std::string& zip, const std::string& memberSpec, const std::string& destDir,
-            const std::string& folder = "", QueryLog* query = nullptr);
+            const std::string& folder = "", QueryLog* query = nullptr, bool literal = false);
 
 }  // namespace et

@@ -1,7 +1,7 @@
 // A process that changes an archive through the extension's code, for a
 // test that kills it part-way.  Arguments: add|delete, archive, the file to
 // add or the member to delete, name of an event it signals just before the
-// change starts.  The delete question is answered Yes.
+// change starts.  The delete and replace questions are answered Yes.
 #include <windows.h>
 #include <ole2.h>
 #include <shellapi.h>
@@ -20,6 +20,7 @@ int main(int argc, char** argv) {
   try {
     WithFakeUser yes;
     yes.user.answer = IDYES;
+    yes.user.answers = {IDYES};
     const std::string mode = argv[1];
     const RootHolder holder;
     CZipFile* const root = holder.root();

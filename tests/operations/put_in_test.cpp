@@ -10,6 +10,7 @@
 #include "fake_user_interaction.h"
 #include "forged_input.h"
 #include "handles.h"
+#include "member_list.h"
 #include "produced.h"
 #include "resource.h"
 #include "shell_data.h"
@@ -101,10 +102,12 @@ TEST_F(PutIn, ADirectoryOverAFolderReplacesOnlyWhatItBrings) {
   source.Write("docs\\readme.txt", "new readme");
   source.Write("docs\\added.txt", "added");
   user.answers = {IDYES};
-  std::string addSpec, deleteSpec;
+  std::string addSpec;
+  MemberList replaced;
   std::vector<std::string> copyList;
-  top->CollectForAdd(source / "docs", source.path() + "\\", addSpec, deleteSpec, copyList);
-  EXPECT_EQ("\"docs\\\" \"docs\\readme.txt\" ", deleteSpec);
+  top->CollectForAdd(source / "docs", source.path() + "\\", addSpec, replaced, copyList);
+  // The folder's own entry, not what the directory does not bring.
+  EXPECT_EQ(std::string("Edocs") + '\0' + "Mdocs\\readme.txt" + '\0', replaced.Text());
 
   EXPECT_EQ("", Drop(top, {source / "docs"}));
   ASSERT_EQ(1u, user.questions.size());
@@ -201,7 +204,8 @@ TEST_F(PutIn, AnEmptyDirectoryBecomesAnEmptyFolderAndThePathRulesHold) {
 
   // A path that already lies inside the archive, seen from its drive's root,
   // goes through the copy list; anything else is named by its full path.
-  std::string addSpec, deleteSpec;
+  std::string addSpec;
+  MemberList replaced;
   std::vector<std::string> copyList;
   const std::string inside = content / "keep.txt";
   TempDir mirror;
@@ -209,10 +213,10 @@ TEST_F(PutIn, AnEmptyDirectoryBecomesAnEmptyFolderAndThePathRulesHold) {
   mirror.Write(rooted, "x");
   ASSERT_EQ(0, zip_maker::Add(zip, mirror.path(), {rooted.substr(0, rooted.find('\\'))}));
   holder.root()->RefreshListing();
-  top->CollectForAdd(inside, content.path() + "\\", addSpec, deleteSpec, copyList);
+  top->CollectForAdd(inside, content.path() + "\\", addSpec, replaced, copyList);
   EXPECT_EQ(std::vector<std::string>{inside}, copyList);
   EXPECT_EQ("", addSpec);
-  EXPECT_EQ("\"keep.txt\" ", deleteSpec);
+  EXPECT_EQ(std::string("Mkeep.txt") + '\0', replaced.Text());
 }
 
 TEST_F(PutIn, DeletingNamesFilesAndWholeFoldersAfterTheQuestion) {
@@ -230,7 +234,7 @@ TEST_F(PutIn, DeletingNamesFilesAndWholeFoldersAfterTheQuestion) {
   EXPECT_TRUE(user.boxes.empty()) << "read-only is told before the question";
 
   // One request: a file and a whole folder of this folder.
-  EXPECT_EQ("\"docs\\readme.txt\" \"docs\\x\\*.*\"", Docs()->BuildMemberSpec({"readme.txt", "x"}));
+  EXPECT_EQ(std::string("Mdocs\\readme.txt") + '\0' + "Tdocs\\x" + '\0', Docs()->BuildMemberSpec({"readme.txt", "x"}));
   const std::string before = ReadAll(zip);
   user.answer = IDNO;
   Docs()->DeleteMembers({"readme.txt", "x"}, nullptr);

@@ -273,7 +273,8 @@ TEST_F(TakeOut, ADragOfADamagedArchiveHandsOutNothing) {
 
 TEST_F(TakeOut, MemberSpecificationsAndDropLists) {
   EXPECT_EQ("", Docs()->BuildMemberSpec({}));
-  EXPECT_EQ("\"docs\\readme.txt\" \"docs\\img\\*.*\"", Docs()->BuildMemberSpec({"README.TXT", "img"}));
+  EXPECT_EQ(std::string("Mdocs\\readme.txt") + '\0' + "Tdocs\\img" + '\0',
+            Docs()->BuildMemberSpec({"README.TXT", "img"}));
   HGLOBAL list = Docs()->BuildDropList({"readme.txt", "img"}, "C:\\w");
   ASSERT_NE(nullptr, list);
   const std::string expected = std::string("C:\\w\\readme.txt") + '\0' + "C:\\w\\img" + '\0' + '\0';

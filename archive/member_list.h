@@ -1,0 +1,36 @@
+// The one way the DLL names members to the engine: a literal list, so a
+// member called "*", "a?.txt" or holding a quote names itself and nothing
+// else.  Paths are stored names with backslashes, relative to the archive.
+#pragma once
+
+#include <string>
+
+#include "zipengine.h"
+
+class MemberList {
+ public:
+  // A file, or a folder's directory entry of that name.
+  void AddMember(const std::string& path) { Add(ZE_ITEM_MEMBER, path); }
+  // A folder's own entry, not what lies below it.
+  void AddFolderEntry(const std::string& path) { Add(ZE_ITEM_ENTRY, path); }
+  // A folder with its entry and everything below; the top folder ("") is
+  // every member.
+  void AddFolderTree(const std::string& path) {
+    if (path.empty()) Add(ZE_ITEM_ALL, path);
+    else Add(ZE_ITEM_TREE, path);
+  }
+
+  bool Empty() const { return m_text.empty(); }
+  // Items with their terminators; the string's own terminator closes the
+  // list, so c_str() is what the engine reads.
+  const std::string& Text() const { return m_text; }
+
+ private:
+  void Add(char kind, const std::string& path) {
+    m_text += kind;
+    m_text += path;
+    m_text += '\0';
+  }
+
+  std::string m_text;
+};
