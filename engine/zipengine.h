@@ -212,12 +212,13 @@ static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems)
 //      (empty name), returns ZE_OK and forgets the position, so the next call
 //      starts over.  A name that does not fit szName fails with ZE_FAILED
 //      (never truncated); the position still moves past it.
-//   8  extract the members pszSpec names (bLiteral: a literal list) into pszDestDir.  Every output name
-//      (pfnRename's szOutput, separators of either kind) must lie inside
-//      pszDestDir and no member name may be absolute or hold "..", ':' or a
-//      device name: otherwise ZE_DAMAGED before anything is written.  An
-//      existing file asks ZE_Q_OVERWRITE_FILE, a read-only one also
-//      ZE_Q_OVERWRITE_READONLY; without a query callback files are replaced.
+//   8  extract the members pszSpec names (bLiteral: a literal list) into
+//      pszDestDir.  Every output name (pfnRename's szOutput, separators of
+//      either kind) must lie inside pszDestDir and no member name may be
+//      absolute or hold "..", ':' or a device name: otherwise ZE_DAMAGED
+//      before anything is written.  An existing file asks
+//      ZE_Q_OVERWRITE_FILE, a read-only one also ZE_Q_OVERWRITE_READONLY;
+//      without a query callback files are replaced.
 //      A data error (CRC, size, inflate) removes the partial file: ZE_FAILED.
 // dzip
 //   2  delete the members pszItems names (bLiteral: a literal list); the
@@ -241,7 +242,9 @@ static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems)
 // a change leaves the archive as it was (its replacement is removed, a grow
 // is undone), an extraction removes the file it was writing (files already
 // complete stay).  Only the 100 reported once a change is committed or an
-// extraction is complete has its answer ignored: nothing is left to stop.  Member specifications: see
-// member_match.h.  Nothing matched: ZE_NOT_FOUND.
+// extraction is complete has its answer ignored: nothing is left to stop.
+//
+// Member specifications without bLiteral: see member_match.h.  Nothing
+// matched: ZE_NOT_FOUND.
 int dzip(ZIPCMD* cmd);
 int dunzip(UNZIPCMD* cmd);
