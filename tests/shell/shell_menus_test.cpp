@@ -359,19 +359,18 @@ HGLOBAL WideDropFiles(const std::wstring& path) {
   return block;
 }
 
+BOOL CALLBACK AppendStaticText(HWND child, LPARAM out) {
+  char name[16] = "", text[1024] = "";
+  GetClassNameA(child, name, sizeof(name));
+  if (lstrcmpiA(name, "Static") == 0 && GetWindowTextA(child, text, sizeof(text)) > 0)
+    *reinterpret_cast<std::string*>(out) += std::string(text) + "\n";
+  return TRUE;
+}
+
 // All the static texts of a window: a message box's message among them.
 std::string StaticTexts(HWND window) {
   std::string texts;
-  EnumChildWindows(
-      window,
-      [](HWND child, LPARAM out) -> BOOL {
-        char name[16] = "", text[1024] = "";
-        GetClassNameA(child, name, sizeof(name));
-        if (lstrcmpiA(name, "Static") == 0 && GetWindowTextA(child, text, sizeof(text)) > 0)
-          *reinterpret_cast<std::string*>(out) += std::string(text) + "\n";
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&texts));
+  EnumChildWindows(window, AppendStaticText, reinterpret_cast<LPARAM>(&texts));
   return texts;
 }
 
