@@ -284,7 +284,7 @@ TEST_F(RequestTest, ACancelledRequestLeavesEverythingAsItWasAndReportsNothing) {
 
   ZIPREQUEST update;
   update.nOperation = kRequestUpdate;
-  update.strSpec = "\"a.txt\"";
+  update.strSpec = Members({"a.txt"});
   update.strAddSpec = "\"" + (files / "big.txt") + "\"";
   update.strBaseDir = files.path() + "\\";
   runCancelled(update);
@@ -297,7 +297,7 @@ TEST_F(RequestTest, ACancelledRequestLeavesEverythingAsItWasAndReportsNothing) {
 
   ZIPREQUEST extract;
   extract.nOperation = kRequestExtract;
-  extract.strSpec = "\"a.txt\"";
+  extract.strSpec = Members({"a.txt"});
   extract.strBaseDir = files.path() + "\\out\\";
   CreateDirectoryA((files / "out").c_str(), nullptr);
   runCancelled(extract);

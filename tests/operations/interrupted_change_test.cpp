@@ -11,6 +11,7 @@
 #include "produced.h"
 #include "profile.h"
 #include "scoped_setting.h"
+#include "slow_content.h"
 #include "temp_dir.h"
 #include "zip_exceptions.h"
 #include "zip_maker.h"
@@ -36,18 +37,6 @@ int ExtractAll(const std::string& zip, const std::string& destination) {
   return dunzip(&block);
 }
 
-// Little of it compresses, so deflating it takes a while.
-std::string LargeContent(size_t size) {
-  std::string content(size, '\0');
-  uint32_t state = 2463534242u;
-  for (size_t i = 0; i < size; ++i) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    content[i] = (i / 4096) % 2 ? static_cast<char>(state) : "text "[i % 5];
-  }
-  return content;
-}
 
 std::string HelperPath() {
   char path[MAX_PATH];
@@ -73,7 +62,7 @@ class InterruptedChange : public ::testing::Test {
  protected:
   void SetUp() override {
     content.Write("keep.txt", "keep");
-    bigContent = LargeContent(24 << 20);
+    bigContent = SlowContent(24 << 20);
     big = source.Write("big.bin", bigContent);
     ASSERT_EQ(0, zip_maker::Add(small, content.path(), {"keep.txt"}));
     ASSERT_EQ(0, zip_maker::Add(large, source.path(), {"big.bin"}));

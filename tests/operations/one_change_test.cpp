@@ -18,6 +18,7 @@
 #include "resource.h"
 #include "scoped_setting.h"
 #include "shell_data.h"
+#include "slow_content.h"
 #include "strings.h"
 #include "temp_dir.h"
 #include "tree_support.h"
@@ -31,25 +32,15 @@ constexpr uint32_t kSlowSize = 40u << 20;
 
 std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-// Text and noise in turns: it stays worth compressing, and compressing the
-// noise at the highest level outlasts the progress window's delay.
-std::string SlowContent(size_t size) {
-  std::string content(size, '\0');
-  uint32_t state = 2463534242u;
-  for (size_t i = 0; i < size; ++i) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    content[i] = (i / 4096) % 2 ? static_cast<char>(state) : "text "[i % 5];
-  }
-  return content;
-}
+// Whether another thread gets the mutex, or the root lock, within a moment.
+// The archive's watcher may hold them briefly after a change; the thread
+// that asks the question would hold them for the whole question.
+constexpr DWORD kMoment = 2000;
 
-// True when another thread can take the mutex at once: nobody holds it.
 bool MutexFree(HANDLE mutex) {
   bool free = false;
   std::thread([&] {
-    const DWORD result = WaitForSingleObject(mutex, 0);
+    const DWORD result = WaitForSingleObject(mutex, kMoment);
     free = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
     if (free) ReleaseMutex(mutex);
   }).join();
@@ -59,7 +50,10 @@ bool MutexFree(HANDLE mutex) {
 bool RootLockFree(CZipFile* root) {
   bool free = false;
   std::thread([&] {
-    free = root->RootLock().TryLock();
+    for (DWORD waited = 0; !free && waited < kMoment; waited += 10) {
+      free = root->RootLock().TryLock();
+      if (!free) Sleep(10);
+    }
     if (free) root->RootLock().Unlock();
   }).join();
   return free;

@@ -14,13 +14,13 @@
 #include "archive_state.h"
 #include "awkward_archive.h"
 #include "dialog_script.h"
+#include "registered_root.h"
 #include "temp_dir.h"
 
 namespace {
 
 using namespace awkward;
 
-const CLSID kZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
 
 class AwkwardNames : public ::testing::Test {
  protected:
@@ -37,21 +37,7 @@ class AwkwardNames : public ::testing::Test {
     ASSERT_EQ(ListedWithout({}), Names(Listing(zip)));
   }
 
-  IShellFolder* Browse() {
-    IPersistFolder* persist = nullptr;
-    EXPECT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder,
-                                     reinterpret_cast<void**>(&persist)));
-    if (!persist) return nullptr;
-    const std::wstring wide(zip.begin(), zip.end());
-    PIDLIST_ABSOLUTE pidl = nullptr;
-    EXPECT_EQ(S_OK, SHParseDisplayName(wide.c_str(), nullptr, &pidl, 0, nullptr));
-    EXPECT_EQ(S_OK, persist->Initialize(pidl));
-    CoTaskMemFree(pidl);
-    IShellFolder* folder = nullptr;
-    persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
-    persist->Release();
-    return folder;
-  }
+  IShellFolder* Browse() { return BrowseRegistered(zip); }
 
   // The object the top folder hands out for one member, which it resolves
   // by the name in the identifier.

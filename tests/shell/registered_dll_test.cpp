@@ -17,12 +17,12 @@
 
 #include "grow_undo.h"
 #include "process_state.h"
+#include "registered_root.h"
 #include "temp_dir.h"
 #include "zip_maker.h"
 
 namespace {
 
-const CLSID kZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
 const CLSID kFileHandler = {0x6f2c9a41, 0x3b7d, 0x4e15, {0x9c, 0x2a, 0x5d, 0x8e, 0x1f, 0x04, 0x7b, 0x36}};
 
 // Registers the built DLL the way a user does, with regsvr32 of the
@@ -57,22 +57,7 @@ class RegisteredDll : public ::testing::Test {
     ASSERT_EQ(0, zip_maker::Add(zip, source.path(), {"a\\b\\c.txt", "d.txt"}));
   }
 
-  // A root created by class id and initialised as the shell browses it.
-  IShellFolder* Browse() {
-    IPersistFolder* persist = nullptr;
-    EXPECT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder,
-                                     reinterpret_cast<void**>(&persist)));
-    if (persist == nullptr) return nullptr;
-    PIDLIST_ABSOLUTE pidl = nullptr;
-    const std::wstring wide(zip.begin(), zip.end());
-    EXPECT_EQ(S_OK, SHParseDisplayName(wide.c_str(), nullptr, &pidl, 0, nullptr));
-    EXPECT_EQ(S_OK, persist->Initialize(pidl));
-    CoTaskMemFree(pidl);
-    IShellFolder* folder = nullptr;
-    EXPECT_EQ(S_OK, persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder)));
-    persist->Release();
-    return folder;
-  }
+  IShellFolder* Browse() { return BrowseRegistered(zip); }
 
   TempDir source, archives;
   std::string zip = archives / "browsed.zip";

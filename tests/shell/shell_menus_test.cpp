@@ -17,6 +17,7 @@
 #include "dialog_script.h"
 #include "menu_spy.h"
 #include "produced.h"
+#include "registered_root.h"
 #include "shell_host.h"
 #include "shell_data.h"
 #include "temp_dir.h"
@@ -25,7 +26,6 @@
 
 namespace {
 
-const CLSID kZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
 const CLSID kFileHandler = {0x6f2c9a41, 0x3b7d, 0x4e15, {0x9c, 0x2a, 0x5d, 0x8e, 0x1f, 0x04, 0x7b, 0x36}};
 constexpr UINT kFirst = 100;
 
@@ -66,22 +66,7 @@ class ShellMenus : public ::testing::Test {
     return out;
   }
 
-  // A browsed archive's top folder.
-  IShellFolder* Browse() {
-    IPersistFolder* persist = nullptr;
-    EXPECT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder,
-                                     reinterpret_cast<void**>(&persist)));
-    if (!persist) return nullptr;
-    const std::wstring wide(zip.begin(), zip.end());
-    PIDLIST_ABSOLUTE pidl = nullptr;
-    EXPECT_EQ(S_OK, SHParseDisplayName(wide.c_str(), nullptr, &pidl, 0, nullptr));
-    EXPECT_EQ(S_OK, persist->Initialize(pidl));
-    CoTaskMemFree(pidl);
-    IShellFolder* folder = nullptr;
-    persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
-    persist->Release();
-    return folder;
-  }
+  IShellFolder* Browse() { return BrowseRegistered(zip); }
 
   // The first sub-folder item of a folder.
   static PITEMID_CHILD FirstFolderItem(IShellFolder* folder) {
