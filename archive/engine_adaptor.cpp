@@ -100,17 +100,20 @@ bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp
   return true;
 }
 
-int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* sink) {
+namespace {
+
+// The engine reads the answer as "stop" when the user cancelled.
+int ReportTo(void* sink, int32_t percent, int which) {
   auto* progress = static_cast<ProgressSink*>(sink);
-  progress->Report(percent, 1);
+  progress->Report(percent, which);
   return progress->CancelRequested() ? 1 : 0;
 }
 
-int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* sink) {
-  auto* progress = static_cast<ProgressSink*>(sink);
-  progress->Report(percent, 0);
-  return progress->CancelRequested() ? 1 : 0;
-}
+}  // namespace
+
+int ZE_CALLBACK OnProgressA(int32_t, int32_t percent, void* sink) { return ReportTo(sink, percent, 1); }
+
+int ZE_CALLBACK OnProgressB(int32_t, int32_t percent, void* sink) { return ReportTo(sink, percent, 0); }
 
 int ZE_CALLBACK OnQuery(int32_t code, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, intptr_t, void*) {
   switch (code) {

@@ -11,7 +11,7 @@ void deleteMembers(ZIPCMD& cmd) {
   ExistingArchive arc;
   arc.open(path);
   if (!arc.exists) fail(ZE_NOT_FOUND);
-  const MemberSpec spec = cmd.bLiteral ? MemberSpec::literal(cmd.pszItems) : MemberSpec(cmd.pszItems ? cmd.pszItems : "");
+  const MemberSpec spec = MemberSpec::of(cmd.pszItems, cmd.bLiteral);
   const CentralDirectory& cd = arc.cd;
   std::vector<size_t> keep;
   uint64_t total = 0;

@@ -95,7 +95,7 @@ void extractMembers(UNZIPCMD& cmd) {
   CentralDirectory cd;
   readCentralDirectory(src, cd);
 
-  const MemberSpec spec = cmd.bLiteral ? MemberSpec::literal(cmd.pszSpec) : MemberSpec(cmd.pszSpec ? cmd.pszSpec : "");
+  const MemberSpec spec = MemberSpec::of(cmd.pszSpec, cmd.bLiteral);
   std::vector<Job> jobs;
   std::string dest = cmd.pszDestDir;
   for (const Entry& e : cd.entries) {

@@ -15,6 +15,7 @@
 // A literal list (zipengine.h) names members without any of these rules.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <unordered_set>
@@ -27,6 +28,10 @@ public:
   explicit MemberSpec(std::string_view spec);
   // A literal list; throws ZE_FAILED for a malformed one.
   static MemberSpec literal(const char* list);
+  // What a command block names: a literal list or a specification.
+  static MemberSpec of(const char* text, int32_t literalList) {
+    return literalList ? literal(text) : MemberSpec(text ? text : "");
+  }
   bool empty() const { return !all_ && exact_.empty() && entries_.empty() && prefixes_.empty() && patterns_.empty(); }
   // name: the member's name as the caller sees it (ANSI).
   bool matches(std::string_view name) const;

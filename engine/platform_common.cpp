@@ -13,9 +13,6 @@ std::atomic<int64_t> g_writeBudget{-1};
 std::atomic<bool> g_hasUnreadable{false};
 std::mutex g_unreadableMutex;
 std::string g_unreadable;
-}  // namespace
-
-namespace {
 
 constexpr uint64_t kUniqueMask = (uint64_t(1) << 48) - 1;
 

@@ -82,34 +82,51 @@ void keepSecurity(const std::wstring& from, const std::wstring& to) {
   LocalFree(sd);
 }
 
+// A handle closed however the copy ends: CloseHandle, or FindClose for a
+// search.
+class OwnedHandle {
+public:
+  explicit OwnedHandle(HANDLE h, BOOL(WINAPI* close)(HANDLE) = CloseHandle) : h_(h), close_(close) {}
+  ~OwnedHandle() {
+    if (ok()) close_(h_);
+  }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
+  bool ok() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+  HANDLE get() const { return h_; }
+
+private:
+  HANDLE h_;
+  BOOL(WINAPI* close_)(HANDLE);
+};
+
+OwnedHandle openShared(const std::wstring& path, DWORD access, DWORD disposition) {
+  return OwnedHandle(CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 disposition, 0, nullptr));
+}
+
 // Copies one named stream ("name:$DATA") of `from` to `to`.
 void copyStream(const std::wstring& from, const std::wstring& to, const std::wstring& stream) {
-  HANDLE in = CreateFileW((from + stream).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                          nullptr, OPEN_EXISTING, 0, nullptr);
-  if (in == INVALID_HANDLE_VALUE) return;
-  HANDLE out = CreateFileW((to + stream).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, CREATE_ALWAYS, 0, nullptr);
-  if (out != INVALID_HANDLE_VALUE) {
-    char buf[16384];
-    DWORD got = 0, put = 0;
-    while (ReadFile(in, buf, sizeof buf, &got, nullptr) && got > 0 && WriteFile(out, buf, got, &put, nullptr) &&
-           put == got) {
-    }
-    CloseHandle(out);
+  const OwnedHandle in = openShared(from + stream, GENERIC_READ, OPEN_EXISTING);
+  if (!in.ok()) return;
+  const OwnedHandle out = openShared(to + stream, GENERIC_WRITE, CREATE_ALWAYS);
+  if (!out.ok()) return;
+  char buf[16384];
+  DWORD got = 0, put = 0;
+  while (ReadFile(in.get(), buf, sizeof buf, &got, nullptr) && got > 0 &&
+         WriteFile(out.get(), buf, got, &put, nullptr) && put == got) {
   }
-  CloseHandle(in);
 }
 
 // The alternate data streams, the download mark among them.
 void keepStreams(const std::wstring& from, const std::wstring& to) {
   WIN32_FIND_STREAM_DATA found;
-  HANDLE search = FindFirstStreamW(from.c_str(), FindStreamInfoStandard, &found, 0);
-  if (search == INVALID_HANDLE_VALUE) return;
+  const OwnedHandle search(FindFirstStreamW(from.c_str(), FindStreamInfoStandard, &found, 0), FindClose);
+  if (!search.ok()) return;
   do {
     const std::wstring name = found.cStreamName;
     if (name != L"::$DATA") copyStream(from, to, name);
-  } while (FindNextStreamW(search, &found));
-  FindClose(search);
+  } while (FindNextStreamW(search.get(), &found));
 }
 
 }  // namespace
@@ -263,12 +280,8 @@ void keepFileMetadata(const std::string& from, const std::string& to) {
   keepSecurity(source, target);
   keepStreams(source, target);
   // Only the creation time: the archive was changed now.
-  HANDLE h = CreateFileW(target.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                         nullptr, OPEN_EXISTING, 0, nullptr);
-  if (h != INVALID_HANDLE_VALUE) {
-    SetFileTime(h, &data.ftCreationTime, nullptr, nullptr);
-    CloseHandle(h);
-  }
+  const OwnedHandle times = openShared(target, FILE_WRITE_ATTRIBUTES, OPEN_EXISTING);
+  if (times.ok()) SetFileTime(times.get(), &data.ftCreationTime, nullptr, nullptr);
   const DWORD kept = data.dwFileAttributes &
                      (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED);
   if (kept) SetFileAttributesW(target.c_str(), kept | FILE_ATTRIBUTE_ARCHIVE);

@@ -1,8 +1,8 @@
 // Taking members out: the member specification, extraction into a
 // directory, and the commands built on them.
-#include "archive_lock.h"
 #include <shlwapi.h>
 
+#include "archive_lock.h"
 #include "exception.h"
 #include "member_list.h"
 #include "profile.h"
