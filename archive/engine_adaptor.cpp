@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "file_info.h"
 #include "resource.h"
 #include "zip_exceptions.h"
 
@@ -20,15 +19,6 @@ void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* p
     block.pfnProgressB = OnProgressB;
     block.pProgressBUser = progress;
   }
-}
-
-int32_t CountMembers(const std::string& zipPath) {
-  UNZIPCMD block;
-  InitUnzipBlock(block, zipPath, nullptr);
-  block.nFunction = ZE_UNZIP_COUNT;
-  const int result = dunzip(&block);
-  if (result != 0) throw CZipEngineException(0, result);
-  return block.nMemberCount;
 }
 
 namespace {
@@ -67,35 +57,50 @@ FILETIME ParseListingDate(const char* text) {
   return result;
 }
 
-bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp) {
-  MEMBERINFO info{};
+MemberListing::MemberListing(const std::string& zipPath)
+    : m_zipPath(zipPath), m_info(std::make_unique<MEMBERINFOLONG>()) {
   UNZIPCMD block;
   InitUnzipBlock(block, zipPath, nullptr);
-  block.nFunction = ZE_UNZIP_NEXT;
-  block.pMemberInfo = &info;
+  block.nFunction = ZE_UNZIP_COUNT;
   const int result = dunzip(&block);
   if (result != 0) throw CZipEngineException(0, result);
+  m_count = block.nMemberCount;
+}
 
+bool MemberListing::Next(ListingRecord& member, uint32_t stamp) {
+  if (m_ended) return false;
+  MEMBERINFOLONG& info = *m_info;
+  info.szName[0] = '\0';
+  UNZIPCMD block;
+  InitUnzipBlock(block, m_zipPath, nullptr);
+  block.nFunction = ZE_UNZIP_NEXT;
+  block.pMemberInfoLong = &info;
+  const int result = dunzip(&block);
+  if (result != 0) throw CZipEngineException(0, result);
+  if (info.bEnd) {
+    m_ended = true;
+    return false;
+  }
   info.szName[sizeof(info.szName) - 1] = '\0';
   info.szDate[sizeof(info.szDate) - 1] = '\0';
-  if (info.szName[0] == '\0') return false;
-  std::string name = info.szName;
-  for (char& c : name)
+  std::string path = info.szName;
+  for (char& c : path)
     if (c == '/') c = '\\';
-  if (!name.empty() && name.back() == '\\') name.pop_back();
+  while (!path.empty() && path.back() == '\\') path.pop_back();
+  if (path.empty()) return false;
 
-  record = ZIPENTRY{};
-  SetName(record.szName, name);
-  record.dwAttributes = info.wAttributes & ZE_ATTR_DOS_MASK;
-  const bool isFolder = (record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const size_t lastSeparator = name.rfind('\\');
-  FillShellInfo(record, lastSeparator == std::string::npos ? name : name.substr(lastSeparator + 1), isFolder);
-  record.dwSize = info.dwSize;
-  record.dwCompressedSize = info.dwCompressedSize;
   if (info.wAttributes & ZE_ATTR_ENCRYPTED) throw CZipUserException(IDS_ENCRYPTED);
   if (info.wAttributes & ZE_ATTR_VOLUME) throw CZipUserException(IDS_VOLUME_LABEL);
+  member.path = std::move(path);
+  member.size = info.qwSize;
+  member.compressedSize = info.qwCompressedSize;
+  ZIPENTRY& record = member.record;
+  record = ZIPENTRY{};
+  record.dwAttributes = info.wAttributes & ZE_ATTR_DOS_MASK;
+  record.dwSize = info.qwSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(info.qwSize);
+  record.dwCompressedSize =
+      info.qwCompressedSize > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(info.qwCompressedSize);
   record.dwListingStamp = stamp;
-  record.pSubFolder = nullptr;
   record.ftModified = ParseListingDate(info.szDate);
   return true;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "item_id.h"
@@ -15,12 +16,35 @@
 // callbacks when a sink is given.
 void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* progress);
 
-// Callers hold the archive's root lock and mutex.  Both throw
-// CZipEngineException on a nonzero engine result.
-int32_t CountMembers(const std::string& zipPath);
-// False for a member with an empty name.  Throws CZipUserException for an
-// encrypted member or a volume label.
-bool ReadNextMember(const std::string& zipPath, ZIPENTRY& record, uint32_t stamp);
+// One member as the listing gives it: its real path inside the archive
+// (UTF-8, backslashes, no trailing one), its real sizes, and the record's
+// attributes, time, saturated sizes and stamp; the record's names are
+// filled by the folder tree.
+struct ListingRecord {
+  std::string path;
+  ZIPENTRY record{};
+  uint64_t size = 0;
+  uint64_t compressedSize = 0;
+};
+
+// Reads one listing.  Callers hold the archive's root lock and mutex.
+class MemberListing {
+ public:
+  // Throws CZipEngineException on a nonzero engine result.
+  explicit MemberListing(const std::string& zipPath);
+  int32_t Count() const { return m_count; }
+  // False past the last member and for a member that names only the top
+  // ("./"), with member untouched.  Throws CZipEngineException, and
+  // CZipUserException for an encrypted member or a volume label.
+  bool Next(ListingRecord& member, uint32_t stamp);
+  bool Ended() const { return m_ended; }
+
+ private:
+  std::string m_zipPath;
+  int32_t m_count = 0;
+  bool m_ended = false;
+  std::unique_ptr<MEMBERINFOLONG> m_info;  // one buffer for the whole listing: names may be long
+};
 
 // The listing's date text "mm/dd/yy hh:mm" as a FILETIME without time-zone
 // conversion; zero when it cannot be converted.

@@ -11,6 +11,9 @@ class MemberList {
  public:
   // A file, or a folder's directory entry of that name.
   void AddMember(const std::string& path) { Add(ZE_ITEM_MEMBER, path); }
+  // The file of that name only, never a folder's entry or contents: for a
+  // file beside a folder of its name.
+  void AddFile(const std::string& path) { Add(ZE_ITEM_FILE, path); }
   // A folder's own entry, not what lies below it.
   void AddFolderEntry(const std::string& path) { Add(ZE_ITEM_ENTRY, path); }
   // A folder with its entry and everything below; the top folder ("") is

@@ -179,11 +179,10 @@ void CZipFile::RefreshListing() {
 
   m_timeListed = 0;
   ResetShellInfoCache();
-  const int32_t count = CountMembers(m_strZipPath);
-  for (int32_t i = 0; i < count; ++i) {
-    ZIPENTRY record;
-    if (ReadNextMember(m_strZipPath, record, stamp)) m_pRootFolder->AddEntry(record);
-  }
+  MemberListing listing(m_strZipPath);
+  ListingRecord member;
+  for (int32_t i = 0; i < listing.Count() && !listing.Ended(); ++i)
+    if (listing.Next(member, stamp)) m_pRootFolder->AddEntry(member);
   m_pRootFolder->Sweep(stamp);
   m_timeListed = stamp;
   m_listedFileTime = fileTime;

@@ -10,7 +10,7 @@
 
 namespace {
 
-std::string SizeAndDate(uint32_t size, const FILETIME& modified) {
+std::string SizeAndDate(uint64_t size, const FILETIME& modified) {
   return FormatStrings(IDS_SIZE_MODIFIED, {format::FormatByteSize(size, false), format::FormatFileTime(modified, true)});
 }
 
@@ -36,17 +36,17 @@ CConfirmFileReplaceDlg::~CConfirmFileReplaceDlg() {
   if (m_icon) DestroyIcon(m_icon);
 }
 
-FileReplaceTexts CConfirmFileReplaceDlg::TextsFor(const ZIPENTRY& existing, const std::string& newPath) {
+FileReplaceTexts CConfirmFileReplaceDlg::TextsFor(const MemberEntry& existing, const std::string& newPath) {
   FileReplaceTexts texts;
-  texts.question = FormatStrings(IDS_CONFIRM_FILE_REPLACE, {existing.szName});
-  texts.existingText = SizeAndDate(existing.dwSize, existing.ftModified);
+  texts.question = FormatStrings(IDS_CONFIRM_FILE_REPLACE, {existing.shown});
+  texts.existingText = SizeAndDate(existing.size, existing.record.ftModified);
   // A file that cannot be read shows as empty and undated rather than
   // stopping the question.
   WIN32_FILE_ATTRIBUTE_DATA data{};
   FILETIME local{};
-  uint32_t size = 0;
+  uint64_t size = 0;
   if (GetFileAttributesExA(newPath.c_str(), GetFileExInfoStandard, &data)) {
-    size = data.nFileSizeHigh != 0 ? 0xFFFFFFFFu : data.nFileSizeLow;
+    size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
   }
   texts.newText = SizeAndDate(size, local);
@@ -54,7 +54,7 @@ FileReplaceTexts CConfirmFileReplaceDlg::TextsFor(const ZIPENTRY& existing, cons
   return texts;
 }
 
-bool CConfirmFileReplaceDlg::Ask(HWND owner, const ZIPENTRY& existing, bool& yesToAll, const std::string& newPath) {
+bool CConfirmFileReplaceDlg::Ask(HWND owner, const MemberEntry& existing, bool& yesToAll, const std::string& newPath) {
   if (yesToAll) return true;
   return ReplaceAnswer(UserInteraction().ConfirmFileReplace(owner, TextsFor(existing, newPath)), yesToAll);
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "dialog.h"
-#include "item_id.h"
+#include "entry_map.h"
 #include "user_interaction.h"
 
 class CConfirmFileReplaceDlg : public CDialog {
@@ -17,9 +17,9 @@ class CConfirmFileReplaceDlg : public CDialog {
   // The add operation's question: true replaces, false skips the file.
   // Once yesToAll is set nothing more is asked.  Cancel throws
   // CUserCancelException.
-  static bool Ask(HWND owner, const ZIPENTRY& existing, bool& yesToAll, const std::string& newPath);
+  static bool Ask(HWND owner, const MemberEntry& existing, bool& yesToAll, const std::string& newPath);
   // The texts the question shows for a member and the file to add.
-  static FileReplaceTexts TextsFor(const ZIPENTRY& existing, const std::string& newPath);
+  static FileReplaceTexts TextsFor(const MemberEntry& existing, const std::string& newPath);
 
  protected:
   BOOL OnInitDialog() override;

@@ -30,6 +30,10 @@ std::string FormatInts(UINT formatId, std::initializer_list<long> values);
 std::string FormatStrings(const std::string& format, std::initializer_list<std::string> values);
 std::string FormatStrings(UINT formatId, std::initializer_list<std::string> values);
 
+// UTF-8, the DLL's own text, as UTF-16 and back.
+std::wstring Utf8ToWide(std::string_view text);
+std::string WideToUtf8(std::wstring_view text);
+
 // Text of the system code page as UTF-16, for the calls that take only that.
 std::wstring AnsiToWide(const std::string& text);
 

@@ -1,50 +1,57 @@
 #include "entry_map.h"
 
-#include <vector>
+#include "member_key.h"
 
-std::string CEntryMap::SortKey(const char* name) {
-  // Sort keys compare exactly as the case-insensitive comparison does, so
-  // equal keys mean equal names and the index needs no second comparison.
-  const DWORD flags = LCMAP_SORTKEY | NORM_IGNORECASE;
-  char quick[2048];
-  const int quickSize = LCMapStringA(LOCALE_USER_DEFAULT, flags, name, -1, quick, sizeof(quick));
-  if (quickSize > 0) return std::string(quick, static_cast<size_t>(quickSize));
-  const int size = LCMapStringA(LOCALE_USER_DEFAULT, flags, name, -1, nullptr, 0);
-  if (size <= 0) return name;
-  std::vector<char> key(static_cast<size_t>(size));
-  const int written = LCMapStringA(LOCALE_USER_DEFAULT, flags, name, -1, key.data(), size);
-  if (written <= 0) return name;
-  return std::string(key.data(), static_cast<size_t>(written));
+const MemberEntry* CEntryMap::Search(const Index& index, const std::wstring& identity) {
+  const auto found = index.find(identity);
+  return found == index.end() ? nullptr : &found->second->entry;
 }
 
-ZIPENTRY* CEntryMap::LookupKey(const std::string& key) {
-  const auto found = m_index.find(key);
-  return found == m_index.end() ? nullptr : &found->second->record;
+const MemberEntry* CEntryMap::Find(std::string_view shown) const { return Search(m_byName, IdentityOf(shown)); }
+
+MemberEntry* CEntryMap::Find(std::string_view shown) {
+  return const_cast<MemberEntry*>(static_cast<const CEntryMap*>(this)->Find(shown));
 }
 
-const ZIPENTRY* CEntryMap::Lookup(const char* name) const {
-  const auto found = m_index.find(SortKey(name));
-  return found == m_index.end() ? nullptr : &found->second->record;
+const MemberEntry* CEntryMap::FindKey(std::string_view key) const { return Search(m_byKey, KeyIdentityOf(key)); }
+
+MemberEntry* CEntryMap::FindKey(std::string_view key) {
+  return const_cast<MemberEntry*>(static_cast<const CEntryMap*>(this)->FindKey(key));
 }
 
-ZIPENTRY& CEntryMap::SetAtKey(const ZIPENTRY& record, const std::string& key) {
-  const auto found = m_index.find(key);
-  if (found != m_index.end()) {
-    found->second->record = record;
-    return found->second->record;
+MemberEntry& CEntryMap::Set(MemberEntry entry) {
+  std::wstring identity = IdentityOf(entry.shown);
+  const auto found = m_byName.find(identity);
+  if (found != m_byName.end()) {
+    Node& node = *found->second;
+    std::wstring keyIdentity = KeyIdentityOf(entry.record.szName);
+    if (keyIdentity != node.keyIdentity) {
+      m_byKey.erase(node.keyIdentity);
+      node.keyIdentity = std::move(keyIdentity);
+      m_byKey[node.keyIdentity] = found->second;
+    }
+    node.entry = std::move(entry);
+    return node.entry;
   }
-  m_nodes.push_back(Node{record, key, {}});
+  std::wstring keyIdentity = KeyIdentityOf(entry.record.szName);
+  m_nodes.push_back(Node{std::move(entry), identity, keyIdentity, {}});
   const auto node = std::prev(m_nodes.end());
   node->self = node;
-  m_index.emplace(key, node);
-  return node->record;
+  m_byName.emplace(std::move(identity), node);
+  m_byKey[std::move(keyIdentity)] = node;
+  return node->entry;
 }
 
-bool CEntryMap::Remove(const char* name) {
-  const auto found = m_index.find(SortKey(name));
-  if (found == m_index.end()) return false;
-  m_nodes.erase(found->second);
-  m_index.erase(found);
+bool CEntryMap::Remove(std::string_view shown) {
+  const auto found = m_byName.find(IdentityOf(shown));
+  if (found == m_byName.end()) return false;
+  const auto node = found->second;
+  // Two names could share a key only through a checksum collision; the
+  // index then names the later one, which must not lose its entry.
+  const auto key = m_byKey.find(node->keyIdentity);
+  if (key != m_byKey.end() && key->second == node) m_byKey.erase(key);
+  m_byName.erase(found);
+  m_nodes.erase(node);
   return true;
 }
 
@@ -56,4 +63,4 @@ CEntryMap::Position CEntryMap::Next(Position position) const {
   return next == m_nodes.end() ? nullptr : &*next;
 }
 
-const ZIPENTRY& CEntryMap::At(Position position) { return position->record; }
+const MemberEntry& CEntryMap::At(Position position) { return position->entry; }

@@ -3,7 +3,10 @@
 #include <cstring>
 #include <vector>
 
+#include "engine_adaptor.h"
 #include "file_info.h"
+#include "member_key.h"
+#include "strings.h"
 #include "locks.h"
 #include "resource.h"
 #include "zip_exceptions.h"
@@ -26,7 +29,7 @@ void CZipFolder::DestroyTopFolder() { delete this; }
 CZipFolder::~CZipFolder() {
   CriticalSectionLock lock(m_pRoot->RootLock());
   for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
-    CZipFolder* sub = CEntryMap::At(position).pSubFolder;
+    CZipFolder* sub = CEntryMap::At(position).record.pSubFolder;
     if (sub != nullptr) ReleaseSubFolder(sub);
   }
 }
@@ -57,7 +60,7 @@ ULONG CZipFolder::Release() {
   return remaining;
 }
 
-CZipFolder* CZipFolder::NewSubFolder(const char* name) {
+CZipFolder* CZipFolder::NewSubFolder(const std::string& name) {
   CZipFolder* folder = CreateSubFolder(m_pRoot, m_strPath + name + "\\");
   ++m_nSubFolders;
   return folder;
@@ -68,59 +71,112 @@ void CZipFolder::ReleaseSubFolder(CZipFolder* folder) {
   folder->InternalRelease();
 }
 
-void CZipFolder::AddEntry(ZIPENTRY record) {
-  CriticalSectionLock lock(m_pRoot->RootLock());
-  char* separator = strchr(record.szName, '\\');
-  if (separator != nullptr) {
-    const std::string first(record.szName, separator);
-    const std::string rest(separator + 1);
-    const std::string key = CEntryMap::SortKey(first.c_str());
-    ZIPENTRY folderRecord{};
-    if (const ZIPENTRY* existing = m_mapEntries.LookupKey(key)) {
-      folderRecord = *existing;
-    } else {
-      SetName(folderRecord.szName, first);
-      folderRecord.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
-      FillShellInfo(folderRecord, first, true);
-      folderRecord.pSubFolder = NewSubFolder(folderRecord.szName);
+namespace {
+
+// The record's key, icon and display names for the name the member shows.
+void FillNames(MemberEntry& entry) {
+  const bool isFolder = (entry.record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  const std::string key = MemberKey(entry.shown);
+  SetName(entry.record.szName, key);
+  FillShellInfo(entry.record, key, isFolder);
+  // The shell hid the type's extension on the key: hide it on the real name.
+  const size_t dot = entry.shown.rfind('.');
+  const bool hidden = strlen(entry.record.szDisplayName) < key.size() && dot != std::string::npos && dot != 0;
+  entry.display = hidden ? entry.shown.substr(0, dot) : entry.shown;
+  if (const auto exact = WideToAnsiExact(NameToWide(entry.display)); exact && exact->size() < 260)
+    SetName(entry.record.szDisplayName, *exact);
+}
+
+}  // namespace
+
+MemberEntry& CZipFolder::FolderMember(const std::string& name, uint32_t stamp) {
+  if (MemberEntry* existing = m_mapEntries.Find(name)) {
+    if (existing->IsFolder()) {
+      existing->record.dwListingStamp = stamp;
+      return *existing;
     }
-    folderRecord.dwListingStamp = record.dwListingStamp;
-    m_mapEntries.SetAtKey(folderRecord, key);
-    // A file standing where the path needs a folder.
-    if (folderRecord.pSubFolder == nullptr) throw CZipFailException(0, 0);
-    SetName(record.szName, rest);
-    folderRecord.pSubFolder->AddEntry(record);
+    // A file of the folder's name: the folder keeps the name, the file goes
+    // aside under a tagged one that stays the same from listing to listing.
+    MemberEntry file = *existing;
+    m_mapEntries.Remove(name);
+    file.shown = WithTag(file.name, NameTag(file.name));
+    FillNames(file);
+    m_mapEntries.Set(std::move(file));
+  }
+  MemberEntry folder;
+  folder.name = folder.shown = name;
+  folder.record.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
+  folder.record.dwListingStamp = stamp;
+  FillNames(folder);
+  folder.record.pSubFolder = NewSubFolder(name);
+  return m_mapEntries.Set(std::move(folder));
+}
+
+void CZipFolder::AddEntry(const ListingRecord& member, size_t offset) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  const uint32_t stamp = member.record.dwListingStamp;
+  const size_t separator = member.path.find('\\', offset);
+  if (separator != std::string::npos) {
+    MemberEntry& folder = FolderMember(member.path.substr(offset, separator - offset), stamp);
+    folder.record.pSubFolder->AddEntry(member, separator + 1);
     return;
   }
-
-  const bool isFolder = (record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const std::string key = CEntryMap::SortKey(record.szName);
-  if (const ZIPENTRY* existing = m_mapEntries.LookupKey(key)) {
-    if (isFolder != (existing->pSubFolder != nullptr)) throw CZipFailException(0, 0);
-    record.pSubFolder = existing->pSubFolder;
-  } else if (isFolder) {
-    record.pSubFolder = NewSubFolder(record.szName);
+  const std::string name = member.path.substr(offset);
+  if (member.record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+    MemberEntry& folder = FolderMember(name, stamp);
+    CZipFolder* sub = folder.record.pSubFolder;
+    const ZIPENTRY& listed = member.record;
+    folder.record.dwAttributes = listed.dwAttributes;
+    folder.record.ftModified = listed.ftModified;
+    folder.record.dwSize = listed.dwSize;
+    folder.record.dwCompressedSize = listed.dwCompressedSize;
+    folder.size = member.size;
+    folder.compressedSize = member.compressedSize;
+    sub->m_ownEntryStamp = stamp;
+    return;
   }
-  if (isFolder) record.pSubFolder->m_ownEntryStamp = record.dwListingStamp;
-  m_mapEntries.SetAtKey(record, key);
+  MemberEntry file;
+  file.name = name;
+  const MemberEntry* existing = m_mapEntries.Find(name);
+  file.shown = existing != nullptr && existing->IsFolder() ? WithTag(name, NameTag(name)) : name;
+  file.record = member.record;
+  file.record.pSubFolder = nullptr;
+  file.size = member.size;
+  file.compressedSize = member.compressedSize;
+  FillNames(file);
+  if (const MemberEntry* same = m_mapEntries.Find(file.shown); same != nullptr && same->IsFolder())
+    ReleaseSubFolder(same->record.pSubFolder);  // only a tag collision gets here
+  m_mapEntries.Set(std::move(file));
 }
 
 void CZipFolder::Sweep(uint32_t stamp) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   std::vector<std::string> gone;
   for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
-    const ZIPENTRY& member = CEntryMap::At(position);
-    if (member.dwListingStamp != stamp) {
-      if (member.pSubFolder != nullptr) {
-        member.pSubFolder->Sweep(0);
-        ReleaseSubFolder(member.pSubFolder);
+    const MemberEntry& member = CEntryMap::At(position);
+    if (member.record.dwListingStamp != stamp) {
+      if (member.IsFolder()) {
+        member.record.pSubFolder->Sweep(0);
+        ReleaseSubFolder(member.record.pSubFolder);
       }
-      gone.emplace_back(member.szName);
-    } else if (member.pSubFolder != nullptr) {
-      member.pSubFolder->Sweep(stamp);
+      gone.emplace_back(member.shown);
+    } else if (member.IsFolder()) {
+      member.record.pSubFolder->Sweep(stamp);
     }
   }
-  for (const std::string& name : gone) m_mapEntries.Remove(name.c_str());
+  for (const std::string& name : gone) m_mapEntries.Remove(name);
+  // A file set aside for a folder that has gone takes its own name again.
+  std::vector<MemberEntry> back;
+  for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
+    const MemberEntry& member = CEntryMap::At(position);
+    if (member.IsAside() && m_mapEntries.Find(member.name) == nullptr) back.push_back(member);
+  }
+  for (MemberEntry& file : back) {
+    m_mapEntries.Remove(file.shown);
+    file.shown = file.name;
+    FillNames(file);
+    m_mapEntries.Set(std::move(file));
+  }
   m_stamp = stamp;
   for (IZipFolderView* view : m_mapViews) view->RefreshBrowser();
 }
@@ -131,10 +187,10 @@ CZipFolder* CZipFolder::FindFolder(std::string& path) {
   if (separator == std::string::npos) return this;
   const std::string first = path.substr(0, separator);
   path.erase(0, separator + 1);
-  const ZIPENTRY* member = m_mapEntries.Lookup(first.c_str());
+  const MemberEntry* member = m_mapEntries.Find(first);
   if (member == nullptr) return nullptr;
-  if (member->pSubFolder == nullptr) throw CZipFailException(0, 0);
-  return member->pSubFolder->FindFolder(path);
+  if (!member->IsFolder()) throw CZipFailException(0, 0);
+  return member->record.pSubFolder->FindFolder(path);
 }
 
 Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FindFolderRef(std::string path) {
@@ -156,14 +212,14 @@ bool CZipFolder::IsInTree() {
 bool CZipFolder::FindEntry(const std::string& path) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   const size_t separator = path.find('\\');
-  if (separator == std::string::npos) return m_mapEntries.Lookup(path.c_str()) != nullptr;
-  const ZIPENTRY* member = m_mapEntries.Lookup(path.substr(0, separator).c_str());
+  if (separator == std::string::npos) return m_mapEntries.Find(path) != nullptr;
+  const MemberEntry* member = m_mapEntries.Find(path.substr(0, separator));
   if (member == nullptr) return false;
-  if (member->pSubFolder == nullptr) return true;
-  return member->pSubFolder->FindEntry(path.substr(separator + 1));
+  if (!member->IsFolder()) return true;
+  return member->record.pSubFolder->FindEntry(path.substr(separator + 1));
 }
 
-void CZipFolder::LookupEntry(CEntryMap::Position position, ZIPENTRY& out, uint32_t stamp) {
+void CZipFolder::LookupEntry(CEntryMap::Position position, MemberEntry& out, uint32_t stamp) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   if (stamp != m_stamp) throw CZipUserException(IDS_SYNC_ERROR);
   if (position == nullptr) position = m_mapEntries.First();
@@ -185,4 +241,31 @@ void CZipFolder::AddView(IZipFolderView* view) {
 void CZipFolder::RemoveView(IZipFolderView* view) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   m_mapViews.erase(view);
+}
+
+const MemberEntry* CZipFolder::MemberOfKey(const char* key) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  if (const MemberEntry* member = m_mapEntries.FindKey(key)) return member;
+  // An identifier the shell kept may name a member of an archive this
+  // object has not listed yet, or of a newer version of it.
+  m_pRoot->RefreshListing();
+  return m_mapEntries.FindKey(key);
+}
+
+MemberEntry& CZipFolder::MemberOrSyncError(const std::string& key) {
+  const MemberEntry* member = MemberOfKey(key.c_str());
+  if (member == nullptr) throw CZipUserException(IDS_SYNC_ERROR);
+  return const_cast<MemberEntry&>(*member);
+}
+
+Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FolderOfItems(LPCITEMIDLIST list) {
+  CriticalSectionLock lock(m_pRoot->RootLock());
+  CZipFolder* folder = this;
+  for (LPCITEMIDLIST item = list; item != nullptr && item->mkid.cb >= sizeof(uint16_t); item = NextItemId(item)) {
+    const ZIPENTRY record = ReadItemId(item);
+    const MemberEntry* member = folder->MemberOfKey(record.szName);
+    if (member == nullptr || !member->IsFolder()) return nullptr;
+    folder = member->record.pSubFolder;
+  }
+  return Microsoft::WRL::ComPtr<CZipFolder>(folder);
 }

@@ -6,6 +6,7 @@
 #include "guard.h"
 #include "item_menu.h"
 #include "locks.h"
+#include "strings.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
@@ -14,6 +15,13 @@
 namespace {
 constexpr SFGAOF kItemFlags = SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_HASPROPSHEET | SFGAO_CANDELETE | SFGAO_CANCOPY;
 constexpr SFGAOF kFolderFlags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_DROPTARGET;
+
+// An identifier's display name, in the member's real spelling when the
+// identifier still carries the member's own.
+std::wstring DisplayOfItem(const ZIPENTRY& item, const MemberEntry& member) {
+  if (strcmp(item.szDisplayName, member.record.szDisplayName) == 0) return Utf8ToWide(member.display);
+  return AnsiToWide(item.szDisplayName);
+}
 }  // namespace
 
 const InterfaceEntry* CZipFolder::Interfaces() const {
@@ -38,8 +46,8 @@ STDMETHODIMP CZipFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** out) {
       CriticalSectionLock lock(m_pRoot->RootLock());
       m_pRoot->RefreshListing();
       for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
-        const ZIPENTRY& member = CEntryMap::At(position);
-        if (member.pSubFolder != nullptr) folders.push_back(member);
+        const MemberEntry& member = CEntryMap::At(position);
+        if (member.IsFolder()) folders.push_back(member.record);
       }
     }
     *out = CZipEnumIDList::Create(std::move(folders));
@@ -50,9 +58,8 @@ STDMETHODIMP CZipFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   return ComGuard(E_FAIL, [&]() -> HRESULT {
-    const std::string path = ItemIdListToPath(pidl);
-    if (path.empty()) return E_INVALIDARG;
-    Microsoft::WRL::ComPtr<CZipFolder> folder = FindFolderRef(path);
+    if (pidl == nullptr || pidl->mkid.cb == 0) return E_INVALIDARG;
+    Microsoft::WRL::ComPtr<CZipFolder> folder = FolderOfItems(pidl);
     if (folder == nullptr) return E_FAIL;
     if (IsEqualIID(iid, IID_IShellFolder)) {
       *out = static_cast<IShellFolder*>(folder.Detach());
@@ -76,12 +83,17 @@ STDMETHODIMP CZipFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     const ZIPENTRY a = ReadItemId(first);
     const ZIPENTRY b = ReadItemId(second);
+    std::wstring nameA, nameB;
     {
       CriticalSectionLock lock(m_pRoot->RootLock());
-      if (m_mapEntries.Lookup(a.szName) == nullptr || m_mapEntries.Lookup(b.szName) == nullptr)
-        return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+      const MemberEntry* memberA = MemberOfKey(a.szName);
+      const MemberEntry* memberB = MemberOfKey(b.szName);
+      if (memberA == nullptr || memberB == nullptr) return MAKE_HRESULT(SEVERITY_SUCCESS, 0, 1);
+      // The identifiers' own display names decide, in their real spelling.
+      nameA = DisplayOfItem(a, *memberA);
+      nameB = DisplayOfItem(b, *memberB);
     }
-    const int order = lstrcmpA(a.szDisplayName, b.szDisplayName);
+    const int order = lstrcmpW(nameA.c_str(), nameB.c_str());
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, static_cast<unsigned short>(order < 0 ? -1 : order > 0 ? 1 : 0));
   });
 }
@@ -113,10 +125,9 @@ STDMETHODIMP CZipFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items
     for (UINT i = 0; i < count; ++i) {
       const ZIPENTRY item = ReadItemId(items[i]);
       SFGAOF flags = 0;
-      if (const ZIPENTRY* member = m_mapEntries.Lookup(item.szName)) {
+      if (const MemberEntry* member = MemberOfKey(item.szName)) {
         flags = kItemFlags;
-        if ((*inOut & SFGAO_HASSUBFOLDER) && member->pSubFolder != nullptr &&
-            member->pSubFolder->SubFolderCount() > 0)
+        if ((*inOut & SFGAO_HASSUBFOLDER) && member->IsFolder() && member->record.pSubFolder->SubFolderCount() > 0)
           flags |= SFGAO_HASSUBFOLDER;
       } else {
         result = E_INVALIDARG;
@@ -160,22 +171,23 @@ STDMETHODIMP CZipFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, ST
   if (name == nullptr || item == nullptr) return E_POINTER;
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     const ZIPENTRY record = ReadItemId(item);
-    std::string text;
-    if ((flags & 0xFF00) == SHGDN_FORPARSING)
-      text = m_pRoot->ZipPath() + " : " + m_strPath + record.szName;
-    else
-      text = record.szDisplayName;
-    if (text.size() < sizeof(name->cStr)) {
-      name->uType = STRRET_CSTR;
-      memcpy(name->cStr, text.c_str(), text.size() + 1);
-      return S_OK;
+    std::wstring text;
+    {
+      CriticalSectionLock lock(m_pRoot->RootLock());
+      const MemberEntry* member = MemberOfKey(record.szName);
+      if ((flags & 0xFF00) == SHGDN_FORPARSING) {
+        const std::string shown = member != nullptr ? member->shown : WideToUtf8(AnsiToWide(record.szName));
+        text = Utf8ToWide(m_pRoot->ZipPath() + " : " + m_strPath + shown);
+      } else {
+        // A member no listing confirms any more keeps the name it was given.
+        text = member != nullptr ? Utf8ToWide(member->display) : AnsiToWide(record.szDisplayName);
+      }
     }
-    // Too long for the fixed field: a cut name would name another member, so
-    // the whole name goes in a string the shell frees.
-    const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    auto* wide = static_cast<LPWSTR>(CoTaskMemAlloc(static_cast<size_t>(size) * sizeof(WCHAR)));
+    // Always the wide form: the ANSI field can neither spell every name nor
+    // hold a long one.
+    auto* wide = static_cast<LPWSTR>(CoTaskMemAlloc((text.size() + 1) * sizeof(WCHAR)));
     if (wide == nullptr) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, size);
+    memcpy(wide, text.c_str(), (text.size() + 1) * sizeof(WCHAR));
     name->uType = STRRET_WSTR;
     name->pOleStr = wide;
     return S_OK;

@@ -20,6 +20,7 @@
 
 class CZipFile;
 class MemberList;
+struct ListingRecord;
 struct PropertyTotals;
 struct PropertiesPage;
 
@@ -53,18 +54,23 @@ class CZipFolder final : public ComObject,
   STDMETHODIMP_(ULONG) Release() override;
 
   // The tree.  Every operation takes the root lock.
-  void AddEntry(ZIPENTRY record);
+  // Files a listed member under its path below this folder, starting at
+  // offset; implicit folders are created on the way.
+  void AddEntry(const ListingRecord& member, size_t offset = 0);
   void Sweep(uint32_t stamp);
   // Resolves a\b\ (consuming it); a path without backslash names this folder.
   // The result is only safe under the root lock: a sweep may free it.
   CZipFolder* FindFolder(std::string& path);
   // The same, referenced before the lock is let go; null when none.
   Microsoft::WRL::ComPtr<CZipFolder> FindFolderRef(std::string path);
+  // The folder a list of identifiers names below this one, each resolved by
+  // its key; null when one has gone or is not a folder.
+  Microsoft::WRL::ComPtr<CZipFolder> FolderOfItems(LPCITEMIDLIST list);
   // False once a listing has dropped this folder from the tree (someone
   // still holding it keeps a detached object).
   bool IsInTree();
   bool FindEntry(const std::string& path);
-  void LookupEntry(CEntryMap::Position position, ZIPENTRY& out, uint32_t stamp);
+  void LookupEntry(CEntryMap::Position position, MemberEntry& out, uint32_t stamp);
   bool IsListingCurrent(uint32_t stamp);
   void AddView(IZipFolderView* view);
   void RemoveView(IZipFolderView* view);
@@ -84,6 +90,9 @@ class CZipFolder final : public ComObject,
   std::string BuildMemberSpec(const std::vector<std::string>& names);
   // spec: a literal member list; directory: without a trailing backslash.
   void ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent);
+  // Gives the files of spec set aside for a folder of their name, extracted
+  // into directory, the names they are shown under.
+  void PlaceAside(const std::string& spec, const std::string& directory);
   void OpenMember(const std::string& name, HWND parent);
   // Without a name, the folder's installer.
   void OpenInFolder(HWND parent, const std::string* name);
@@ -111,7 +120,7 @@ class CZipFolder final : public ComObject,
                      MemberList& replaced, std::vector<std::string>& copyList);
   // A copy of this folder's listed member of that name, read under the root
   // lock, so the caller can ask about it with nothing held.
-  std::optional<ZIPENTRY> ListedMember(const char* name);
+  std::optional<MemberEntry> ListedMember(const std::string& name);
   bool InTreeNow();
   // After the user's confirmation; an empty list only beeps.
   void DeleteMembers(const std::vector<std::string>& names, HWND parent);
@@ -170,9 +179,15 @@ class CZipFolder final : public ComObject,
   ~CZipFolder() override;
 
   // A new sub-folder member's folder object, counted in m_nSubFolders.
-  CZipFolder* NewSubFolder(const char* name);
+  CZipFolder* NewSubFolder(const std::string& name);
+  // The folder member of that name, made (and a file of its name set
+  // aside) when there is none.
+  MemberEntry& FolderMember(const std::string& name, uint32_t stamp);
   // The member's record, or 57673 when it has gone.  Under the root lock.
-  const ZIPENTRY& MemberOrSyncError(const std::string& name) const;
+  // The member an identifier's key names, listing the archive first when
+  // this folder does not know it; null when it has gone.  Under the root lock.
+  const MemberEntry* MemberOfKey(const char* key);
+  MemberEntry& MemberOrSyncError(const std::string& key);
   void ReleaseSubFolder(CZipFolder* folder);
 
   std::string m_strPath;

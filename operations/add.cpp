@@ -103,14 +103,14 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   for (const std::string& path : *dropped) {
     CheckPathLength(path);
     if (DirectoryOf(path) != sourceDir) throw CZipUserException(IDS_DIFFERENT_DIRS);
-    const std::optional<ZIPENTRY> member = ListedMember(PathFindFileNameA(path.c_str()));
+    const std::optional<MemberEntry> member = ListedMember(PathFindFileNameA(path.c_str()));
     if (member) {
       const bool isDirectory = (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
       bool replace = true;
-      if (isDirectory && member->pSubFolder != nullptr) {
+      if (isDirectory && member->IsFolder()) {
         answered = true;
-        replace = CConfirmFolderReplaceDlg::Ask(parent, member->szName, folderYesToAll);
-      } else if (!isDirectory && member->pSubFolder == nullptr) {
+        replace = CConfirmFolderReplaceDlg::Ask(parent, member->shown, folderYesToAll);
+      } else if (!isDirectory && !member->IsFolder()) {
         answered = true;
         replace = CConfirmFileReplaceDlg::Ask(parent, *member, fileYesToAll, path);
       }
@@ -153,10 +153,10 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   m_pRoot->RunChange(request, parent);
 }
 
-std::optional<ZIPENTRY> CZipFolder::ListedMember(const char* name) {
+std::optional<MemberEntry> CZipFolder::ListedMember(const std::string& name) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  const ZIPENTRY* member = m_mapEntries.Lookup(name);
-  return member != nullptr ? std::optional<ZIPENTRY>(*member) : std::nullopt;
+  const MemberEntry* member = m_mapEntries.Find(name);
+  return member != nullptr ? std::optional<MemberEntry>(*member) : std::nullopt;
 }
 
 bool CZipFolder::InTreeNow() {
@@ -174,17 +174,15 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   const std::string memberPath = m_strPath + path.substr(sourceDir.size());
   std::string name = memberPath;
   if (CZipFolder* container = m_pRoot->GetRootFolder()->FindFolder(name)) {
-    if (const ZIPENTRY* member = container->m_mapEntries.Lookup(name.c_str())) {
+    if (const MemberEntry* member = container->m_mapEntries.Find(name)) {
       const std::string fileName = PathFindFileNameA(path.c_str());
-      if (member->pSubFolder != nullptr && !isDirectory)
-        throw CZipUserException(FormatStrings(IDS_FOLDER_EXISTS, {fileName}));
-      if (member->pSubFolder == nullptr && isDirectory)
-        throw CZipUserException(FormatStrings(IDS_FILE_EXISTS, {fileName}));
+      if (member->IsFolder() && !isDirectory) throw CZipUserException(FormatStrings(IDS_FOLDER_EXISTS, {fileName}));
+      if (!member->IsFolder() && isDirectory) throw CZipUserException(FormatStrings(IDS_FILE_EXISTS, {fileName}));
       // A folder that exists only through its members has no entry to
       // delete; naming it would make the engine find nothing.
-      if (member->pSubFolder == nullptr) {
+      if (!member->IsFolder()) {
         replaced.AddMember(memberPath);
-      } else if (member->pSubFolder->HasOwnEntry()) {
+      } else if (member->record.pSubFolder->HasOwnEntry()) {
         replaced.AddFolderEntry(memberPath);
       }
     }

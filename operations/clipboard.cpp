@@ -55,7 +55,7 @@ HGLOBAL CZipFolder::BuildDropList(const std::vector<std::string>& names, const s
   CriticalSectionLock lock(m_pRoot->RootLock());
   std::string list;
   for (const std::string& name : names) {
-    list += directory + "\\" + MemberOrSyncError(name).szName;
+    list += directory + "\\" + MemberOrSyncError(name).shown;
     list.push_back('\0');
   }
   return MakeDropFiles(list);

@@ -4,7 +4,9 @@
 
 #include "archive_lock.h"
 #include "exception.h"
+#include "member_key.h"
 #include "member_list.h"
+#include "strings.h"
 #include "profile.h"
 #include "resource.h"
 #include "user_interaction.h"
@@ -27,19 +29,14 @@ void AddReadOnly(const std::string& path, bool checked) {
 
 }  // namespace
 
-const ZIPENTRY& CZipFolder::MemberOrSyncError(const std::string& name) const {
-  const ZIPENTRY* record = m_mapEntries.Lookup(name.c_str());
-  if (record == nullptr) throw CZipUserException(IDS_SYNC_ERROR);
-  return *record;
-}
-
 std::string CZipFolder::BuildMemberSpec(const std::vector<std::string>& names) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   MemberList members;
   for (const std::string& name : names) {
-    const ZIPENTRY& record = MemberOrSyncError(name);
-    if (record.pSubFolder) members.AddFolderTree(m_strPath + record.szName);
-    else members.AddMember(m_strPath + record.szName);
+    const MemberEntry& member = MemberOrSyncError(name);
+    if (member.IsFolder()) members.AddFolderTree(m_strPath + member.name);
+    else if (member.IsAside()) members.AddFile(m_strPath + member.name);
+    else members.AddMember(m_strPath + member.name);
   }
   return members.Text();
 }
@@ -53,6 +50,24 @@ void CZipFolder::ExtractToDirectory(const std::string& spec, const std::string& 
   request.strBaseDir = directory + "\\";
   request.strFolderPath = m_strPath;
   m_pRoot->RunRequest(request, parent);
+  PlaceAside(spec, directory);
+}
+
+void CZipFolder::PlaceAside(const std::string& spec, const std::string& directory) {
+  // Only a file beside a folder of its name is named as a file alone; it
+  // came out under its real name and takes the one it is shown under.
+  for (size_t start = 0; start < spec.size() && spec[start] != '\0';) {
+    size_t end = spec.find('\0', start);
+    if (end == std::string::npos) end = spec.size();
+    const std::string path = spec.substr(start + 1, end - start - 1);
+    const bool file = spec[start] == ZE_ITEM_FILE;
+    start = end + 1;
+    if (!file || path.compare(0, m_strPath.size(), m_strPath) != 0) continue;
+    const std::string name = path.substr(m_strPath.size());
+    const std::wstring from = Utf8ToWide(directory + "\\" + name);
+    const std::wstring to = Utf8ToWide(directory + "\\" + WithTag(name, NameTag(name)));
+    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) throw CZipWinException();
+  }
 }
 
 void CZipFolder::OpenMember(const std::string& name, HWND parent) {
@@ -60,12 +75,10 @@ void CZipFolder::OpenMember(const std::string& name, HWND parent) {
       UserInteraction().ConfirmLaunchApplication(parent) != IDOK)
     return;
   CriticalSectionLock lock(m_pRoot->RootLock());
-  const std::string stored = MemberOrSyncError(name).szName;
+  const MemberEntry member = MemberOrSyncError(name);
   ScopedWorkspace workspace;
-  MemberList member;
-  member.AddMember(m_strPath + stored);
-  ExtractToDirectory(member.Text(), workspace.Path(), parent);
-  const std::string file = workspace.Path() + "\\" + stored;
+  ExtractToDirectory(BuildMemberSpec({name}), workspace.Path(), parent);
+  const std::string file = workspace.Path() + "\\" + member.shown;
   // Changes to the copy never reach the archive: the marks say so.
   AddReadOnly(file, true);
   AddReadOnly(workspace.Path(), false);
@@ -78,9 +91,9 @@ void CZipFolder::OpenMember(const std::string& name, HWND parent) {
 bool CZipFolder::FindInstaller(std::string* name) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   for (const char* candidate : {"setup.exe", "install.exe"}) {
-    const ZIPENTRY* record = m_mapEntries.Lookup(candidate);
-    if (record == nullptr || record->pSubFolder != nullptr) continue;
-    if (name != nullptr) *name = candidate;
+    const MemberEntry* member = m_mapEntries.Find(candidate);
+    if (member == nullptr || member->IsFolder()) continue;
+    if (name != nullptr) *name = member->record.szName;
     return true;
   }
   return false;
@@ -96,12 +109,12 @@ void CZipFolder::OpenInFolder(HWND parent, const std::string* name) {
     UserInteraction().Beep(0);
     return;
   }
-  const std::string stored = MemberOrSyncError(target).szName;
+  const std::string shown = MemberOrSyncError(target).shown;
   ScopedWorkspace workspace;
   MemberList folder;
   folder.AddFolderTree(m_strPath);
   ExtractToDirectory(folder.Text(), workspace.Path(), parent);
-  UserInteraction().Launch(parent, workspace.Path() + "\\" + stored, workspace.Path());
+  UserInteraction().Launch(parent, workspace.Path() + "\\" + shown, workspace.Path());
   UserInteraction().WaitForOpenInFolder(nullptr);
 }
 

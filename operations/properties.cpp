@@ -23,20 +23,20 @@ struct PropertyTotals {
 
 namespace {
 
-void Add(PropertyTotals& totals, const ZIPENTRY& member) {
-  totals.size += member.dwSize;
-  totals.compressed += member.dwCompressedSize;
+void Add(PropertyTotals& totals, const MemberEntry& member) {
+  totals.size += member.size;
+  totals.compressed += member.compressedSize;
 }
 
 }  // namespace
 
 void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, const std::vector<std::string>* names) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  auto count = [&](const ZIPENTRY& member) {
+  auto count = [&](const MemberEntry& member) {
     Add(totals, member);
-    if (member.pSubFolder != nullptr) {
+    if (member.IsFolder()) {
       ++totals.folders;
-      AccumulateTotals(member.pSubFolder, totals, nullptr);
+      AccumulateTotals(member.record.pSubFolder, totals, nullptr);
     } else {
       ++totals.files;
     }
@@ -48,9 +48,9 @@ void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, co
     return;
   }
   for (const std::string& name : *names) {
-    const ZIPENTRY& member = folder->MemberOrSyncError(name);
+    const MemberEntry& member = folder->MemberOrSyncError(name);
     const std::string type =
-        FormatStrings(IDS_ALL_OF_TYPE, {format::GetTypeName(member.szName, member.pSubFolder != nullptr)});
+        FormatStrings(IDS_ALL_OF_TYPE, {format::GetTypeName(member.record.szName, member.IsFolder())});
     if (totals.type.empty())
       totals.type = type;
     else if (totals.type != type)
@@ -60,11 +60,12 @@ void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, co
 }
 
 std::string CZipFolder::GetFolderDisplayName() const {
-  if (m_strPath.empty()) return PathFindFileNameA(m_pRoot->ZipPath().c_str());
-  char path[MAX_PATH];
-  lstrcpynA(path, m_strPath.c_str(), MAX_PATH);
-  PathRemoveBackslashA(path);
-  return PathFindFileNameA(path);
+  // Paths are UTF-8: a backslash byte is always a separator there.
+  const std::string& path = m_strPath.empty() ? m_pRoot->ZipPath() : m_strPath;
+  size_t end = path.size();
+  if (!m_strPath.empty()) --end;
+  const size_t start = path.rfind('\\', end == 0 ? 0 : end - 1);
+  return path.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
 }
 
 void CZipFolder::ShowProperties(HWND parent, const std::vector<std::string>& names) {
@@ -92,19 +93,20 @@ void CZipFolder::FillPropertiesPage(const std::vector<std::string>& names, Prope
   if (names.empty()) {
     folderPage(this, GetFolderDisplayName(), "?", 0);
   } else if (names.size() == 1) {
-    const ZIPENTRY& member = MemberOrSyncError(names[0]);
-    if (member.pSubFolder != nullptr) {
-      folderPage(member.pSubFolder, member.szDisplayName, format::FormatFileTime(member.ftModified, true),
-                 member.dwAttributes);
+    const MemberEntry& member = MemberOrSyncError(names[0]);
+    const ZIPENTRY& record = member.record;
+    if (member.IsFolder()) {
+      folderPage(record.pSubFolder, member.display, format::FormatFileTime(record.ftModified, true),
+                 record.dwAttributes);
     } else {
       Add(totals, member);
       page.kind = PropertiesPage::kSingle;
-      page.name = member.szDisplayName;
-      page.iconIndex = member.iIcon;
-      page.type = format::GetTypeName(member.szName, false);
+      page.name = member.display;
+      page.iconIndex = record.iIcon;
+      page.type = format::GetTypeName(record.szName, false);
       page.location = GetFolderDisplayName();
-      page.date = format::FormatFileTime(member.ftModified, true);
-      page.attributes = member.dwAttributes;
+      page.date = format::FormatFileTime(record.ftModified, true);
+      page.attributes = record.dwAttributes;
     }
   } else {
     AccumulateTotals(this, totals, &names);

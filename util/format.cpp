@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "resource.h"
 #include "strings.h"
@@ -32,52 +33,72 @@ int CompareBytes(const std::string& a, const std::string& b) {
   return std::strcmp(a.c_str(), b.c_str());
 }
 
+// Names sort as the shell sorts them, in the user's locale, whatever their
+// script.
+int CompareDisplay(std::string_view a, std::string_view b) {
+  const std::wstring wa = Utf8ToWide(a), wb = Utf8ToWide(b);
+  const int result = CompareStringW(LOCALE_USER_DEFAULT, 0, wa.data(), static_cast<int>(wa.size()), wb.data(),
+                                    static_cast<int>(wb.size()));
+  if (result == 0) return wa.compare(wb) < 0 ? -1 : (wa == wb ? 0 : 1);
+  return result - CSTR_EQUAL;
+}
+
 }  // namespace
 
 std::string ThousandsSeparator() {
-  char separator[11] = "";
-  if (GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, sizeof(separator)) == 0) separator[0] = 0;
-  return separator;
+  wchar_t separator[11] = L"";
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_STHOUSAND, separator, 11) == 0) separator[0] = 0;
+  return WideToUtf8(separator);
 }
 
-std::string FormatKilobytes(uint32_t bytes) {
-  const int k = static_cast<int>((bytes >> 10) + ((bytes & 0x3FF) ? 1 : 0));
-  std::string text;
-  if (k < 1000) {
-    text = Printf("%d ", k);
-  } else {
-    text = Printf("%d", k / 1000) + ThousandsSeparator() + Printf("%03d ", k % 1000);
+std::string GroupDigits(uint64_t value) {
+  wchar_t grouping[11] = L"";
+  if (GetLocaleInfoW(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping, 11) == 0) lstrcpyW(grouping, L"3;0");
+  // "3;0": threes all the way; "3;2;0": three, then twos; "3": one group
+  // of three, the rest together.  Done by hand: not every platform's number
+  // formatting follows the repeat rule.
+  std::vector<unsigned> sizes;
+  bool repeat = false;
+  for (const wchar_t* p = grouping; *p != 0; ++p) {
+    if (*p < L'0' || *p > L'9') continue;
+    if (*p == L'0') {
+      repeat = !sizes.empty();
+      break;
+    }
+    sizes.push_back(static_cast<unsigned>(*p - L'0'));
   }
-  return text + LoadStr(IDS_KB);
+  const std::string separator = ThousandsSeparator();
+  const std::string digits = std::to_string(value);
+  std::string out;
+  size_t end = digits.size();
+  size_t group = 0;
+  std::vector<std::string> parts;
+  while (end > 0) {
+    const bool grouped = group < sizes.size() || (repeat && !sizes.empty());
+    const size_t size = grouped ? sizes[group < sizes.size() ? group : sizes.size() - 1] : end;
+    const size_t start = end > size ? end - size : 0;
+    parts.push_back(digits.substr(start, end - start));
+    end = start;
+    ++group;
+  }
+  for (size_t i = parts.size(); i-- > 0;) {
+    out += parts[i];
+    if (i != 0) out += separator;
+  }
+  return out;
 }
 
-std::string FormatByteSize(uint32_t bytes, bool detailed) {
-  char shortText[20] = "";
-  StrFormatByteSizeA(bytes, shortText, sizeof(shortText));
-  std::string text = shortText;
+std::string FormatKilobytes(uint64_t bytes) {
+  const uint64_t k = (bytes >> 10) + ((bytes & 0x3FF) ? 1 : 0);
+  return GroupDigits(k) + " " + LoadStr(IDS_KB);
+}
+
+std::string FormatByteSize(uint64_t bytes, bool detailed) {
+  wchar_t shortText[32] = L"";
+  StrFormatByteSizeW(static_cast<LONGLONG>(bytes), shortText, 32);
+  std::string text = WideToUtf8(shortText);
   if (!detailed) return text;
-
-  const std::string sep = ThousandsSeparator();
-  std::string exact;
-  if (bytes < 1000) {
-    exact = Printf("%d", static_cast<int>(bytes));
-  } else if (bytes < 1000000) {
-    exact = Printf("%d", static_cast<int>(bytes / 1000)) + sep + Printf("%03d", static_cast<int>(bytes % 1000));
-  } else {
-    exact = Printf("%d", static_cast<int>(bytes / 1000000)) + sep +
-            Printf("%03d", static_cast<int>((bytes / 1000) % 1000)) + sep + Printf("%03d", static_cast<int>(bytes % 1000));
-  }
-  return text + " (" + exact + " " + LoadStr(IDS_BYTES) + ")";
-}
-
-std::string FormatByteSize64(uint64_t bytes) {
-  if (bytes <= 0xFFFFFFFFu) return FormatByteSize(static_cast<uint32_t>(bytes), true);
-  char shortText[32] = "";
-  StrFormatByteSize64A(static_cast<LONGLONG>(bytes), shortText, sizeof(shortText));
-  std::string exact = std::to_string(bytes);
-  const std::string sep = ThousandsSeparator();
-  for (size_t i = exact.size(); i > 3; i -= 3) exact.insert(i - 3, sep);
-  return std::string(shortText) + " (" + exact + " " + LoadStr(IDS_BYTES) + ")";
+  return text + " (" + GroupDigits(bytes) + " " + LoadStr(IDS_BYTES) + ")";
 }
 
 std::string FormatFileTime(const FILETIME& time, bool longDate) {
@@ -85,11 +106,11 @@ std::string FormatFileTime(const FILETIME& time, bool longDate) {
   SYSTEMTIME st;
   // Member times already hold local time: no time-zone conversion here.
   if (!FileTimeToSystemTime(&time, &st)) return "?";
-  char date[100] = "";
-  char clock[100] = "";
-  GetDateFormatA(LOCALE_USER_DEFAULT, longDate ? DATE_LONGDATE : DATE_SHORTDATE, &st, nullptr, date, sizeof(date));
-  GetTimeFormatA(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, clock, sizeof(clock));
-  return std::string(date) + " " + clock;
+  wchar_t date[100] = L"";
+  wchar_t clock[100] = L"";
+  GetDateFormatW(LOCALE_USER_DEFAULT, longDate ? DATE_LONGDATE : DATE_SHORTDATE, &st, nullptr, date, 100);
+  GetTimeFormatW(LOCALE_USER_DEFAULT, TIME_NOSECONDS, &st, nullptr, clock, 100);
+  return WideToUtf8(date) + " " + WideToUtf8(clock);
 }
 
 std::string FormatTime(std::time_t time, bool longDate) {
@@ -112,20 +133,20 @@ std::string FormatTime(std::time_t time, bool longDate) {
 std::string FallbackTypeName(const char* name) {
   const char* ext = PathFindExtensionA(name);
   if (ext[0] == '.' && ext[1] != 0) {
-    std::string upper(ext + 1);
-    CharUpperBuffA(upper.data(), static_cast<DWORD>(upper.size()));
-    return upper + " " + LoadStr(IDS_FILE);
+    std::wstring upper = AnsiToWide(ext + 1);
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    return WideToUtf8(upper) + " " + LoadStr(IDS_FILE);
   }
   return LoadStr(IDS_FILE);
 }
 
 std::string GetTypeName(const char* name, bool isFolder) {
   // Asked every time, never cached: the user may change file types meanwhile.
-  SHFILEINFOA info{};
-  if (SHGetFileInfoA(name, isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info, sizeof(info),
-                     SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES) != 0 &&
+  SHFILEINFOW info{};
+  if (SHGetFileInfoW(AnsiToWide(name).c_str(), isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL, &info,
+                     sizeof(info), SHGFI_TYPENAME | SHGFI_USEFILEATTRIBUTES) != 0 &&
       info.szTypeName[0] != 0) {
-    return info.szTypeName;
+    return WideToUtf8(info.szTypeName);
   }
   return FallbackTypeName(name);
 }
@@ -139,13 +160,13 @@ std::string GetAttributeText(DWORD attributes) {
   return text;
 }
 
-std::string FormatRatio(uint32_t size, uint32_t compressedSize) {
+std::string FormatRatio(uint64_t size, uint64_t compressedSize) {
   if (size == 0) return "--";
   const double ratio = (1.0 - static_cast<double>(compressedSize) / static_cast<double>(size)) * 100.0;
   return Printf("%.0f%%", ratio);
 }
 
-int32_t RatioKey(uint32_t size, uint32_t compressedSize) {
+int32_t RatioKey(uint64_t size, uint64_t compressedSize) {
   if (size == 0) return 0;
   const double ratio = (1.0 - static_cast<double>(compressedSize) / static_cast<double>(size)) * 100.0;
   // A member that grew enormously lies beyond 32 bits; the lowest value keeps
@@ -179,9 +200,9 @@ int CompareEntries(const MemberFields& a, const MemberFields& b, int column) {
       result = CompareBytes(GetAttributeText(a.attributes), GetAttributeText(b.attributes));
       break;
     default:
-      return lstrcmpA(a.displayName, b.displayName);
+      return CompareDisplay(a.display, b.display);
   }
-  return result != 0 ? result : lstrcmpA(a.displayName, b.displayName);
+  return result != 0 ? result : CompareDisplay(a.display, b.display);
 }
 
 }  // namespace format

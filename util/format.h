@@ -2,9 +2,7 @@
 // the confirmation dialogs and the property pages so that all of them word a
 // member the same way.  Numbers and dates follow the user's locale.
 //
-// The functions taking a member accept any record with the member record's
-// field names (szName, szDisplayName, dwSize, dwCompressedSize, ftModified,
-// dwAttributes, pSubFolder); a non-zero pSubFolder marks a folder.
+// Texts are UTF-8.
 #pragma once
 
 #include <windows.h>
@@ -12,21 +10,24 @@
 #include <cstdint>
 #include <ctime>
 #include <string>
+#include <string_view>
 
 namespace format {
 
-// The fields of a member record that the texts and the sort order read.
+// The fields of a member that the texts and the sort order read.
 struct MemberFields {
-  const char* name;
-  const char* displayName;
-  uint32_t size;
-  uint32_t compressedSize;
+  const char* name;         // the record's key: its extension gives the type
+  std::string_view display;  // the name users see, UTF-8
+  uint64_t size;
+  uint64_t compressedSize;
   FILETIME modified;
   DWORD attributes;
   bool isFolder;
 };
 
-// A record with the member record's fields.
+// A record with the member record's fields (szName, szDisplayName, dwSize,
+// dwCompressedSize, ftModified, dwAttributes, pSubFolder); a non-zero
+// pSubFolder marks a folder.  Its display name is read as UTF-8.
 template <typename Record>
 concept MemberRecord = requires(const Record& e) {
   e.szName;
@@ -47,17 +48,20 @@ MemberFields FieldsOf(const Record& e) {
 // The user's thousands separator (at most 10 characters).
 std::string ThousandsSeparator();
 
-// Whole kilobytes, any remainder counting as one more, with at most one
-// separator: "1,954 KB", "1234,567 KB".
-std::string FormatKilobytes(uint32_t bytes);
+// A count with its digits grouped as the user's locale groups them:
+// "5,242,880"; "52,42,880" where groups are 3;2.
+std::string GroupDigits(uint64_t value);
+
+// Whole kilobytes, any remainder counting as one more, grouped fully:
+// "1,954 KB", "5,242,880 KB".
+std::string FormatKilobytes(uint64_t bytes);
 
 // The shell's short size text ("1.43 MB"); detailed adds the exact count:
 // "1.43 MB (1,500,000 bytes)".
-std::string FormatByteSize(uint32_t bytes, bool detailed);
+std::string FormatByteSize(uint64_t bytes, bool detailed);
 
-// The detailed form for totals that may pass 4 GiB: the same text as
-// FormatByteSize below that, and every thousands group separated above.
-std::string FormatByteSize64(uint64_t bytes);
+// The detailed form.
+inline std::string FormatByteSize64(uint64_t bytes) { return FormatByteSize(bytes, true); }
 
 // Date and time without seconds in the user's formats; "?" for a zero time.
 // The time is shown as stored, with no time-zone conversion.
@@ -76,10 +80,10 @@ std::string FallbackTypeName(const char* name);
 std::string GetAttributeText(DWORD attributes);
 
 // "60%" for 1000 bytes stored in 400; "--" for an empty member.
-std::string FormatRatio(uint32_t size, uint32_t compressedSize);
+std::string FormatRatio(uint64_t size, uint64_t compressedSize);
 // The ratio truncated to an integer; 0 for an empty member.  Sorting compares
 // it unsigned, so negative ratios (members that grew) sort above all others.
-int32_t RatioKey(uint32_t size, uint32_t compressedSize);
+int32_t RatioKey(uint64_t size, uint64_t compressedSize);
 
 // The folder view's order for a column (0 name, 1 size, 2 type, 3 modified,
 // 4 compressed size, 5 ratio, 6 attributes): folders before files, then the

@@ -24,6 +24,11 @@ constexpr ColumnSpec kColumnSpecs[kColumnKinds] = {
 };
 
 // A row's item data is the member's position in the folder's map.
+format::MemberFields FieldsOf(const MemberEntry& e) {
+  const ZIPENTRY& r = e.record;
+  return {r.szName, e.display, e.size, e.compressedSize, r.ftModified, r.dwAttributes, e.IsFolder()};
+}
+
 LPARAM HandleOf(CEntryMap::Position position) { return reinterpret_cast<LPARAM>(position); }
 CEntryMap::Position PositionOf(LPARAM handle) { return reinterpret_cast<CEntryMap::Position>(handle); }
 
@@ -107,25 +112,26 @@ void CZipView::FillList() {
 }
 
 bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSize, bool showRatio,
-                  bool showAttributes, uint32_t& totalSize, uint32_t& token) {
+                  bool showAttributes, uint64_t& totalSize, uint32_t& token) {
   CriticalSectionLock lock(folder.Root()->RootLock());
   if (folder.Stamp() == 0) return false;
   totalSize = 0;
   const CEntryMap& entries = folder.Entries();
   for (auto position = entries.First(); position != nullptr; position = entries.Next(position)) {
-    const ZIPENTRY record = CEntryMap::At(position);
-    const bool isFile = record.pSubFolder == nullptr;
-    if (list.InsertItem(0, record.szDisplayName, record.iIcon, HandleOf(position)) < 0)
+    const MemberEntry& member = CEntryMap::At(position);
+    const ZIPENTRY& record = member.record;
+    const bool isFile = !member.IsFolder();
+    if (list.InsertItem(0, member.display, record.iIcon, HandleOf(position)) < 0)
       throw CZipWinException(0, GetLastError());
     int column = 1;
-    list.SetItemText(0, column++, isFile ? format::FormatKilobytes(record.dwSize) : std::string());
-    list.SetItemText(0, column++, format::GetTypeName(record));
+    list.SetItemText(0, column++, isFile ? format::FormatKilobytes(member.size) : std::string());
+    list.SetItemText(0, column++, format::GetTypeName(record.szName, !isFile));
     list.SetItemText(0, column++, format::FormatFileTime(record.ftModified, false));
     if (showCompressedSize)
-      list.SetItemText(0, column++, isFile ? format::FormatKilobytes(record.dwCompressedSize) : std::string());
-    if (showRatio) list.SetItemText(0, column++, format::FormatRatio(record));
-    if (showAttributes) list.SetItemText(0, column++, format::GetAttributeText(record));
-    totalSize += record.dwSize;
+      list.SetItemText(0, column++, isFile ? format::FormatKilobytes(member.compressedSize) : std::string());
+    if (showRatio) list.SetItemText(0, column++, format::FormatRatio(member.size, member.compressedSize));
+    if (showAttributes) list.SetItemText(0, column++, format::GetAttributeText(record.dwAttributes));
+    totalSize += member.size;
   }
   token = folder.Stamp();
   return true;
@@ -152,10 +158,10 @@ int CALLBACK CZipView::CompareItems(LPARAM first, LPARAM second, LPARAM view) {
   // remaining comparisons end at once.
   if (self->m_sortError) return 0;
   try {
-    ZIPENTRY a, b;
+    MemberEntry a, b;
     self->m_pFolder->LookupEntry(PositionOf(first), a, self->m_listingToken);
     self->m_pFolder->LookupEntry(PositionOf(second), b, self->m_listingToken);
-    const int order = format::CompareEntries(a, b, self->m_sortKey);
+    const int order = format::CompareEntries(FieldsOf(a), FieldsOf(b), self->m_sortKey);
     return self->m_bSortAscending ? order : -order;
   } catch (...) {
     self->m_sortError = std::current_exception();
@@ -181,17 +187,17 @@ void CZipView::OnColumnClick(int position) {
 
 // ---------------------------------------------------------------- selection
 
-ZIPENTRY CZipView::GetEntryAt(int index) {
-  ZIPENTRY record;
-  m_pFolder->LookupEntry(PositionOf(m_list.GetItemData(index)), record, m_listingToken);
-  return record;
+MemberEntry CZipView::GetEntryAt(int index) {
+  MemberEntry member;
+  m_pFolder->LookupEntry(PositionOf(m_list.GetItemData(index)), member, m_listingToken);
+  return member;
 }
 
 std::vector<std::string> CZipView::GetSelectedNames() {
   std::vector<std::string> names;
   for (int index = m_list.GetNextItem(-1, LVNI_SELECTED); index >= 0;
        index = m_list.GetNextItem(index, LVNI_SELECTED))
-    names.emplace_back(GetEntryAt(index).szName);
+    names.emplace_back(GetEntryAt(index).record.szName);
   return names;
 }
 

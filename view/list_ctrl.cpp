@@ -1,5 +1,7 @@
 #include "list_ctrl.h"
 
+#include "strings.h"
+
 #include <shellapi.h>
 
 #include <vector>
@@ -84,44 +86,47 @@ LPARAM CZipListCtrl::GetItemData(int index) const {
   return item.lParam;
 }
 
-int CZipListCtrl::InsertItem(int index, const char* text, int image, LPARAM data) {
-  LVITEMA item{};
+int CZipListCtrl::InsertItem(int index, const std::string& text, int image, LPARAM data) {
+  std::wstring wide = Utf8ToWide(text);
+  LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   item.iItem = index;
-  item.pszText = const_cast<char*>(text);
+  item.pszText = wide.data();
   item.iImage = image;
   item.lParam = data;
-  return static_cast<int>(SendMessageA(m_hWnd, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item)));
+  return static_cast<int>(SendMessageW(m_hWnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
 }
 
 void CZipListCtrl::SetItemText(int index, int position, const std::string& text) {
-  LVITEMA item{};
+  std::wstring wide = Utf8ToWide(text);
+  LVITEMW item{};
   item.iSubItem = position;
-  item.pszText = const_cast<char*>(text.c_str());
-  SendMessageA(m_hWnd, LVM_SETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  item.pszText = wide.data();
+  SendMessageW(m_hWnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
 std::string CZipListCtrl::GetItemText(int index, int position) const {
-  std::vector<char> buffer(1024);
-  LVITEMA item{};
+  std::vector<wchar_t> buffer(1024);
+  LVITEMW item{};
   item.iSubItem = position;
   item.pszText = buffer.data();
   item.cchTextMax = static_cast<int>(buffer.size());
-  const auto length = SendMessageA(m_hWnd, LVM_GETITEMTEXTA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
-  return std::string(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0);
+  const auto length = SendMessageW(m_hWnd, LVM_GETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
+  return WideToUtf8(std::wstring_view(buffer.data(), length > 0 ? static_cast<size_t>(length) : 0));
 }
 
 void CZipListCtrl::DeleteAllItems() { SendMessageA(m_hWnd, LVM_DELETEALLITEMS, 0, 0); }
 
 int CZipListCtrl::InsertColumn(int position, const std::string& heading, int format, int width, int subItem) {
-  LVCOLUMNA column{};
-  column.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH | LVCF_SUBITEM;
+  std::wstring wide = Utf8ToWide(heading);
+  LVCOLUMNW column{};
+  column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
   column.fmt = format;
   column.cx = width;
-  column.pszText = const_cast<char*>(heading.c_str());
+  column.pszText = wide.data();
   column.iSubItem = subItem;
   return static_cast<int>(
-      SendMessageA(m_hWnd, LVM_INSERTCOLUMNA, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&column)));
+      SendMessageW(m_hWnd, LVM_INSERTCOLUMNW, static_cast<WPARAM>(position), reinterpret_cast<LPARAM>(&column)));
 }
 
 bool CZipListCtrl::GetColumnWidth(int position, int* width) const {

@@ -28,7 +28,8 @@ class CZipListCtrl {
   void SetItemState(int index, UINT state, UINT mask);
   LPARAM GetItemData(int index) const;
   // Returns the new row's index, or -1.
-  int InsertItem(int index, const char* text, int image, LPARAM data);
+  int InsertItem(int index, const std::string& text, int image, LPARAM data);
+  // Texts are UTF-8.
   void SetItemText(int index, int position, const std::string& text);
   std::string GetItemText(int index, int position) const;
   void DeleteAllItems();

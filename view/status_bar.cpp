@@ -38,15 +38,15 @@ void CZipView::OnItemChanged(const NMLISTVIEW& change) {
       m_selectedFileCount = 0;
       for (int index = m_list.GetNextItem(-1, LVNI_SELECTED); index >= 0;
            index = m_list.GetNextItem(index, LVNI_SELECTED)) {
-        const ZIPENTRY record = GetEntryAt(index);
-        m_selectedSize += record.dwSize;
-        if (record.pSubFolder == nullptr) ++m_selectedFileCount;
+        const MemberEntry member = GetEntryAt(index);
+        m_selectedSize += member.size;
+        if (!member.IsFolder()) ++m_selectedFileCount;
       }
     } else {
-      const ZIPENTRY record = GetEntryAt(change.iItem);
+      const MemberEntry member = GetEntryAt(change.iItem);
       const bool selected = (change.uNewState & LVIS_SELECTED) != 0;
-      const int file = record.pSubFolder == nullptr ? 1 : 0;
-      m_selectedSize += selected ? record.dwSize : 0u - record.dwSize;
+      const int file = member.IsFolder() ? 0 : 1;
+      m_selectedSize += selected ? member.size : uint64_t{0} - member.size;
       m_selectedFileCount += selected ? file : -file;
     }
   }

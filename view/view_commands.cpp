@@ -97,30 +97,31 @@ void CZipView::OnPaste() {
   m_pFolder->AddDroppedFiles(files.get(), m_hWnd.load());
 }
 
-bool CZipView::OneSelectedEntry(ZIPENTRY& record) {
+bool CZipView::OneSelectedEntry(MemberEntry& member) {
   if (m_list.GetSelectedCount() != 1) {
     UserInteraction().Beep(0);
     return false;
   }
-  record = GetEntryAt(m_list.GetNextItem(-1, LVNI_SELECTED));
+  member = GetEntryAt(m_list.GetNextItem(-1, LVNI_SELECTED));
   return true;
 }
 
 void CZipView::OnOpenInFolder() {
-  ZIPENTRY record;
-  if (!OneSelectedEntry(record)) return;
-  if (record.pSubFolder != nullptr) {
+  MemberEntry member;
+  if (!OneSelectedEntry(member)) return;
+  if (member.IsFolder()) {
     UserInteraction().Beep(0);
     return;
   }
-  const std::string name = record.szName;
+  const std::string name = member.record.szName;
   m_pFolder->OpenInFolder(m_hWnd.load(), &name);
 }
 
 void CZipView::OnOpen() {
-  ZIPENTRY record;
-  if (!OneSelectedEntry(record)) return;
-  if (record.pSubFolder != nullptr) {
+  MemberEntry member;
+  if (!OneSelectedEntry(member)) return;
+  const ZIPENTRY& record = member.record;
+  if (member.IsFolder()) {
     // The folder opens in place, in this window.
     ItemIdOwner item{MakeItemId(record)};
     if (m_pBrowser != nullptr) m_pBrowser->BrowseObject(item.id, SBSP_RELATIVE);

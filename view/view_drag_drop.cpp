@@ -129,7 +129,7 @@ STDMETHODIMP CZipViewDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
     hit.pt = {point.x, point.y};
     ScreenToClient(m_list, &hit.pt);
     const int row = ListView_HitTest(m_list, &hit);
-    if (row >= 0 && (hit.flags & LVHT_ONITEM) && m_view.GetEntryAt(row).pSubFolder != nullptr) {
+    if (row >= 0 && (hit.flags & LVHT_ONITEM) && m_view.GetEntryAt(row).IsFolder()) {
       ListView_SetItemState(m_list, row, LVIS_DROPHILITED, LVIS_DROPHILITED);
       m_dropHighlight = row;
     }
@@ -167,8 +167,8 @@ STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* e
     if (m_dropHighlight >= 0) {
       const int row = m_dropHighlight;
       ClearHighlight();
-      const ZIPENTRY entry = m_view.GetEntryAt(row);
-      if (entry.pSubFolder != nullptr) folder = folder->FindFolderRef(std::string(entry.szName) + "\\");
+      const MemberEntry entry = m_view.GetEntryAt(row);
+      if (entry.IsFolder()) folder = folder->FindFolderRef(entry.shown + "\\");
       if (folder == nullptr) throw CZipUserException(IDS_SYNC_ERROR);
     }
     folder->AddDroppedFiles(files.get(), m_list);

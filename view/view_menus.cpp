@@ -144,7 +144,7 @@ bool CZipView::FirstSelectedIsFile() {
   const int first = m_list.GetNextItem(-1, LVNI_SELECTED);
   if (first < 0) return false;
   try {
-    return GetEntryAt(first).pSubFolder == nullptr;
+    return !GetEntryAt(first).IsFolder();
   } catch (const CException&) {
     return false;
   }

@@ -93,7 +93,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void FillList();
   void SortList();
   static int CALLBACK CompareItems(LPARAM first, LPARAM second, LPARAM view);
-  ZIPENTRY GetEntryAt(int index);
+  MemberEntry GetEntryAt(int index);
   std::vector<std::string> GetSelectedNames();
   void SelectAll();
   void InvertSelection();
@@ -111,7 +111,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   bool SortAscending() const { return m_bSortAscending; }
   int ColumnKindAt(int position) const { return m_columnKinds[position]; }
   uint32_t ListingToken() const { return m_listingToken; }
-  uint32_t TotalSize() const { return m_totalSize; }
+  uint64_t TotalSize() const { return m_totalSize; }
 
  protected:
   const InterfaceEntry* Interfaces() const override;
@@ -154,7 +154,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void OnCopy();
   void OnPaste();
   // Beeps unless exactly one row is selected.
-  bool OneSelectedEntry(ZIPENTRY& record);
+  bool OneSelectedEntry(MemberEntry& member);
   void OnOpenInFolder();
   void OnOpen();
   void SortBy(int key);
@@ -174,8 +174,8 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   int m_sortKey = kColumnName;
   bool m_bSortAscending = true;
   int m_columnKinds[kColumnKinds] = {};
-  uint32_t m_totalSize = 0;
-  uint32_t m_selectedSize = 0;
+  uint64_t m_totalSize = 0;
+  uint64_t m_selectedSize = 0;
   int m_selectedFileCount = 0;
   bool m_bHasSelection = false;
   bool m_bDraggingOut = false;
@@ -189,4 +189,4 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
 // The folder side of a list fill: one row per member of the folder, under the
 // archive's lock.  False when the folder has no listing.
 bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSize, bool showRatio,
-                  bool showAttributes, uint32_t& totalSize, uint32_t& token);
+                  bool showAttributes, uint64_t& totalSize, uint32_t& token);

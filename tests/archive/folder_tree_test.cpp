@@ -12,8 +12,8 @@ class FolderTreeTest : public ::testing::Test, protected WithFakeUser {
   RootHolder holder;
   CZipFolder* top = holder.top();
 
-  void List(std::initializer_list<ZIPENTRY> records, uint32_t stamp) {
-    for (const ZIPENTRY& r : records) top->AddEntry(r);
+  void List(std::initializer_list<ListingRecord> records, uint32_t stamp) {
+    for (const ListingRecord& r : records) top->AddEntry(r);
     top->Sweep(stamp);
   }
 };
@@ -52,13 +52,48 @@ TEST_F(FolderTreeTest, ListedDirectoryAfterImplicitKeepsTheFolderObject) {
   EXPECT_EQ(1, top->SubFolderCount());
 }
 
-TEST_F(FolderTreeTest, FileAndFolderOfOneNameConflict) {
-  top->AddEntry(ListedRecord("x.txt", false, 5));
-  EXPECT_THROW(top->AddEntry(ListedRecord("x.txt", true, 5)), CZipFailException);
-  top->AddEntry(ListedRecord("x", false, 5));
-  EXPECT_THROW(top->AddEntry(ListedRecord("x\\y.txt", false, 5)), CZipFailException);
-  top->AddEntry(ListedRecord("dir", true, 5));
-  EXPECT_THROW(top->AddEntry(ListedRecord("DIR", false, 5)), CZipFailException);
+TEST_F(FolderTreeTest, AFileBesideAFolderOfItsNameGoesAside) {
+  // Either order of the listing gives the same names, and they stay from
+  // one listing to the next.
+  for (int order = 0; order < 2; ++order) {
+    RootHolder own;
+    CZipFolder* folder = own.top();
+    const uint32_t stamp = 5;
+    auto file = ListedRecord("x", false, stamp, 3), inner = ListedRecord("x\in.txt", false, stamp, 4);
+    auto typed = ListedRecord("x.txt", false, stamp, 5), typedFolder = ListedRecord("x.txt", true, stamp);
+    if (order == 0) {
+      for (const auto& r : {file, inner, typed, typedFolder}) folder->AddEntry(r);
+    } else {
+      for (const auto& r : {typedFolder, inner, typed, file}) folder->AddEntry(r);
+    }
+    folder->Sweep(stamp);
+    ASSERT_EQ(4u, folder->Entries().Count()) << order;
+    ASSERT_NE(nullptr, Member(folder, "x")->pSubFolder);
+    EXPECT_NE(nullptr, Member(Member(folder, "x")->pSubFolder, "in.txt"));
+    ASSERT_NE(nullptr, Member(folder, "x.txt")->pSubFolder);
+    const MemberEntry* aside = Entry(folder, "x~b7b2364b");
+    ASSERT_NE(nullptr, aside) << order;
+    EXPECT_TRUE(aside->IsAside());
+    EXPECT_EQ("x", aside->name);
+    EXPECT_EQ(3u, aside->size);
+    EXPECT_STREQ("x~b7b2364b", aside->record.szName);
+    const MemberEntry* typedAside = Entry(folder, "x~fb7d6fc7.txt");
+    ASSERT_NE(nullptr, typedAside) << order;
+    EXPECT_EQ(nullptr, typedAside->record.pSubFolder);
+    // The identifiers' keys find them again.
+    EXPECT_EQ(aside, folder->Entries().FindKey("X~B7B2364B"));
+    folder->AddEntry(ListedRecord("x", false, stamp + 1, 3));
+    folder->AddEntry(ListedRecord("x\in.txt", false, stamp + 1));
+    folder->Sweep(stamp + 1);
+    EXPECT_NE(nullptr, Entry(folder, "x~b7b2364b")) << order;
+    // Once the folder has gone the file takes its own name again.
+    folder->AddEntry(ListedRecord("x", false, stamp + 2, 3));
+    folder->Sweep(stamp + 2);
+    ASSERT_NE(nullptr, Entry(folder, "x"));
+    EXPECT_FALSE(Entry(folder, "x")->IsAside());
+    EXPECT_EQ(nullptr, Member(folder, "x")->pSubFolder);
+    EXPECT_EQ(0, folder->SubFolderCount());
+  }
 }
 
 TEST_F(FolderTreeTest, NamesDifferingInCaseAreOneMemberAndTheLaterWins) {
@@ -111,11 +146,11 @@ TEST_F(FolderTreeTest, SweepRemovesWhatTheListingNoLongerHas) {
 TEST_F(FolderTreeTest, LookupEntryFailsOnceTheListingMoved) {
   List({ListedRecord("one.txt", false, 5), ListedRecord("two.txt", false, 5)}, 5);
   const auto second = top->Entries().Next(top->Entries().First());
-  ZIPENTRY out{};
+  MemberEntry out{};
   top->LookupEntry(second, out, 5);
-  EXPECT_STREQ("two.txt", out.szName);
+  EXPECT_STREQ("two.txt", out.record.szName);
   top->LookupEntry(nullptr, out, 5);
-  EXPECT_STREQ("one.txt", out.szName);
+  EXPECT_STREQ("one.txt", out.record.szName);
   List({ListedRecord("one.txt", false, 6)}, 6);
   try {
     top->LookupEntry(nullptr, out, 5);
@@ -152,7 +187,7 @@ TEST(FolderLifetime, ASubFolderHeldByTheShellKeepsItsRootAlive) {
     RootHolder holder;
     holder.top()->AddEntry(ListedRecord("a\\b\\c.txt", false, 5));
     holder.top()->Sweep(5);
-    CZipFolder* a = holder.top()->Entries().Lookup("a")->pSubFolder;
+    CZipFolder* a = holder.top()->Entries().Find("a")->record.pSubFolder;
     ASSERT_EQ(S_OK, a->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&sub)));
   }
   // The root is still there behind the folder: a sweep through it works.

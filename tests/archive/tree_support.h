@@ -3,20 +3,24 @@
 
 #include <string>
 
+#include "engine_adaptor.h"
 #include "item_id.h"
 #include "zip_file.h"
 #include "zip_folder.h"
 
-inline ZIPENTRY ListedRecord(const std::string& path, bool isFolder, uint32_t stamp, uint32_t size = 0) {
-  ZIPENTRY record{};
-  SetName(record.szName, path);
-  SetName(record.szDisplayName, path.substr(path.rfind('\\') + 1));
+// A member as the listing gives it; path in UTF-8.
+inline ListingRecord ListedRecord(const std::string& path, bool isFolder, uint32_t stamp, uint64_t size = 0) {
+  ListingRecord listed;
+  listed.path = path;
+  listed.size = size;
+  listed.compressedSize = size / 2;
+  ZIPENTRY& record = listed.record;
   record.dwAttributes = isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  record.dwSize = size;
-  record.dwCompressedSize = size / 2;
+  record.dwSize = size > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(size);
+  record.dwCompressedSize = static_cast<uint32_t>(size / 2 > UINT32_MAX ? UINT32_MAX : size / 2);
   record.ftModified = {0x12345678, 0x01D00000};
   record.dwListingStamp = stamp;
-  return record;
+  return listed;
 }
 
 // An archive root that is never loaded: the tree is fed by the test.
@@ -33,4 +37,9 @@ class RootHolder {
   CZipFile* m_root;
 };
 
-inline const ZIPENTRY* Member(CZipFolder* folder, const char* name) { return folder->Entries().Lookup(name); }
+// The record of the member shown under name (UTF-8), or null.
+inline const ZIPENTRY* Member(CZipFolder* folder, const char* name) {
+  const MemberEntry* member = folder->Entries().Find(name);
+  return member != nullptr ? &member->record : nullptr;
+}
+inline const MemberEntry* Entry(CZipFolder* folder, const char* name) { return folder->Entries().Find(name); }

@@ -74,8 +74,8 @@ TEST(ReplaceDialogs, EachButtonGivesItsAnswer) {
 }
 
 TEST(ReplaceDialogs, EscapeAbandonsTheOperation) {
-  ZIPENTRY existing{};
-  strcpy(existing.szName, "a.txt");
+  MemberEntry existing{};
+  existing.name = existing.shown = "a.txt";
   TempDir dir;
   const std::string path = dir.Write("a.txt", "new");
   bool yesToAll = false;

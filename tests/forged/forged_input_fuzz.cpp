@@ -466,7 +466,7 @@ TEST_F(ForgedInput, IdentifierListsAtEveryFolderMethodThatReadsThem) {
     const std::string name = NameOf(list);
 
     for (CZipFolder* folder : {top, docs}) {
-      const bool member = folder->Entries().Lookup(name.c_str()) != nullptr;
+      const bool member = folder->Entries().FindKey(name) != nullptr;
       member ? ++members : ++strangers;
       SFGAOF flags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
       HRESULT hr = folder->GetAttributesOf(1, one, &flags);

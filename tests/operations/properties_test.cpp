@@ -81,7 +81,7 @@ TEST_F(Properties, OneFileShowsItsOwnRecord) {
   EXPECT_EQ("pack.zip", page.location);
   EXPECT_EQ(format::GetTypeName("a.txt", false), page.type);
   EXPECT_EQ(format::FormatByteSize(4, true), page.size);
-  EXPECT_EQ(format::FormatFileTime(top->Entries().Lookup("a.txt")->ftModified, true), page.date);
+  EXPECT_EQ(format::FormatFileTime(top->Entries().Find("a.txt")->record.ftModified, true), page.date);
 }
 
 TEST_F(Properties, SeveralMembersShareATypeOrAreOfMultipleTypes) {
@@ -137,8 +137,9 @@ TEST(PropertiesSheet, TheRealSheetShowsOnePageWhoseBoxesIgnoreClicks) {
   RootHolder holder;
   ASSERT_EQ(S_OK, holder.root()->Load(Wide(zip).c_str(), 0));
   holder.root()->RefreshListing();
-  const ZIPENTRY* member = holder.top()->Entries().Lookup("hidden.txt");
-  ASSERT_NE(nullptr, member);
+  const MemberEntry* found = holder.top()->Entries().Find("hidden.txt");
+  ASSERT_NE(nullptr, found);
+  const ZIPENTRY* member = &found->record;
 
   int pages = 0;
   std::string name;

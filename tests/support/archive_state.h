@@ -25,11 +25,11 @@ inline std::string ReadAll(const std::string& path) {
 inline std::map<std::string, uint32_t> Listing(const std::string& zip) {
   zip_maker::ArchiveMutexLock lock(zip);
   std::map<std::string, uint32_t> members;
-  const int32_t count = CountMembers(zip);
-  ZIPENTRY record;
-  for (int32_t i = 0; i < count && ReadNextMember(zip, record, 1); ++i)
-    members[std::string(record.szName) + ((record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "")] =
-        record.dwSize;
+  MemberListing listing(zip);
+  ListingRecord member;
+  for (int32_t i = 0; i < listing.Count() && listing.Next(member, 1); ++i)
+    members[member.path + ((member.record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) ? "\\" : "")] =
+        member.record.dwSize;
   return members;
 }
 

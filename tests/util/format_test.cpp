@@ -87,8 +87,10 @@ TEST(FormatKilobytes, AnyRemainderCountsAsOneMoreKilobyte) {
   EXPECT_EQ("999 KB", FormatKilobytes(999 * 1024));
   EXPECT_EQ("1" + sep + "000 KB", FormatKilobytes(1024000));
   EXPECT_EQ("1" + sep + "954 KB", FormatKilobytes(2000000));
-  // Only one separator, however large: 4 GB is 4194304 KB.
-  EXPECT_EQ("4194" + sep + "304 KB", FormatKilobytes(0xFFFFFFFFu));
+  // Every group separated, and no wrap past 4 GiB.
+  EXPECT_EQ("4" + sep + "194" + sep + "304 KB", FormatKilobytes(0xFFFFFFFFu));
+  EXPECT_EQ("5" + sep + "242" + sep + "880 KB", FormatKilobytes(uint64_t{5} << 30));
+  EXPECT_EQ("4" + sep + "194" + sep + "305 KB", FormatKilobytes(uint64_t{0xFFFFFFFFu} + 2));
 }
 
 TEST(FormatKilobytes, TheSeparatorComesFromTheUsersLocale) {
@@ -97,7 +99,7 @@ TEST(FormatKilobytes, TheSeparatorComesFromTheUsersLocale) {
     ASSERT_TRUE(dot.ok());
     EXPECT_EQ(".", ThousandsSeparator());
     EXPECT_EQ("1.954 KB", FormatKilobytes(2000000));
-    EXPECT_EQ("1234.567 KB", FormatKilobytes(1234567u * 1024u));
+    EXPECT_EQ("1.234.567 KB", FormatKilobytes(1234567u * 1024u));
     EXPECT_NE(std::string::npos, FormatByteSize(1500000, true).find("(1.500.000 bytes)"));
   }
   {
@@ -120,7 +122,47 @@ TEST(FormatByteSize, DetailAddsTheExactCountWithSeparators) {
   // Groups after the first keep their leading zeros.
   EXPECT_EQ(FormatByteSize(1000, false) + " (1,000 bytes)", FormatByteSize(1000, true));
   EXPECT_EQ(FormatByteSize(1002003, false) + " (1,002,003 bytes)", FormatByteSize(1002003, true));
-  EXPECT_EQ(FormatByteSize(0xFFFFFFFFu, false) + " (4294,967,295 bytes)", FormatByteSize(0xFFFFFFFFu, true));
+  EXPECT_EQ(FormatByteSize(0xFFFFFFFFu, false) + " (4,294,967,295 bytes)", FormatByteSize(0xFFFFFFFFu, true));
+  const uint64_t fiveGiB = uint64_t{5} << 30;
+  EXPECT_EQ(FormatByteSize(fiveGiB, false) + " (5,368,709,120 bytes)", FormatByteSize(fiveGiB, true));
+  EXPECT_NE(std::string::npos, FormatByteSize(fiveGiB, false).find("5.00 GB")) << FormatByteSize(fiveGiB, false);
+}
+
+// Sets the user's digit grouping for one test and puts the old one back.
+class GroupingOverride {
+ public:
+  explicit GroupingOverride(const char* grouping) {
+    char old[16] = "";
+    GetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, old, sizeof(old));
+    m_old = old;
+    m_ok = SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, grouping) != FALSE;
+  }
+  ~GroupingOverride() { SetLocaleInfoA(LOCALE_USER_DEFAULT, LOCALE_SGROUPING, m_old.c_str()); }
+  bool ok() const { return m_ok; }
+
+ private:
+  std::string m_old;
+  bool m_ok = false;
+};
+
+TEST(GroupDigits, FollowsTheLocalesGroupingRule) {
+  SeparatorOverride comma(",");
+  ASSERT_TRUE(comma.ok());
+  EXPECT_EQ("999", GroupDigits(999));
+  EXPECT_EQ("1,000", GroupDigits(1000));
+  EXPECT_EQ("18,446,744,073,709,551,615", GroupDigits(UINT64_MAX));
+  {
+    GroupingOverride indian("3;2;0");
+    ASSERT_TRUE(indian.ok());
+    EXPECT_EQ("52,42,880", GroupDigits(5242880));
+    EXPECT_EQ("1,000", GroupDigits(1000));
+  }
+  {
+    GroupingOverride once("3");
+    ASSERT_TRUE(once.ok());
+    EXPECT_EQ("5242,880", GroupDigits(5242880));
+  }
+  EXPECT_EQ("5,242,880", GroupDigits(5242880));
 }
 
 TEST(FormatFileTime, ZeroTimesShowAQuestionMark) {

@@ -1,0 +1,96 @@
+#include "member_key.h"
+
+#include <windows.h>
+#include <zlib.h>
+
+#include <cstdio>
+
+#include "strings.h"
+
+namespace {
+
+constexpr size_t kKeyMax = 259;  // the record's field less its terminator
+
+std::wstring WideOfUtf8(std::string_view utf8) { return Utf8ToWide(utf8); }
+
+std::string Utf8OfWide(std::wstring_view wide) { return WideToUtf8(wide); }
+
+// The code page's spelling of each character, '_' where it has none.
+std::string SpellOrMark(std::wstring_view wide) {
+  std::string out;
+  for (size_t i = 0; i < wide.size();) {
+    const size_t length = IS_HIGH_SURROGATE(wide[i]) && i + 1 < wide.size() && IS_LOW_SURROGATE(wide[i + 1]) ? 2 : 1;
+    const auto spelled = WideToAnsiExact(wide.substr(i, length));
+    out += spelled && !spelled->empty() ? *spelled : "_";
+    i += length;
+  }
+  return out;
+}
+
+// The longest start of text no longer than limit bytes that ends on a
+// character boundary of the code page.
+size_t CutPoint(const std::string& text, size_t limit) {
+  size_t i = 0;
+  while (i < text.size()) {
+    const size_t step = IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() ? 2 : 1;
+    if (i + step > limit) break;
+    i += step;
+  }
+  return i;
+}
+
+size_t ExtensionStart(std::string_view name) {
+  const size_t dot = name.rfind('.');
+  return dot == std::string_view::npos || dot == 0 ? name.size() : dot;
+}
+
+}  // namespace
+
+namespace {
+
+std::wstring UpperOf(const std::wstring& wide) {
+  if (wide.empty()) return wide;
+  std::wstring upper(wide.size(), L'\0');
+  const int written = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, wide.data(), static_cast<int>(wide.size()),
+                                    upper.data(), static_cast<int>(upper.size()), nullptr, nullptr, 0);
+  if (written <= 0) return wide;
+  upper.resize(static_cast<size_t>(written));
+  return upper;
+}
+
+}  // namespace
+
+std::wstring IdentityOf(std::string_view name) { return UpperOf(WideOfUtf8(name)); }
+
+std::wstring KeyIdentityOf(std::string_view key) { return UpperOf(AnsiToWide(std::string(key))); }
+
+std::string NameTag(std::string_view name) {
+  const std::string identity = Utf8OfWide(IdentityOf(name));
+  char tag[12];
+  std::snprintf(tag, sizeof tag, "~%08lx",
+                crc32(0, reinterpret_cast<const Bytef*>(identity.data()), static_cast<uInt>(identity.size())));
+  return tag;
+}
+
+std::string WithTag(std::string_view name, const std::string& tag) {
+  const size_t dot = ExtensionStart(name);
+  return std::string(name.substr(0, dot)) + tag + std::string(name.substr(dot));
+}
+
+std::string MemberKey(std::string_view name) {
+  const std::wstring wide = WideOfUtf8(name);
+  if (const auto exact = WideToAnsiExact(wide); exact && exact->size() <= kKeyMax && !exact->empty()) return *exact;
+  const std::string spelled = SpellOrMark(wide);
+  const std::string tag = NameTag(name);
+  const size_t dot = ExtensionStart(spelled);
+  std::string stem = spelled.substr(0, dot);
+  std::string extension = spelled.substr(dot);
+  // The extension keeps the type; a long one gives way before the stem does.
+  if (extension.size() > 32) extension.resize(CutPoint(extension, 32));
+  stem.resize(CutPoint(stem, kKeyMax - tag.size() - extension.size()));
+  return stem + tag + extension;
+}
+
+std::wstring NameToWide(std::string_view name) { return WideOfUtf8(name); }
+
+std::string NameToUtf8(std::wstring_view name) { return Utf8OfWide(name); }
