@@ -319,6 +319,18 @@ TEST(Utf8Mode, PathsPastMaxPathListExtractAndAddBack) {
   EXPECT_FALSE(has(out));
 }
 
+TEST(Utf8Mode, TrailingDotsAndBlanksAreKept) {
+  // The short path form would drop them and write another name.
+  TempDir d;
+  const std::string zip = d / "dots.zip";
+  writeRaw(zip, buildZip({RawMember("Ωdot.", "d"), RawMember("Ωdir. /Ωblank ", "b")}).bytes);
+  const std::string out = d / "out";
+  ASSERT_EQ(extractU8(zip, "*.*", out, false), 0);
+  EXPECT_EQ(filesBelow(out), (std::vector<std::string>{"Ωdir. /Ωblank ", "Ωdot."}));
+  EXPECT_EQ(get(out + "/Ωdot."), "d");
+  removeTree(P(out));
+}
+
 TEST(Utf8Mode, LongRecordCarriesSizesPastFourGiB) {
   TempDir d;
   const uint64_t five = uint64_t(5) << 30, compressed = uint64_t(5) << 29;
