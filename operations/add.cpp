@@ -12,6 +12,7 @@
 #include "member_list.h"
 #include "resource.h"
 #include "strings.h"
+#include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
@@ -27,15 +28,13 @@ void CheckPathLength(const std::string& path) {
 
 // The directory part with its trailing backslash.
 std::string DirectoryOf(const std::string& path) {
-  char directory[MAX_PATH + 1];
-  lstrcpynA(directory, path.c_str(), MAX_PATH);
-  PathRemoveFileSpecA(directory);
-  PathAddBackslashA(directory);
+  std::string directory = ParentOf(path);
+  if (directory.empty() || directory.back() != '\\') directory += '\\';
   return directory;
 }
 
 DWORD AttributesOf(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) throw CZipWinException();
   return attributes;
 }
@@ -43,10 +42,17 @@ DWORD AttributesOf(const std::string& path) {
 // A file another program holds without sharing (a document being edited)
 // would stop the engine half-way; the user learns which one beforehand.
 void CheckReadable(const std::string& path) {
-  const UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+  const UniqueFileHandle file(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
   if (!file) throw CZipUserException(FormatStrings(IDS_FILE_IN_USE, {path}));
+}
+
+// The path below its root: "a\\b" of "C:\\a\\b" and of "\\\\server\\share\\a\\b".
+std::string BelowRoot(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  const wchar_t* rest = PathSkipRootW(wide.c_str());
+  return rest != nullptr ? WideToUtf8(rest) : path;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\" "; }
@@ -61,18 +67,26 @@ void TrimTrailingBlanks(std::string& text) {
 class CurrentDirectoryScope {
  public:
   explicit CurrentDirectoryScope(const std::string& directory) {
-    const DWORD length = GetCurrentDirectoryA(MAX_PATH, m_previous);
-    if (length == 0 || length >= MAX_PATH) m_previous[0] = '\0';
-    if (!SetCurrentDirectoryA(directory.c_str())) throw CZipWinException();
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, m_previous);
+    if (length == 0 || length >= MAX_PATH) m_previous[0] = L'\0';
+    const std::wstring wide = Utf8ToWide(directory);
+    if (SetCurrentDirectoryW(wide.c_str())) return;
+    // A directory too deep to be current: every name the engine gets is a
+    // full path, so the run goes on from where the process is.
+    if (wide.size() + 1 >= MAX_PATH && GetLastError() == ERROR_FILENAME_EXCED_RANGE) {
+      m_previous[0] = L'\0';
+      return;
+    }
+    throw CZipWinException();
   }
   ~CurrentDirectoryScope() {
-    if (m_previous[0] != '\0') SetCurrentDirectoryA(m_previous);
+    if (m_previous[0] != L'\0') SetCurrentDirectoryW(m_previous);
   }
   CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
   CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
 
  private:
-  char m_previous[MAX_PATH];
+  WCHAR m_previous[MAX_PATH];
 };
 
 }  // namespace
@@ -93,7 +107,7 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   const std::string sourceDir = DirectoryOf(dropped->front());
   // Tested before the directory is entered: an unreachable share would
   // otherwise give a system error instead of the advice to map a drive.
-  if (PathIsUNCA(sourceDir.c_str())) throw CZipUserException(IDS_NETWORK_DRIVE);
+  if (PathIsUNCW(Utf8ToWide(sourceDir).c_str())) throw CZipUserException(IDS_NETWORK_DRIVE);
 
   bool fileYesToAll = false;
   bool folderYesToAll = false;
@@ -175,7 +189,7 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   std::string name = memberPath;
   if (CZipFolder* container = m_pRoot->GetRootFolder()->FindFolder(name)) {
     if (const ZIPENTRY* member = container->m_mapEntries.Lookup(name.c_str())) {
-      const std::string fileName = PathFindFileNameA(path.c_str());
+      const std::string fileName = FileNameOf(path);
       if (member->pSubFolder != nullptr && !isDirectory)
         throw CZipUserException(FormatStrings(IDS_FOLDER_EXISTS, {fileName}));
       if (member->pSubFolder == nullptr && isDirectory)
@@ -190,7 +204,7 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
     }
   }
 
-  const std::string withinArchive = PathSkipRootA(path.c_str()) ? PathSkipRootA(path.c_str()) : path.c_str();
+  const std::string withinArchive = BelowRoot(path);
   if (m_pRoot->GetRootFolder()->FindEntry(withinArchive)) {
     copyList.push_back(path);
   } else {
@@ -201,12 +215,14 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   // A junction may lead back above itself: it is added as a folder, not
   // walked.
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return;
-  WIN32_FIND_DATAA found;
-  const UniqueFindHandle search(FindFirstFileA((path + "\\*.*").c_str(), &found));
+  WIN32_FIND_DATAW found;
+  const UniqueFindHandle search(FindFirstFileW(FileSystemPath(path + "\\*").c_str(), &found));
   if (!search) return;
   do {
-    const std::string child = found.cFileName;
-    if (child == "." || child == "..") continue;
-    CollectForAdd(path + "\\" + child, sourceDir, addSpec, replaced, copyList);
-  } while (FindNextFileA(search.get(), &found));
+    const std::wstring_view child = found.cFileName;
+    if (child == L"." || child == L"..") continue;
+    // A name with a lone surrogate is refused with its message: it could
+    // not be named to the engine.
+    CollectForAdd(path + "\\" + WideToUtf8(child), sourceDir, addSpec, replaced, copyList);
+  } while (FindNextFileW(search.get(), &found));
 }

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "strings.h"
 #include "user_interaction.h"
+#include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
@@ -60,11 +61,10 @@ void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, co
 }
 
 std::string CZipFolder::GetFolderDisplayName() const {
-  if (m_strPath.empty()) return PathFindFileNameA(m_pRoot->ZipPath().c_str());
-  char path[MAX_PATH];
-  lstrcpynA(path, m_strPath.c_str(), MAX_PATH);
-  PathRemoveBackslashA(path);
-  return PathFindFileNameA(path);
+  if (m_strPath.empty()) return FileNameOf(m_pRoot->ZipPath());
+  std::string path = m_strPath;
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return FileNameOf(path);
 }
 
 void CZipFolder::ShowProperties(HWND parent, const std::vector<std::string>& names) {
