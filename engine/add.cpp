@@ -25,8 +25,9 @@ namespace ze {
 namespace {
 
 struct AddSource {
-  std::string path;
-  std::string name;  // ANSI, forward slashes; directories end in '/'
+  std::string path;        // the caller's encoding
+  std::string name;        // UTF-8, forward slashes, as stored; directories end in '/'
+  std::string callerName;  // the same in the caller's encoding: what it is asked about
   bool isDir = false;
   bool statFailed = false;
   os::FileInfo info;
@@ -42,7 +43,30 @@ std::string unquote(const char* s) {
   return r;
 }
 
-bool startsWithPath(const std::string& path, const std::string& root) {
+// Whether path begins with root (separators of either kind alike, case
+// ignored on Windows); restAt is where the rest of path begins.
+bool startsWithPath(const std::string& path, const std::string& root, os::Enc enc, size_t& restAt) {
+#if defined(_WIN32)
+  if (enc == os::Enc::Utf8) {
+    // Character by character: upper-casing may change a character's length.
+    size_t i = 0, j = 0;
+    while (j < root.size()) {
+      if (i >= path.size()) return false;
+      const size_t i0 = i, j0 = j;
+      const uint32_t a = os::nextCodePoint(path, i), b = os::nextCodePoint(root, j);
+      if (a < 0x80 && b < 0x80) {
+        if (isSep(char(a)) && isSep(char(b))) continue;
+        if (os::foldCase((unsigned char)a) != os::foldCase((unsigned char)b)) return false;
+      } else if (a != b && os::upperUtf8(path.substr(i0, i - i0)) != os::upperUtf8(root.substr(j0, j - j0))) {
+        return false;
+      }
+    }
+    restAt = i;
+    return true;
+  }
+#else
+  (void)enc;
+#endif
   if (root.size() > path.size()) return false;
   for (size_t i = 0; i < root.size(); ++i) {
     char a = path[i], b = root[i];
@@ -53,12 +77,15 @@ bool startsWithPath(const std::string& path, const std::string& root) {
     if (a != b) return false;
 #endif
   }
+  restAt = root.size();
   return true;
 }
 
 class Collector {
 public:
-  explicit Collector(const ZIPCMD& cmd) : cmd_(cmd), root_(unquote(cmd.pszRootDir)), archive_(cmd.pszZipFile) {}
+  explicit Collector(const ZIPCMD& cmd)
+      : cmd_(cmd), enc_(encodingOf(cmd)), root_(unquote(cmd.pszRootDir)), archive_(cmd.pszZipFile),
+        rename_(cmd.pfnRename, cmd.pfnRenameLong, cmd.pRenameContext, enc_ == os::Enc::Utf8) {}
 
   void collect(std::vector<AddSource>& out) {
     out_ = &out;
@@ -67,7 +94,7 @@ public:
       std::string p = item;
       while (p.size() > 1 && isSep(p.back()) && p[p.size() - 2] != ':') p.pop_back();
       os::FileInfo info;
-      os::Err e = os::stat(p, info);
+      os::Err e = os::stat(p, info, enc_);
       if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
       if (e != os::Err::None) {
         add(p, false, info, true);
@@ -87,7 +114,7 @@ public:
 private:
   void walk(const std::string& dir) {
     std::vector<os::DirEntry> list;
-    os::Err e = os::listDir(dir, list);
+    os::Err e = os::listDir(dir, list, enc_);
     if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
     if (e != os::Err::None) fail(ZE_FILE_OPEN);
     std::sort(list.begin(), list.end(), [](const os::DirEntry& a, const os::DirEntry& b) { return a.name < b.name; });
@@ -96,7 +123,7 @@ private:
     for (const os::DirEntry& d : list) {
       std::string child = base + d.name;
       os::FileInfo info;
-      e = os::stat(child, info);
+      e = os::stat(child, info, enc_);
       if (e == os::Err::NotFound) continue;  // gone since the listing
       bool failed = e != os::Err::None;
       add(child, !failed && info.isDir, info, failed);
@@ -107,7 +134,8 @@ private:
   void add(const std::string& path, bool isDir, const os::FileInfo& info, bool statFailed) {
     if (isDir && !cmd_.bDirEntries) return;
     // The archive never goes into itself.
-    if (!isDir && path.size() == archive_.size() && startsWithPath(path, archive_)) return;
+    size_t restAt = 0;
+    if (!isDir && startsWithPath(path, archive_, enc_, restAt) && restAt == path.size()) return;
     AddSource s;
     s.path = path;
     s.isDir = isDir;
@@ -115,18 +143,22 @@ private:
     s.statFailed = statFailed;
     s.name = nameFor(path, isDir);
     if (s.name.empty() || s.name == "/") return;
+    s.callerName = os::fromUtf8(s.name, enc_);
     out_->push_back(std::move(s));
   }
 
   std::string nameFor(const std::string& path, bool isDir) {
     std::string name;
     std::string def = defaultName(path);
-    if (cmd_.pfnRename) {
-      if (path.size() >= sizeof(NAMEMAP::szInput)) fail(ZE_FILE_OPEN);
-      name = renamed(cmd_.pfnRename, cmd_.pRenameContext, path, def);
+    if (rename_.active()) {
+      if (path.size() >= rename_.inputLimit()) fail(ZE_FILE_OPEN);
+      name = rename_(path, def);
     } else {
       name = def;
     }
+    // Split in UTF-8, where 0x5C is only ever a backslash (in a double-byte
+    // code page it may be a character's second byte).
+    name = os::toUtf8(name, enc_);
     for (char& c : name)
       if (c == '\\') c = '/';
     size_t lead = 0;
@@ -141,8 +173,10 @@ private:
     std::string rest;
     std::string root = root_;
     while (!root.empty() && isSep(root.back())) root.pop_back();
-    if (!root.empty() && startsWithPath(path, root) && (path.size() == root.size() || isSep(path[root.size()]))) {
-      rest = path.substr(root.size());
+    size_t restAt = 0;
+    if (!root.empty() && startsWithPath(path, root, enc_, restAt) &&
+        (path.size() == restAt || isSep(path[restAt]))) {
+      rest = path.substr(restAt);
     } else {
       rest = path;
       if (rest.size() >= 2 && rest[1] == ':') rest.erase(0, 2);
@@ -153,8 +187,10 @@ private:
   }
 
   const ZIPCMD& cmd_;
+  os::Enc enc_;
   std::string root_;
   std::string archive_;
+  Renamer rename_;
   std::vector<AddSource>* out_ = nullptr;
 };
 
@@ -166,7 +202,7 @@ int ask(const ZIPCMD& cmd, int code, const std::string& what) {
 OutEntry newEntry(const AddSource& s) {
   OutEntry e;
   bool ascii = std::all_of(s.name.begin(), s.name.end(), [](char c) { return (unsigned char)c < 0x80; });
-  e.name = ascii ? s.name : os::ansiToUtf8(s.name);
+  e.name = s.name;
   if (!ascii) e.flags |= kFlagUtf8;
   if (e.name.size() > 0xFFFF) fail(ZE_FAILED);
   e.versionMadeBy = 20;  // host 0: the attributes are DOS attributes
@@ -239,7 +275,7 @@ private:
   // Large files: compressed while written, header completed afterwards.
   void writeStreamed(const AddSource& s) {
     os::File f;
-    os::Err err = f.openRead(s.path);
+    os::Err err = f.openRead(s.path, encodingOf(cmd_));
     if (err != os::Err::None) return unreadable(s, err);
     OutEntry e = newEntry(s);
     const bool zip64 = s.info.size >= 0xF0000000ull;
@@ -361,41 +397,42 @@ private:
 void addFiles(ZIPCMD& cmd) {
   const std::string path = cmd.pszZipFile;
   const int level = std::clamp(int(cmd.nLevel), 0, 9);
+  const os::Enc enc = encodingOf(cmd);
 
   std::vector<AddSource> sources;
   Collector(cmd).collect(sources);
 
   ExistingArchive arc;
-  arc.open(path);
+  arc.open(path, enc);
   const CentralDirectory& cd = arc.cd;
 
   // Members the caller drops go in this same rewrite; the new files then
   // take their names without a question.
-  const MemberSpec drop = MemberSpec::literal(cmd.pszDropItems);
+  const MemberSpec drop = MemberSpec::literal(cmd.pszDropItems, enc);
   std::vector<bool> replaced(cd.entries.size(), false);
   bool anyReplaced = false;
   // Same name, ignoring case and separator style: the new file replaces the member.
   std::unordered_map<std::string, size_t> existing;
   for (size_t i = 0; i < cd.entries.size(); ++i) {
-    const std::string name = memberName(cd, cd.entries[i]);
+    const std::string name = memberName(cd, cd.entries[i], enc);
     if (!drop.empty() && !name.empty() && drop.matches(name)) {
       replaced[i] = true;
       anyReplaced = true;
       continue;
     }
-    existing.emplace(MemberSpec::normalize(name), i);
+    existing.emplace(MemberSpec::normalize(name, enc), i);
   }
   std::unordered_set<std::string> seen;
   std::vector<AddSource> chosen;
   std::vector<PackItem> packItems;
   bool replaceAll = false;
   for (AddSource& s : sources) {
-    std::string key = MemberSpec::normalize(s.name);
+    std::string key = MemberSpec::normalize(s.callerName, enc);
     if (!seen.insert(key).second) continue;  // named twice: the first wins
     auto it = existing.find(key);
     if (it != existing.end()) {
       if (!s.isDir && !replaceAll) {
-        int a = ask(cmd, ZE_Q_REPLACE_MEMBER, s.name);
+        int a = ask(cmd, ZE_Q_REPLACE_MEMBER, s.callerName);
         if (a == ZE_ANSWER_NO) continue;
         if (a == ZE_ANSWER_ALL) replaceAll = true;
       }
@@ -404,7 +441,7 @@ void addFiles(ZIPCMD& cmd) {
     }
     if (!s.isDir && !s.statFailed) {
       s.packIndex = packItems.size();
-      packItems.push_back({s.path, s.info.size});
+      packItems.push_back({s.path, s.info.size, enc});
     }
     chosen.push_back(std::move(s));
   }
@@ -433,14 +470,14 @@ void addFiles(ZIPCMD& cmd) {
     if (!tail.empty() && (!arc.src->readAt(cd.cdStart, tail.data(), tail.size(), got) || got != tail.size()))
       fail(ZE_ZIP_READ);
   }
-  if (!tail.empty() && undo.record(path, cd.fileSize, cd.cdStart, tail)) {
+  if (!tail.empty() && undo.record(path, cd.fileSize, cd.cdStart, tail, enc)) {
     // Grow in place: new members go where the directory was.
     const uint64_t oldSize = cd.fileSize;
     const uint64_t dirStart = cd.cdStart;
     for (size_t i : keep) entries.push_back(carryOver(cd, cd.entries[i], cd.entries[i].localOffset));
     arc.close();
     os::File f;
-    if (f.openReadWrite(path) != os::Err::None) {
+    if (f.openReadWrite(path, enc) != os::Err::None) {
       undo.discard();
       fail(ZE_ZIP_OPEN);
     }

@@ -17,10 +17,10 @@
 
 namespace ze {
 
-FileSource::FileSource(const std::string& path) {
+FileSource::FileSource(const std::string& path, os::Enc enc) {
   // Every open of an archive first puts back a grow that a crash cut short.
-  recoverInterruptedGrow(path);
-  os::Err e = file_.openRead(path);
+  recoverInterruptedGrow(path, enc);
+  os::Err e = file_.openRead(path, enc);
   if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
   if (e != os::Err::None) fail(ZE_ZIP_OPEN);
   e = file_.size(size_);
@@ -263,6 +263,15 @@ std::string tagged(const std::string& ansi, std::string_view raw) {
   return ansi.substr(0, dot) + tag + ansi.substr(dot);
 }
 
+// Malformed bytes of a flagged name become U+FFFD: the real name is always
+// UTF-8 that every system can take.
+std::string wellFormed(std::string_view s) {
+  if (os::isValidUtf8(s)) return std::string(s);
+  std::string out;
+  for (size_t i = 0; i < s.size();) os::appendUtf8(out, os::nextCodePoint(s, i));
+  return out;
+}
+
 }  // namespace
 
 void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, std::string* utf8) {
@@ -277,6 +286,12 @@ void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, 
     text.assign(reinterpret_cast<const char*>(up + 5), upLen - 5u);
     isUtf8 = true;
   }
+  // Tools on systems that speak UTF-8 write unflagged UTF-8; code page 437
+  // text that is also valid UTF-8 and not ASCII is rare enough to lose.
+  bool ascii = true;
+  for (unsigned char c : text)
+    if (c >= 0x80) ascii = false;
+  if (!isUtf8 && !ascii && os::isValidUtf8(text)) isUtf8 = true;
   // Some writers store backslashes; inside UTF-8 and code page 437 0x5C is
   // always a separator, so turning it into '/' is safe before conversion.
   for (char& c : text)
@@ -290,7 +305,7 @@ void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, 
     bool lossy = false;
     std::string converted = isUtf8 ? os::utf8ToAnsi(part, &lossy) : os::oemToAnsi(part, &lossy);
     a += lossy ? tagged(converted, part) : converted;
-    if (utf8) u += isUtf8 ? std::string(part) : os::oemToUtf8(part);
+    if (utf8) u += isUtf8 ? wellFormed(part) : os::oemToUtf8(part);
     if (j == text.size()) break;
     a += '/';
     u += '/';
@@ -303,6 +318,13 @@ void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, 
 std::string memberName(const CentralDirectory& cd, const Entry& e) {
   std::string name;
   memberNames(cd, e, &name, nullptr);
+  return name;
+}
+
+std::string memberName(const CentralDirectory& cd, const Entry& e, os::Enc enc) {
+  std::string name;
+  if (enc == os::Enc::Utf8) memberNames(cd, e, nullptr, &name);
+  else memberNames(cd, e, &name, nullptr);
   return name;
 }
 

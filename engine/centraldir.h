@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform.h"
 #include "source.h"
 
 namespace ze {
@@ -69,6 +70,9 @@ std::string memberName(const CentralDirectory& cd, const Entry& e);
 // The same name in ANSI and in UTF-8 (the real one, for the files written);
 // both have the same parts.  Either may be null.
 void memberNames(const CentralDirectory& cd, const Entry& e, std::string* ansi, std::string* utf8);
+// The name as a caller of that encoding sees it: ANSI (tagged), or the real
+// name in UTF-8.
+std::string memberName(const CentralDirectory& cd, const Entry& e, os::Enc enc);
 
 // The attribute word of the listing: DOS bits, volume and encryption marks.
 uint16_t memberAttributes(const CentralDirectory& cd, const Entry& e);

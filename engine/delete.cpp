@@ -9,14 +9,15 @@ namespace ze {
 void deleteMembers(ZIPCMD& cmd) {
   std::string path = cmd.pszZipFile;
   ExistingArchive arc;
-  arc.open(path);
+  const os::Enc enc = encodingOf(cmd);
+  arc.open(path, enc);
   if (!arc.exists) fail(ZE_NOT_FOUND);
-  const MemberSpec spec = MemberSpec::of(cmd.pszItems, cmd.bLiteral);
+  const MemberSpec spec = MemberSpec::of(cmd.pszItems, cmd.bLiteral, enc);
   const CentralDirectory& cd = arc.cd;
   std::vector<size_t> keep;
   uint64_t total = 0;
   for (size_t i = 0; i < cd.entries.size(); ++i) {
-    const std::string name = memberName(cd, cd.entries[i]);
+    const std::string name = memberName(cd, cd.entries[i], enc);
     if (!name.empty() && spec.matches(name)) continue;
     keep.push_back(i);
     total += arc.spanEnd[i] - cd.entries[i].localOffset;

@@ -42,6 +42,6 @@ int dzip(ZIPCMD* cmd) {
     if (cmd->nFunction == ZE_ZIP_DELETE) ze::deleteMembers(*cmd);
     else ze::addFiles(*cmd);
   });
-  guarded([&] { ze::forgetListing(cmd->pszZipFile); });
+  guarded([&] { ze::forgetListing(cmd->pszZipFile, cmd->bUtf8 ? ze::os::Enc::Utf8 : ze::os::Enc::Ansi); });
   return rc;
 }

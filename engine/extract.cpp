@@ -18,7 +18,7 @@ namespace {
 
 struct Job {
   const Entry* entry;
-  std::string path;  // output path, ANSI: what the caller is told
+  std::string path;  // output path in the caller's encoding: what the caller is told
   bool isDir;
   std::string file;  // the same in UTF-8 with the member's real name: what is written
 };
@@ -91,26 +91,31 @@ private:
 
 void extractMembers(UNZIPCMD& cmd) {
   if (!cmd.pszDestDir || !*cmd.pszDestDir) fail(ZE_FAILED);
-  FileSource src(cmd.pszZipFile);
+  const os::Enc enc = encodingOf(cmd);
+  const bool utf8 = enc == os::Enc::Utf8;
+  FileSource src(cmd.pszZipFile, enc);
   CentralDirectory cd;
   readCentralDirectory(src, cd);
 
-  const MemberSpec spec = MemberSpec::of(cmd.pszSpec, cmd.bLiteral);
+  const MemberSpec spec = MemberSpec::of(cmd.pszSpec, cmd.bLiteral, enc);
+  Renamer rename(cmd.pfnRename, cmd.pfnRenameLong, cmd.pRenameContext, utf8);
   std::vector<Job> jobs;
   std::string dest = cmd.pszDestDir;
   for (const Entry& e : cd.entries) {
     std::string name, realName;
-    memberNames(cd, e, &name, &realName);
+    memberNames(cd, e, utf8 ? nullptr : &name, &realName);
+    if (utf8) name = realName;
     if (name.empty() || !spec.matches(name)) continue;
-    if (name.size() >= sizeof(NAMEMAP::szInput)) fail(ZE_FAILED);
+    if (name.size() >= (utf8 ? sizeof(NAMEMAPLONG::szInput) : sizeof(NAMEMAP::szInput))) fail(ZE_FAILED);
     if (name.find('\0') != std::string::npos || !isSafeRelativeName(name) || !isSafeRelativeName(realName))
       fail(ZE_DAMAGED);
     bool isDir = name.back() == '/' || ((memberAttributes(cd, e) & 0x10) && e.size == 0);
     std::string output = dest + os::kSep + name;
-    if (cmd.pfnRename) output = renamed(cmd.pfnRename, cmd.pRenameContext, name, output);
+    if (rename.active()) output = rename(name, output);
     Job job{&e, {}, isDir, {}};
-    if (!resolveOutputPath(dest, output, job.path)) fail(ZE_DAMAGED);
-    job.file = realPath(job.path, name, realName);
+    if (!resolveOutputPath(dest, output, job.path, enc)) fail(ZE_DAMAGED);
+    // In UTF-8 mode the output path is the real one already.
+    job.file = utf8 ? job.path : realPath(job.path, name, realName);
     jobs.push_back(std::move(job));
   }
   if (jobs.empty()) fail(ZE_NOT_FOUND);

@@ -119,10 +119,10 @@ bool putBackTail(const Header& h, os::File& record, os::File& archive) {
   return archive.truncate(h.oldSize) == os::Err::None && archive.sync() == os::Err::None;
 }
 
-void setAside(const std::string& path) {
+void setAside(const std::string& path, os::Enc enc) {
   for (int n = 1; n <= 100; ++n) {
     const std::string to = path + ".stale" + (n == 1 ? std::string() : std::to_string(n));
-    const os::Err e = os::renameNoReplace(path, to);
+    const os::Err e = os::renameNoReplace(path, to, enc);
     if (e != os::Err::Exists) return;
   }
 }
@@ -140,13 +140,13 @@ GrowUndo::~GrowUndo() {
 }
 
 bool GrowUndo::record(const std::string& archive, uint64_t oldSize, uint64_t tailStart,
-                      const std::vector<uint8_t>& tail) {
+                      const std::vector<uint8_t>& tail, os::Enc enc) {
   if (tail.empty() || tailStart + tail.size() != oldSize) return false;
   os::File source;
   os::FileId id;
   const size_t windowLength = size_t(std::min(tailStart, kWindow));
   std::vector<uint8_t> window(windowLength);
-  if (source.openRead(archive) != os::Err::None || source.identity(id) != os::Err::None ||
+  if (source.openRead(archive, enc) != os::Err::None || source.identity(id) != os::Err::None ||
       (windowLength > 0 && !readExact(source, tailStart - windowLength, window.data(), windowLength)))
     return false;
   source.close();
@@ -167,13 +167,14 @@ bool GrowUndo::record(const std::string& archive, uint64_t oldSize, uint64_t tai
   put32(trailer, crc);
 
   path_ = recordPath(archive);
-  if (file_.createHeld(path_) != os::Err::None) return false;
+  enc_ = enc;
+  if (file_.createHeld(path_, false, enc) != os::Err::None) return false;
   if (file_.write(head, kHeader) != os::Err::None ||
       (windowLength > 0 && file_.write(window.data(), windowLength) != os::Err::None) ||
       file_.write(tail.data(), tail.size()) != os::Err::None || file_.write(trailer, 4) != os::Err::None ||
       file_.sync() != os::Err::None) {
     file_.close();
-    os::removeFile(path_);
+    os::removeFile(path_, enc);
     return false;
   }
   return true;
@@ -181,22 +182,22 @@ bool GrowUndo::record(const std::string& archive, uint64_t oldSize, uint64_t tai
 
 void GrowUndo::discard() {
   // Removed while still held, so no other process applies it meanwhile.
-  os::removeFile(path_);
+  os::removeFile(path_, enc_);
   file_.close();
 }
 
-void recoverInterruptedGrow(const std::string& archive) {
+void recoverInterruptedGrow(const std::string& archive, os::Enc enc) {
   const std::string path = recordPath(archive);
   os::File record;
   // Held while checked and applied, so no other process does the same.
-  if (record.openAbandoned(path) != os::Err::None) return;  // none, or its update still runs
+  if (record.openAbandoned(path, enc) != os::Err::None) return;  // none, or its update still runs
   Header h{};
   switch (readRecord(record, h)) {
   case Verdict::Unfinished:
-    os::removeFile(path);
+    os::removeFile(path, enc);
     return;
   case Verdict::SetAside:
-    setAside(path);
+    setAside(path, enc);
     return;
   case Verdict::Later:
     return;
@@ -204,19 +205,19 @@ void recoverInterruptedGrow(const std::string& archive) {
     break;
   }
   os::File target;
-  if (target.openReadWrite(archive) != os::Err::None) return;  // kept for a later open that can write
+  if (target.openReadWrite(archive, enc) != os::Err::None) return;  // kept for a later open that can write
   switch (recordFits(h, record, target)) {
   case Verdict::Apply:
     break;
   case Verdict::SetAside:
-    setAside(path);
+    setAside(path, enc);
     return;
   default:
     return;
   }
   if (!putBackTail(h, record, target)) return;  // tried again at the next open
   target.close();
-  os::removeFile(path);
+  os::removeFile(path, enc);
 }
 
 }  // namespace ze

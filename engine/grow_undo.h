@@ -30,7 +30,8 @@ public:
 
   // False when no record can be written: the caller takes the replace path.
   // `tail` is the archive's bytes from tailStart to its end, oldSize.
-  bool record(const std::string& archive, uint64_t oldSize, uint64_t tailStart, const std::vector<uint8_t>& tail);
+  bool record(const std::string& archive, uint64_t oldSize, uint64_t tailStart, const std::vector<uint8_t>& tail,
+              os::Enc enc = os::Enc::Ansi);
   // The archive is complete and synced (new, or put back): the record goes.
   void discard();
 
@@ -39,11 +40,12 @@ public:
 
 private:
   std::string path_;
+  os::Enc enc_ = os::Enc::Ansi;
   os::File file_;
 };
 
 // Puts back an archive whose grow was interrupted, if a dead update left
 // its record; a record whose writer still runs is left alone.
-void recoverInterruptedGrow(const std::string& archive);
+void recoverInterruptedGrow(const std::string& archive, os::Enc enc = os::Enc::Ansi);
 
 }  // namespace ze

@@ -34,15 +34,18 @@ std::vector<std::string> MemberSpec::splitItems(std::string_view spec) {
   return items;
 }
 
-std::string MemberSpec::normalize(std::string_view name) {
-  std::string out(name);
-  for (char& c : out) c = (c == '\\') ? '/' : char(os::foldCase((unsigned char)c));
+std::string MemberSpec::normalize(std::string_view name, os::Enc enc) {
+  std::string out = enc == os::Enc::Utf8 ? os::upperUtf8(name) : std::string(name);
+  for (char& c : out) {
+    if (c == '\\') c = '/';
+    else if (enc == os::Enc::Ansi) c = char(os::foldCase((unsigned char)c));
+  }
   return out;
 }
 
-MemberSpec::MemberSpec(std::string_view spec) {
+MemberSpec::MemberSpec(std::string_view spec, os::Enc enc) : enc_(enc) {
   for (const std::string& raw : splitItems(spec)) {
-    std::string item = normalize(raw);
+    std::string item = normalize(raw, enc);
     if (item == "*.*" || item == "*") {
       all_ = true;
     } else if (item.size() > 4 && item.compare(item.size() - 4, 4, "/*.*") == 0 &&
@@ -60,12 +63,12 @@ MemberSpec::MemberSpec(std::string_view spec) {
   }
 }
 
-MemberSpec MemberSpec::literal(const char* list) {
-  MemberSpec spec;
+MemberSpec MemberSpec::literal(const char* list, os::Enc enc) {
+  MemberSpec spec(enc);
   if (list == nullptr) return spec;
   for (const char* item = list; *item != '\0'; item += strlen(item) + 1) {
     const char kind = item[0];
-    std::string name = normalize(item + 1);
+    std::string name = normalize(item + 1, enc);
     if (kind == ZE_ITEM_ALL && name.empty()) {
       spec.all_ = true;
       continue;
@@ -75,6 +78,11 @@ MemberSpec MemberSpec::literal(const char* list) {
     if (name.empty()) fail(ZE_FAILED);
     switch (kind) {
       case ZE_ITEM_MEMBER: spec.exact_.insert(name); break;
+      case ZE_ITEM_FILE:
+        // A name ending in a separator names no file.
+        if (name.back() == '/') fail(ZE_FAILED);
+        spec.files_.insert(name);
+        break;
       case ZE_ITEM_ENTRY:
       case ZE_ITEM_TREE:
         if (name.back() != '/') name += '/';
@@ -88,8 +96,8 @@ MemberSpec MemberSpec::literal(const char* list) {
 
 bool MemberSpec::matches(std::string_view name) const {
   if (all_) return true;
-  std::string n = normalize(name);
-  if (entries_.count(n)) return true;
+  std::string n = normalize(name, enc_);
+  if (entries_.count(n) || files_.count(n)) return true;
   if (!exact_.empty()) {
     if (exact_.count(n)) return true;
     if (!n.empty() && n.back() == '/' && exact_.count(n.substr(0, n.size() - 1))) return true;
@@ -100,23 +108,35 @@ bool MemberSpec::matches(std::string_view name) const {
       if (prefixes_.count(n.substr(0, i + 1))) return true;
   }
   for (const std::string& p : patterns_)
-    if (wildcardMatch(p, n)) return true;
+    if (wildcardMatch(p, n, enc_ == os::Enc::Utf8)) return true;
   return false;
 }
 
-bool wildcardMatch(std::string_view p, std::string_view t) {
+bool wildcardMatch(std::string_view p, std::string_view t, bool utf8) {
+  // Bytes of one character: normalized UTF-8 is well formed, so its lead
+  // byte tells.
+  auto step = [&](size_t i) {
+    if (!utf8) return size_t(1);
+    size_t n = 1;
+    while (i + n < t.size() && ((unsigned char)t[i + n] & 0xC0) == 0x80) ++n;
+    return n;
+  };
   // Greedy matching with one backtrack point: linear enough, never exponential.
   size_t pi = 0, ti = 0, starP = std::string_view::npos, starT = 0;
   while (ti < t.size()) {
     if (pi < p.size() && p[pi] == '*') {
       starP = pi++;
       starT = ti;
-    } else if (pi < p.size() && (p[pi] == t[ti] || (p[pi] == '?' && t[ti] != '/'))) {
+    } else if (pi < p.size() && p[pi] == '?' && t[ti] != '/') {
+      ++pi;
+      ti += step(ti);
+    } else if (pi < p.size() && p[pi] == t[ti]) {
       ++pi;
       ++ti;
     } else if (starP != std::string_view::npos) {
       pi = starP + 1;
-      ti = ++starT;
+      starT += step(starT);
+      ti = starT;
     } else {
       return false;
     }

@@ -4,9 +4,11 @@
 
 #include <chrono>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "errors.h"
+#include "platform.h"
 #include "zipengine.h"
 
 namespace ze {
@@ -18,13 +20,36 @@ void deleteMembers(ZIPCMD& cmd);
 void addFiles(ZIPCMD& cmd);
 
 // Forgets any listing position kept for the archive (it was changed).
-void forgetListing(const std::string& path);
+void forgetListing(const std::string& path, os::Enc enc);
 
 // Asks the rename callback for a name.  A nonzero result, or a name that
 // fills the whole buffer (it may have been cut to fit, and a cut name can
 // be another file: "x.exe.txt" becomes "x.exe"), fails with
 // ZE_NAME_TOO_LONG before anything is written under it.
 std::string renamed(ZE_RENAME callback, void* context, const std::string& input, const std::string& proposed);
+
+// The run's rename callback: the short one, or in UTF-8 mode the long one
+// (the short one is then ignored).  Same rules as renamed().
+class Renamer {
+public:
+  Renamer(ZE_RENAME shortFn, ZE_RENAME_LONG longFn, void* context, bool utf8);
+  ~Renamer();
+  Renamer(const Renamer&) = delete;
+  Renamer& operator=(const Renamer&) = delete;
+  bool active() const { return short_ || long_; }
+  // Inputs must be shorter than this.
+  size_t inputLimit() const;
+  std::string operator()(const std::string& input, const std::string& proposed);
+
+private:
+  ZE_RENAME short_;
+  ZE_RENAME_LONG long_;
+  void* context_;
+  std::unique_ptr<NAMEMAPLONG> map_;
+};
+
+inline os::Enc encodingOf(const UNZIPCMD& cmd) { return cmd.bUtf8 ? os::Enc::Utf8 : os::Enc::Ansi; }
+inline os::Enc encodingOf(const ZIPCMD& cmd) { return cmd.bUtf8 ? os::Enc::Utf8 : os::Enc::Ansi; }
 
 // Reports a percentage through an optional callback, only when it grows.
 // A nonzero answer stops the run (ZE_CANCELLED), except to finished().

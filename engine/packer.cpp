@@ -117,7 +117,7 @@ bool Packer::pack(size_t i, Packed& out, void* zs) {
   }
   try {
     os::File f;
-    os::Err e = f.openRead(item.path);
+    os::Err e = f.openRead(item.path, item.enc);
     if (e != os::Err::None) {
       out.err = e;
       return true;

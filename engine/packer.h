@@ -18,6 +18,7 @@ namespace ze {
 struct PackItem {
   std::string path;
   uint64_t size = 0;  // as seen when collected
+  os::Enc enc = os::Enc::Ansi;
 };
 
 struct Packed {

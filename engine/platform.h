@@ -16,6 +16,12 @@ constexpr char kSep = '\\';
 constexpr char kSep = '/';
 #endif
 
+// How the caller spells paths and names: the system's ANSI code page, or
+// UTF-8.  On Windows a UTF-8 path goes to the wide API, in the long form
+// (\\?\) where the short one is too long or would change it; elsewhere
+// both are the plain path.
+enum class Enc : uint8_t { Ansi, Utf8 };
+
 enum class Err { None, NotFound, Access, DiskFull, Exists, IsDir, CrossVolume, Other };
 
 // Which file an open handle is, independent of its name: volume serial and
@@ -45,20 +51,20 @@ public:
   File(const File&) = delete;
   File& operator=(const File&) = delete;
 
-  Err openRead(const std::string& path);
+  Err openRead(const std::string& path, Enc enc = Enc::Ansi);
   // Opens for writing, truncating; exclusive fails with Err::Exists.
-  Err create(const std::string& path, bool exclusive);
-  Err openReadWrite(const std::string& path);
+  Err create(const std::string& path, bool exclusive, Enc enc = Enc::Ansi);
+  Err openReadWrite(const std::string& path, Enc enc = Enc::Ansi);
   // Creates a new file (Err::Exists if there is one) that this process holds
   // while it is open: openAbandoned elsewhere fails until it is closed, or
   // the process dies.  The holder may rename it while it is open.
   // `encrypted` asks the system to encrypt it (Windows; ignored elsewhere).
-  Err createHeld(const std::string& path, bool encrypted = false);
+  Err createHeld(const std::string& path, bool encrypted = false, Enc enc = Enc::Ansi);
   // create, the path in UTF-8 (see statUtf8).
-  Err createUtf8(const std::string& path, bool exclusive);
+  Err createUtf8(const std::string& path, bool exclusive) { return create(path, exclusive, Enc::Utf8); }
   // Opens for reading a file nobody holds any more (Err::Access while a
   // holder lives); it may then be removed while open.
-  Err openAbandoned(const std::string& path);
+  Err openAbandoned(const std::string& path, Enc enc = Enc::Ansi);
 
   // Sequential access from the current position.  A short count means end
   // of file.
@@ -94,37 +100,39 @@ struct FileInfo {
   uint32_t attrs = 0; // DOS bits
 };
 
-Err stat(const std::string& path, FileInfo& info);
+Err stat(const std::string& path, FileInfo& info, Enc enc = Enc::Ansi);
 // Creates the directory and any missing parents.
-Err makeDirs(const std::string& path);
-Err removeFile(const std::string& path);
-Err setAttributes(const std::string& path, uint32_t dosAttrs);
-Err setDirMtime(const std::string& path, int64_t unixSeconds);
+Err makeDirs(const std::string& path, Enc enc = Enc::Ansi);
+Err removeFile(const std::string& path, Enc enc = Enc::Ansi);
+Err setAttributes(const std::string& path, uint32_t dosAttrs, Enc enc = Enc::Ansi);
+Err setDirMtime(const std::string& path, int64_t unixSeconds, Enc enc = Enc::Ansi);
 // Gives `to`, the archive's replacement before it is renamed over it, what
 // the system keeps on the archive's file `from` besides its bytes, so a
 // rewrite does not open a private archive to others or drop its download
 // mark: on Windows its access list, owner where allowed, hidden, system and
 // not-indexed attributes, creation time and alternate data streams; on
 // POSIX its permissions, and its owner and group where allowed.
-void keepFileMetadata(const std::string& from, const std::string& to);
+void keepFileMetadata(const std::string& from, const std::string& to, Enc enc = Enc::Ansi);
 // Replaces `to` by `from` in one rename; Err::CrossVolume when they lie on
 // different volumes.
-Err replaceFile(const std::string& from, const std::string& to);
+Err replaceFile(const std::string& from, const std::string& to, Enc enc = Enc::Ansi);
 // Renames `from` to `to` unless `to` exists (Err::Exists).
-Err renameNoReplace(const std::string& from, const std::string& to);
+Err renameNoReplace(const std::string& from, const std::string& to, Enc enc = Enc::Ansi);
 
 struct DirEntry {
   std::string name;
   bool isDir;
 };
-Err listDir(const std::string& dir, std::vector<DirEntry>& out);
+// Names come in the encoding of `dir`.
+Err listDir(const std::string& dir, std::vector<DirEntry>& out, Enc enc = Enc::Ansi);
 
 // Creates a new, empty, held file with a unique name in `dir`; encrypted
 // (Windows) when `like` names an encrypted file, as its contents will be.
-Err createTemp(const std::string& dir, File& file, std::string& path, const std::string& like = {});
+Err createTemp(const std::string& dir, File& file, std::string& path, const std::string& like = {},
+               Enc enc = Enc::Ansi);
 // Removes the temporary files of this engine in `dir` that no update holds
 // any more: left behind by a process that died.
-void removeStaleTemps(const std::string& dir);
+void removeStaleTemps(const std::string& dir, Enc enc = Enc::Ansi);
 // Temporary files are named `~mbx`, 12 hex digits that make the name unique,
 // 8 that check them, `.tmp`: the clean-up takes only names that pass the
 // check, never another program's or the user's file that merely looks alike.
@@ -146,13 +154,32 @@ std::string oemToUtf8(std::string_view s);
 // Extracted files are named in UTF-8, so a member whose name the ANSI code
 // page cannot spell is still written under its real name.  Where paths are
 // UTF-8 already these are the plain functions.
-Err statUtf8(const std::string& path, FileInfo& info);
-Err makeDirsUtf8(const std::string& path);
-Err removeFileUtf8(const std::string& path);
-Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs);
-Err setDirMtimeUtf8(const std::string& path, int64_t unixSeconds);
+inline Err statUtf8(const std::string& path, FileInfo& info) { return stat(path, info, Enc::Utf8); }
+inline Err makeDirsUtf8(const std::string& path) { return makeDirs(path, Enc::Utf8); }
+inline Err removeFileUtf8(const std::string& path) { return removeFile(path, Enc::Utf8); }
+inline Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs) {
+  return setAttributes(path, dosAttrs, Enc::Utf8);
+}
+inline Err setDirMtimeUtf8(const std::string& path, int64_t unixSeconds) {
+  return setDirMtime(path, unixSeconds, Enc::Utf8);
+}
+// A text of the caller's encoding in UTF-8, and back (lossy as utf8ToAnsi).
+inline std::string toUtf8(std::string_view s, Enc enc) { return enc == Enc::Utf8 ? std::string(s) : ansiToUtf8(s); }
+inline std::string fromUtf8(std::string_view s, Enc enc, bool* lossy = nullptr) {
+  if (enc == Enc::Ansi) return utf8ToAnsi(s, lossy);
+  if (lossy) *lossy = false;
+  return std::string(s);
+}
 // Upper-case of one ANSI byte, for case-blind name comparison.
 unsigned char foldCase(unsigned char c);
+// Upper-case of a UTF-8 text by Unicode rules, for case-blind comparison.
+// Bytes that are not UTF-8 become U+FFFD, so the result is always valid.
+std::string upperUtf8(std::string_view s);
+// Well-formed UTF-8 (no overlong forms, surrogates or values past U+10FFFF).
+bool isValidUtf8(std::string_view s);
+// The next code point of s at i, advancing i; U+FFFD for a malformed byte.
+uint32_t nextCodePoint(std::string_view s, size_t& i);
+void appendUtf8(std::string& out, uint32_t cp);
 
 // Test seam: when non-negative, File::write fails with Err::DiskFull once
 // this many more bytes have been written.

@@ -63,6 +63,51 @@ bool isUnreadableForTests(const std::string& path) {
   return path == g_unreadable;
 }
 
+uint32_t nextCodePoint(std::string_view s, size_t& i) {
+  const unsigned char c = (unsigned char)s[i++];
+  if (c < 0x80) return c;
+  int more;
+  uint32_t cp, min;
+  if (c >= 0xC2 && c <= 0xDF) more = 1, cp = c & 0x1Fu, min = 0x80;
+  else if (c >= 0xE0 && c <= 0xEF) more = 2, cp = c & 0x0Fu, min = 0x800;
+  else if (c >= 0xF0 && c <= 0xF4) more = 3, cp = c & 0x07u, min = 0x10000;
+  else return 0xFFFD;
+  size_t j = i;
+  for (int k = 0; k < more; ++k, ++j) {
+    if (j >= s.size() || ((unsigned char)s[j] & 0xC0) != 0x80) return 0xFFFD;  // i stays past the lead byte only
+    cp = (cp << 6) | ((unsigned char)s[j] & 0x3Fu);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return 0xFFFD;
+  i = j;
+  return cp;
+}
+
+void appendUtf8(std::string& out, uint32_t cp) {
+  if (cp < 0x80) {
+    out += char(cp);
+  } else if (cp < 0x800) {
+    out += char(0xC0 | (cp >> 6));
+    out += char(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += char(0xE0 | (cp >> 12));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  } else {
+    out += char(0xF0 | (cp >> 18));
+    out += char(0x80 | ((cp >> 12) & 0x3F));
+    out += char(0x80 | ((cp >> 6) & 0x3F));
+    out += char(0x80 | (cp & 0x3F));
+  }
+}
+
+bool isValidUtf8(std::string_view s) {
+  for (size_t i = 0; i < s.size();) {
+    const size_t at = i;
+    if (nextCodePoint(s, i) == 0xFFFD && s.compare(at, 3, "\xEF\xBF\xBD") != 0) return false;
+  }
+  return true;
+}
+
 void setWriteFailureAfter(int64_t bytes) { g_writeBudget.store(bytes); }
 
 bool consumeWriteBudget(size_t len) {

@@ -1,5 +1,6 @@
 // POSIX implementation of the platform layer, for native builds (tests,
-// fuzzing, benchmarks).  "ANSI" is UTF-8 here.
+// fuzzing, benchmarks).  "ANSI" is UTF-8 here, so both encodings of a path
+// are the plain path.
 #if !defined(_WIN32)
 
 #include <dirent.h>
@@ -61,21 +62,21 @@ void File::close() {
   fd_ = -1;
 }
 
-Err File::openRead(const std::string& path) {
+Err File::openRead(const std::string& path, Enc) {
   close();
   if (isUnreadableForTests(path)) return Err::Access;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   return fd_ < 0 ? last() : Err::None;
 }
 
-Err File::create(const std::string& path, bool exclusive) {
+Err File::create(const std::string& path, bool exclusive, Enc) {
   close();
   int flags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | (exclusive ? O_EXCL : 0);
   fd_ = ::open(path.c_str(), flags, 0666);
   return fd_ < 0 ? last() : Err::None;
 }
 
-Err File::createHeld(const std::string& path, bool) {
+Err File::createHeld(const std::string& path, bool, Enc) {
   close();
   fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
   if (fd_ < 0) return last();
@@ -89,7 +90,7 @@ Err File::createHeld(const std::string& path, bool) {
   return Err::None;
 }
 
-Err File::openAbandoned(const std::string& path) {
+Err File::openAbandoned(const std::string& path, Enc) {
   close();
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   if (fd_ < 0) return last();
@@ -100,7 +101,7 @@ Err File::openAbandoned(const std::string& path) {
   return Err::None;
 }
 
-Err File::openReadWrite(const std::string& path) {
+Err File::openReadWrite(const std::string& path, Enc) {
   close();
   fd_ = ::open(path.c_str(), O_RDWR | O_CLOEXEC);
   return fd_ < 0 ? last() : Err::None;
@@ -210,7 +211,7 @@ Err File::copyFrom(File& src, uint64_t srcOffset, uint64_t len, uint64_t& copied
 #endif
 }
 
-Err stat(const std::string& path, FileInfo& info) {
+Err stat(const std::string& path, FileInfo& info, Enc) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return last();
   info.isDir = S_ISDIR(st.st_mode);
@@ -221,7 +222,7 @@ Err stat(const std::string& path, FileInfo& info) {
   return Err::None;
 }
 
-Err makeDirs(const std::string& path) {
+Err makeDirs(const std::string& path, Enc) {
   if (path.empty()) return Err::None;
   struct stat st;
   if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? Err::None : Err::Exists;
@@ -234,9 +235,9 @@ Err makeDirs(const std::string& path) {
   return Err::None;
 }
 
-Err removeFile(const std::string& path) { return ::unlink(path.c_str()) != 0 ? last() : Err::None; }
+Err removeFile(const std::string& path, Enc) { return ::unlink(path.c_str()) != 0 ? last() : Err::None; }
 
-Err setAttributes(const std::string& path, uint32_t dosAttrs) {
+Err setAttributes(const std::string& path, uint32_t dosAttrs, Enc) {
   struct stat st;
   if (::stat(path.c_str(), &st) != 0) return last();
   mode_t mode = st.st_mode & 07777;
@@ -245,7 +246,7 @@ Err setAttributes(const std::string& path, uint32_t dosAttrs) {
   return ::chmod(path.c_str(), want) != 0 ? last() : Err::None;
 }
 
-Err setDirMtime(const std::string& path, int64_t t) {
+Err setDirMtime(const std::string& path, int64_t t, Enc) {
   struct timespec ts[2];
   ts[0].tv_sec = 0;
   ts[0].tv_nsec = UTIME_OMIT;
@@ -254,7 +255,7 @@ Err setDirMtime(const std::string& path, int64_t t) {
   return utimensat(AT_FDCWD, path.c_str(), ts, 0) != 0 ? last() : Err::None;
 }
 
-void keepFileMetadata(const std::string& from, const std::string& to) {
+void keepFileMetadata(const std::string& from, const std::string& to, Enc) {
   struct stat st;
   if (::stat(from.c_str(), &st) != 0) return;
   // Owner first: changing it may clear the set-id bits the mode then restores.
@@ -264,12 +265,12 @@ void keepFileMetadata(const std::string& from, const std::string& to) {
   ::chmod(to.c_str(), st.st_mode & 07777);
 }
 
-Err replaceFile(const std::string& from, const std::string& to) {
+Err replaceFile(const std::string& from, const std::string& to, Enc) {
   if (::rename(from.c_str(), to.c_str()) == 0) return Err::None;
   return errno == EXDEV ? Err::CrossVolume : last();
 }
 
-Err renameNoReplace(const std::string& from, const std::string& to) {
+Err renameNoReplace(const std::string& from, const std::string& to, Enc) {
   // A second name, then the first one goes: never over an existing file.
   if (::link(from.c_str(), to.c_str()) == 0) {
     ::unlink(from.c_str());
@@ -282,7 +283,7 @@ Err renameNoReplace(const std::string& from, const std::string& to) {
   return ::rename(from.c_str(), to.c_str()) == 0 ? Err::None : last();
 }
 
-Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
+Err listDir(const std::string& dir, std::vector<DirEntry>& out, Enc) {
   DIR* d = ::opendir(dir.c_str());
   if (!d) return last();
   while (struct dirent* ent = ::readdir(d)) {
@@ -302,7 +303,7 @@ Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
   return Err::None;
 }
 
-Err createTemp(const std::string& dir, File& file, std::string& path, const std::string&) {
+Err createTemp(const std::string& dir, File& file, std::string& path, const std::string&, Enc) {
   static std::atomic<unsigned> counter{0};
   std::string base = dir;
   if (!base.empty() && base.back() != '/') base += '/';
@@ -318,7 +319,7 @@ Err createTemp(const std::string& dir, File& file, std::string& path, const std:
   return Err::Exists;
 }
 
-void removeStaleTemps(const std::string& dir) {
+void removeStaleTemps(const std::string& dir, Enc) {
   std::vector<DirEntry> entries;
   if (listDir(dir, entries) != Err::None) return;
   std::string base = dir;
@@ -400,14 +401,47 @@ std::string utf8ToAnsi(std::string_view s, bool* lossy) {
 std::string ansiToUtf8(std::string_view s) { return std::string(s); }
 std::string oemToUtf8(std::string_view s) { return oemToAnsi(s); }
 
-Err statUtf8(const std::string& path, FileInfo& info) { return stat(path, info); }
-Err makeDirsUtf8(const std::string& path) { return makeDirs(path); }
-Err removeFileUtf8(const std::string& path) { return removeFile(path); }
-Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs) { return setAttributes(path, dosAttrs); }
-Err setDirMtimeUtf8(const std::string& path, int64_t t) { return setDirMtime(path, t); }
-Err File::createUtf8(const std::string& path, bool exclusive) { return create(path, exclusive); }
 
 unsigned char foldCase(unsigned char c) { return (c >= 'a' && c <= 'z') ? (unsigned char)(c - 32) : c; }
+
+namespace {
+
+// Simple upper-case mapping of the scripts names are mostly written in:
+// Latin (ASCII, Latin-1, Extended-A), Greek, Cyrillic and fullwidth Latin.
+uint32_t upper(uint32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+  if (c == 0xB5) return 0x39C;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7)) return c - 32;
+  if (c == 0xFF) return 0x178;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x131) return 'I';
+    if (c == 0x17F) return 'S';
+    if (c == 0x130 || c == 0x138 || c == 0x149 || c == 0x178) return c;
+    // Pairs start even, except in the two runs that start odd.
+    const bool oddRun = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
+    return oddRun ? ((c & 1) ? c : c - 1) : ((c & 1) ? c - 1 : c);
+  }
+  if (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) return c - 32;
+  if (c == 0x3C2) return 0x3A3;
+  if (c == 0x3AC) return 0x386;
+  if (c >= 0x3AD && c <= 0x3AF) return c - 37;
+  if (c == 0x3CC) return 0x38C;
+  if (c == 0x3CD || c == 0x3CE) return c - 63;
+  if (c >= 0x430 && c <= 0x44F) return c - 32;
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  if ((c >= 0x460 && c <= 0x481) || (c >= 0x48A && c <= 0x4BF)) return (c & 1) ? c - 1 : c;
+  if (c >= 0xFF41 && c <= 0xFF5A) return c - 32;
+  return c;
+}
+
+}  // namespace
+
+std::string upperUtf8(std::string_view s) {
+  std::string out;
+  out.reserve(s.size());
+  for (size_t i = 0; i < s.size();) appendUtf8(out, upper(nextCodePoint(s, i)));
+  return out;
+}
 
 }  // namespace ze::os
 

@@ -1,6 +1,6 @@
 // Windows implementation of the platform layer.  Paths are ANSI, as the rest
-// of the system speaks ANSI, or UTF-8 for extracted files (a member's real
-// name); files and folders are made and changed through the wide APIs.
+// of the system speaks ANSI, or UTF-8 (a member's real name, or a caller in
+// UTF-8 mode); files and folders are made and changed through the wide APIs.
 #if defined(_WIN32)
 
 #include <windows.h>
@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstdio>
 #include <mutex>
+#include <vector>
 
 #include "platform.h"
 
@@ -56,6 +57,7 @@ int64_t fromFileTime(const FILETIME& ft) {
 HANDLE H(void* h) { return static_cast<HANDLE>(h); }
 
 std::wstring widen(const std::string& s);
+std::wstring widePath(const std::string& path, Enc enc);
 
 // The archive's access list, protected or inheriting as it was; its owner
 // and group where this user may set them.
@@ -147,15 +149,16 @@ void File::close() {
   h_ = INVALID_HANDLE_VALUE;
 }
 
-Err File::openRead(const std::string& path) {
+Err File::openRead(const std::string& path, Enc enc) {
   close();
   if (isUnreadableForTests(path)) return Err::Access;
-  h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+  const std::wstring wide = widePath(path, enc);
+  h_ = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
   if (h_ == INVALID_HANDLE_VALUE) {
     Err e = last();
     if (e == Err::Access) {
-      DWORD a = GetFileAttributesA(path.c_str());
+      DWORD a = GetFileAttributesW(wide.c_str());
       if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY)) return Err::IsDir;
     }
     return e;
@@ -163,29 +166,34 @@ Err File::openRead(const std::string& path) {
   return Err::None;
 }
 
-Err File::create(const std::string& path, bool exclusive) { return createUtf8(ansiToUtf8(path), exclusive); }
+Err File::create(const std::string& path, bool exclusive, Enc enc) {
+  close();
+  h_ = CreateFileW(widePath(path, enc).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                   exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
+}
 
-Err File::createHeld(const std::string& path, bool encrypted) {
+Err File::createHeld(const std::string& path, bool encrypted, Enc enc) {
   close();
   // Without write sharing nobody else gets in; delete sharing lets the
   // holder rename it over the archive while it still holds it.
-  h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+  h_ = CreateFileW(widePath(path, enc).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
                    CREATE_NEW, encrypted ? FILE_ATTRIBUTE_ENCRYPTED : FILE_ATTRIBUTE_NORMAL, nullptr);
   return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
 }
 
-Err File::openAbandoned(const std::string& path) {
+Err File::openAbandoned(const std::string& path, Enc enc) {
   close();
   // Refusing write sharing fails while any writer still has it open.
-  h_ = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+  h_ = CreateFileW(widePath(path, enc).c_str(), GENERIC_READ, FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
                    nullptr);
   if (h_ != INVALID_HANDLE_VALUE) return Err::None;
   return GetLastError() == ERROR_SHARING_VIOLATION ? Err::Access : last();
 }
 
-Err File::openReadWrite(const std::string& path) {
+Err File::openReadWrite(const std::string& path, Enc enc) {
   close();
-  h_ = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+  h_ = CreateFileW(widePath(path, enc).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                    FILE_ATTRIBUTE_NORMAL, nullptr);
   return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
 }
@@ -263,18 +271,8 @@ Err File::copyFrom(File&, uint64_t, uint64_t, uint64_t& copied) {
   return Err::Other;
 }
 
-// The ANSI forms are the UTF-8 ones: one implementation each, on the wide
-// file APIs.
-Err stat(const std::string& path, FileInfo& info) { return statUtf8(ansiToUtf8(path), info); }
-Err makeDirs(const std::string& path) { return makeDirsUtf8(ansiToUtf8(path)); }
-Err removeFile(const std::string& path) { return removeFileUtf8(ansiToUtf8(path)); }
-Err setAttributes(const std::string& path, uint32_t dosAttrs) {
-  return setAttributesUtf8(ansiToUtf8(path), dosAttrs);
-}
-Err setDirMtime(const std::string& path, int64_t t) { return setDirMtimeUtf8(ansiToUtf8(path), t); }
-
-void keepFileMetadata(const std::string& from, const std::string& to) {
-  const std::wstring source = widen(ansiToUtf8(from)), target = widen(ansiToUtf8(to));
+void keepFileMetadata(const std::string& from, const std::string& to, Enc enc) {
+  const std::wstring source = widePath(from, enc), target = widePath(to, enc);
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExW(source.c_str(), GetFileExInfoStandard, &data)) return;
   keepSecurity(source, target);
@@ -287,13 +285,14 @@ void keepFileMetadata(const std::string& from, const std::string& to) {
   if (kept) SetFileAttributesW(target.c_str(), kept | FILE_ATTRIBUTE_ARCHIVE);
 }
 
-Err replaceFile(const std::string& from, const std::string& to) {
+Err replaceFile(const std::string& from, const std::string& to, Enc enc) {
+  const std::wstring source = widePath(from, enc), target = widePath(to, enc);
   // Never MOVEFILE_COPY_ALLOWED: a copy over the archive is not atomic.
   const DWORD flags = MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH;
   // Indexers, virus scanners and viewers open archives for a moment; a
   // finished change waits for them briefly rather than failing.
   for (int attempt = 0;; ++attempt) {
-    if (MoveFileExA(from.c_str(), to.c_str(), flags)) return Err::None;
+    if (MoveFileExW(source.c_str(), target.c_str(), flags)) return Err::None;
     const DWORD error = GetLastError();
     if (error == ERROR_NOT_SAME_DEVICE) return Err::CrossVolume;
     if (attempt >= 40 || (error != ERROR_SHARING_VIOLATION && error != ERROR_ACCESS_DENIED)) return last();
@@ -301,11 +300,38 @@ Err replaceFile(const std::string& from, const std::string& to) {
   }
 }
 
-Err renameNoReplace(const std::string& from, const std::string& to) {
-  return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_WRITE_THROUGH) ? Err::None : last();
+Err renameNoReplace(const std::string& from, const std::string& to, Enc enc) {
+  return MoveFileExW(widePath(from, enc).c_str(), widePath(to, enc).c_str(), MOVEFILE_WRITE_THROUGH) ? Err::None
+                                                                                                       : last();
 }
 
-Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
+namespace {
+
+std::string narrowUtf8(std::wstring_view w);
+
+Err listDirUtf8(const std::string& dir, std::vector<DirEntry>& out) {
+  std::string pattern = dir;
+  if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
+  pattern += '*';
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW(widePath(pattern, Enc::Utf8).c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) {
+    DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND ? Err::None : fromError(e);
+  }
+  do {
+    std::string name = narrowUtf8(fd.cFileName);
+    if (name == "." || name == "..") continue;
+    out.push_back({std::move(name), (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+  return Err::None;
+}
+
+}  // namespace
+
+Err listDir(const std::string& dir, std::vector<DirEntry>& out, Enc enc) {
+  if (enc == Enc::Utf8) return listDirUtf8(dir, out);
   std::string pattern = dir;
   if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
   pattern += '*';
@@ -324,9 +350,10 @@ Err listDir(const std::string& dir, std::vector<DirEntry>& out) {
   return Err::None;
 }
 
-Err createTemp(const std::string& dir, File& file, std::string& path, const std::string& like) {
+Err createTemp(const std::string& dir, File& file, std::string& path, const std::string& like, Enc enc) {
   static std::atomic<unsigned> counter{0};
-  const DWORD likeAttributes = like.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesA(like.c_str());
+  const DWORD likeAttributes =
+      like.empty() ? INVALID_FILE_ATTRIBUTES : GetFileAttributesW(widePath(like, enc).c_str());
   const bool encrypted = likeAttributes != INVALID_FILE_ATTRIBUTES && (likeAttributes & FILE_ATTRIBUTE_ENCRYPTED);
   std::string base = dir;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
@@ -334,24 +361,26 @@ Err createTemp(const std::string& dir, File& file, std::string& path, const std:
     const uint64_t unique = (uint64_t(GetCurrentProcessId() & 0xFFFFu) << 32) |
                             (uint64_t(counter.fetch_add(1) & 0xFFFu) << 20) | (GetTickCount() & 0xFFFFFu);
     path = base + tempFileName(unique);
-    Err e = file.createHeld(path, encrypted);
+    Err e = file.createHeld(path, encrypted, enc);
     if (e != Err::Exists) return e;
   }
   return Err::Exists;
 }
 
-void removeStaleTemps(const std::string& dir) {
+void removeStaleTemps(const std::string& dir, Enc enc) {
   std::string base = dir;
   if (!base.empty() && base.back() != '\\' && base.back() != '/') base += '\\';
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((base + "~mbx*.tmp").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW(widePath(base + "~mbx*.tmp", enc).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isTempFileName(found.cFileName)) continue;
-    const std::string path = base + found.cFileName;
+    // Our names are ASCII, so they read the same in either encoding.
+    const std::string name = narrowUtf8(found.cFileName);
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || !isTempFileName(name)) continue;
+    const std::string path = base + name;
     File file;
-    if (file.openAbandoned(path) == Err::None) DeleteFileA(path.c_str());
-  } while (FindNextFileA(search, &found));
+    if (file.openAbandoned(path, enc) == Err::None) DeleteFileW(widePath(path, enc).c_str());
+  } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 
@@ -417,10 +446,125 @@ std::string convert(std::string_view s, UINT from, UINT to, bool* lossy = nullpt
   return out;
 }
 
+// UTF-8 to UTF-16 by hand, so malformed bytes become U+FFFD the same way
+// on every system.
 std::wstring widen(const std::string& s) {
-  int wn = MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), nullptr, 0);
+  std::wstring w;
+  w.reserve(s.size());
+  for (size_t i = 0; i < s.size();) {
+    const uint32_t cp = nextCodePoint(s, i);
+    if (cp >= 0x10000) {
+      w += wchar_t(0xD800 + ((cp - 0x10000) >> 10));
+      w += wchar_t(0xDC00 + ((cp - 0x10000) & 0x3FF));
+    } else {
+      w += wchar_t(cp);
+    }
+  }
+  return w;
+}
+
+std::string narrowUtf8(std::wstring_view w) {
+  std::string out;
+  for (size_t i = 0; i < w.size(); ++i) {
+    uint32_t cp = uint16_t(w[i]);
+    if (cp >= 0xD800 && cp <= 0xDBFF && i + 1 < w.size() && w[i + 1] >= 0xDC00 && w[i + 1] <= 0xDFFF) {
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (uint16_t(w[i + 1]) - 0xDC00);
+      ++i;
+    } else if (cp >= 0xD800 && cp <= 0xDFFF) {
+      cp = 0xFFFD;
+    }
+    appendUtf8(out, cp);
+  }
+  return out;
+}
+
+// CreateDirectory's limit (MAX_PATH less room for an 8.3 name); below it
+// every call takes the short form.
+constexpr size_t kShortPathLimit = MAX_PATH - 12;
+
+// The short form drops a component's trailing dots and blanks.
+bool shortFormChanges(const std::wstring& w) {
+  size_t start = 0;
+  for (size_t i = 0; i <= w.size(); ++i) {
+    if (i < w.size() && w[i] != L'\\' && w[i] != L'/') continue;
+    const std::wstring_view part(w.data() + start, i - start);
+    if (!part.empty() && part != L"." && part != L".." && (part.back() == L'.' || part.back() == L' ')) return true;
+    start = i + 1;
+  }
+  return false;
+}
+
+// The long form takes the path as it is, so it must be absolute, backslashed
+// and without "." or ".." parts first; the system's own normalising would
+// drop trailing dots, so it is done here.
+std::wstring longForm(std::wstring w) {
+  for (wchar_t& c : w)
+    if (c == L'/') c = L'\\';
+  if (w.rfind(L"\\\\?\\", 0) == 0 || w.rfind(L"\\\\.\\", 0) == 0) return w;
+  if (w.size() < kShortPathLimit && !shortFormChanges(w)) return w;
+  std::wstring root, rest;
+  if (w.size() >= 2 && w[0] == L'\\' && w[1] == L'\\') {
+    const size_t server = w.find(L'\\', 2);
+    if (server == std::wstring::npos) return w;
+    const size_t share = w.find(L'\\', server + 1);
+    root = L"\\\\?\\UNC\\" + w.substr(2, (share == std::wstring::npos ? w.size() : share) - 2);
+    rest = share == std::wstring::npos ? std::wstring() : w.substr(share);
+  } else if (w.size() >= 3 && w[1] == L':' && w[2] == L'\\') {
+    root = L"\\\\?\\" + w.substr(0, 2);
+    rest = w.substr(2);
+  } else {
+    // Relative, rooted or drive-relative: completed from the current directory.
+    std::wstring base;
+    if (w.size() >= 2 && w[1] == L':') {
+      wchar_t buf[MAX_PATH + 1];
+      const std::wstring drive = w.substr(0, 2);
+      DWORD n = GetFullPathNameW(drive.c_str(), MAX_PATH + 1, buf, nullptr);
+      if (n == 0 || n > MAX_PATH) return w;
+      base.assign(buf, n);
+      rest = w.substr(2);
+    } else {
+      DWORD n = GetCurrentDirectoryW(0, nullptr);
+      if (n == 0) return w;
+      std::wstring cwd(n, L'\0');
+      n = GetCurrentDirectoryW(n, cwd.data());
+      cwd.resize(n);
+      if (!w.empty() && w[0] == L'\\') {
+        base = cwd.size() >= 2 && cwd[1] == L':' ? cwd.substr(0, 2) : std::wstring();
+        if (base.empty()) return w;
+        rest = w;
+      } else {
+        base = cwd;
+        rest = w;
+      }
+    }
+    if (base.rfind(L"\\\\?\\", 0) == 0) return w;  // a current directory in the long form: left alone
+    if (base.empty() || (base.size() < 3 && !(base.size() == 2 && base[1] == L':'))) return w;
+    return longForm(base + L'\\' + rest);
+  }
+  std::vector<std::wstring> parts;
+  size_t start = 0;
+  for (size_t i = 0; i <= rest.size(); ++i) {
+    if (i < rest.size() && rest[i] != L'\\') continue;
+    std::wstring part = rest.substr(start, i - start);
+    start = i + 1;
+    if (part.empty() || part == L".") continue;
+    if (part == L"..") {
+      if (!parts.empty()) parts.pop_back();
+      continue;
+    }
+    parts.push_back(std::move(part));
+  }
+  std::wstring out = root;
+  for (const std::wstring& part : parts) out += L'\\' + part;
+  if (parts.empty()) out += L'\\';
+  return out;
+}
+
+std::wstring widePath(const std::string& path, Enc enc) {
+  if (enc == Enc::Utf8) return longForm(widen(path));
+  int wn = MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), nullptr, 0);
   std::wstring w(size_t(wn > 0 ? wn : 0), L'\0');
-  if (wn > 0) MultiByteToWideChar(CP_UTF8, 0, s.data(), int(s.size()), w.data(), wn);
+  if (wn > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), w.data(), wn);
   return w;
 }
 
@@ -431,9 +575,9 @@ std::string utf8ToAnsi(std::string_view s, bool* lossy) { return convert(s, CP_U
 std::string ansiToUtf8(std::string_view s) { return convert(s, CP_ACP, CP_UTF8); }
 std::string oemToUtf8(std::string_view s) { return convert(s, 437, CP_UTF8); }
 
-Err statUtf8(const std::string& path, FileInfo& info) {
+Err stat(const std::string& path, FileInfo& info, Enc enc) {
   WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return last();
+  if (!GetFileAttributesExW(widePath(path, enc).c_str(), GetFileExInfoStandard, &data)) return last();
   info.isDir = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   info.size = info.isDir ? 0 : ((uint64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
   info.mtime = fromFileTime(data.ftLastWriteTime);
@@ -441,24 +585,26 @@ Err statUtf8(const std::string& path, FileInfo& info) {
   return Err::None;
 }
 
-Err makeDirsUtf8(const std::string& path) {
+Err makeDirs(const std::string& path, Enc enc) {
   if (path.empty()) return Err::None;
-  const std::wstring wide = widen(path);
+  const std::wstring wide = widePath(path, enc);
   DWORD a = GetFileAttributesW(wide.c_str());
   if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? Err::None : Err::Exists;
   size_t cut = path.find_last_of("\\/");
   if (cut != std::string::npos && cut > 0 && path[cut - 1] != ':') {
-    Err e = makeDirsUtf8(path.substr(0, cut));
+    Err e = makeDirs(path.substr(0, cut), enc);
     if (e != Err::None) return e;
   }
   if (!CreateDirectoryW(wide.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) return last();
   return Err::None;
 }
 
-Err removeFileUtf8(const std::string& path) { return DeleteFileW(widen(path).c_str()) ? Err::None : last(); }
+Err removeFile(const std::string& path, Enc enc) {
+  return DeleteFileW(widePath(path, enc).c_str()) ? Err::None : last();
+}
 
-Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs) {
-  const std::wstring wide = widen(path);
+Err setAttributes(const std::string& path, uint32_t dosAttrs, Enc enc) {
+  const std::wstring wide = widePath(path, enc);
   DWORD a = dosAttrs & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
                         FILE_ATTRIBUTE_ARCHIVE);
   DWORD cur = GetFileAttributesW(wide.c_str());
@@ -468,8 +614,8 @@ Err setAttributesUtf8(const std::string& path, uint32_t dosAttrs) {
   return SetFileAttributesW(wide.c_str(), a) ? Err::None : last();
 }
 
-Err setDirMtimeUtf8(const std::string& path, int64_t t) {
-  HANDLE h = CreateFileW(widen(path).c_str(), FILE_WRITE_ATTRIBUTES,
+Err setDirMtime(const std::string& path, int64_t t, Enc enc) {
+  HANDLE h = CreateFileW(widePath(path, enc).c_str(), FILE_WRITE_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                          FILE_FLAG_BACKUP_SEMANTICS, nullptr);
   if (h == INVALID_HANDLE_VALUE) return last();
@@ -477,13 +623,6 @@ Err setDirMtimeUtf8(const std::string& path, int64_t t) {
   Err e = SetFileTime(h, nullptr, nullptr, &ft) ? Err::None : last();
   CloseHandle(h);
   return e;
-}
-
-Err File::createUtf8(const std::string& path, bool exclusive) {
-  close();
-  h_ = CreateFileW(widen(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                   exclusive ? CREATE_NEW : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  return h_ == INVALID_HANDLE_VALUE ? last() : Err::None;
 }
 
 unsigned char foldCase(unsigned char c) {
@@ -500,6 +639,19 @@ unsigned char foldCase(unsigned char c) {
     }
   });
   return table[c];
+}
+
+std::string upperUtf8(std::string_view s) {
+  const std::wstring w = widen(std::string(s));
+  if (w.empty()) return std::string();
+  // Ordinal comparison of the invariant upper case: the same on every
+  // system locale, so a name matches the same members everywhere.
+  std::wstring up(w.size(), L'\0');
+  int n = LCMapStringEx(LOCALE_NAME_INVARIANT, LCMAP_UPPERCASE, w.data(), int(w.size()), up.data(), int(up.size()),
+                        nullptr, nullptr, 0);
+  if (n <= 0) up = w;
+  else up.resize(size_t(n));
+  return narrowUtf8(up);
 }
 
 }  // namespace ze::os

@@ -38,7 +38,7 @@ private:
 class FileSource : public Source {
 public:
   // Opens the archive; failures throw the engine's open codes.
-  explicit FileSource(const std::string& path);
+  explicit FileSource(const std::string& path, os::Enc enc = os::Enc::Ansi);
   uint64_t size() const override { return size_; }
   bool readAt(uint64_t offset, void* buf, size_t len, size_t& got) override {
     return file_.readAt(offset, buf, len, got) == os::Err::None;

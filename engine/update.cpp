@@ -9,12 +9,12 @@
 
 namespace ze {
 
-void ExistingArchive::open(const std::string& path) {
+void ExistingArchive::open(const std::string& path, os::Enc enc) {
   os::FileInfo info;
-  os::Err e = os::stat(path, info);
+  os::Err e = os::stat(path, info, enc);
   if (e == os::Err::NotFound) return;
   if (e == os::Err::None && info.isDir) fail(ZE_ZIP_OPEN);
-  src = std::make_unique<FileSource>(path);
+  src = std::make_unique<FileSource>(path, enc);
   exists = true;
   readCentralDirectory(*src, cd);
   checkLayout(cd);
@@ -147,15 +147,16 @@ void copyMembers(ExistingArchive& arc, const std::vector<size_t>& keep, OutSink&
   }
 }
 
-Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd) : archive_(archive) {
+Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd)
+    : archive_(archive), enc_(cmd.bUtf8 ? os::Enc::Utf8 : os::Enc::Ansi) {
   const std::string dir = directoryOf(archive);
   // What updates killed here earlier left behind goes first.
-  os::removeStaleTemps(dir);
-  os::Err e = os::createTemp(dir, file_, temp_, archive);
+  os::removeStaleTemps(dir, enc_);
+  os::Err e = os::createTemp(dir, file_, temp_, archive, enc_);
   if (e != os::Err::None) {
     if (!cmd.bUseWorkDir || !cmd.pszWorkDir || !*cmd.pszWorkDir) fail(ZE_TEMP_WRITE);
-    os::removeStaleTemps(cmd.pszWorkDir);
-    e = os::createTemp(cmd.pszWorkDir, file_, temp_, archive);
+    os::removeStaleTemps(cmd.pszWorkDir, enc_);
+    e = os::createTemp(cmd.pszWorkDir, file_, temp_, archive, enc_);
     if (e != os::Err::None) fail(ZE_TEMP_WRITE);
     inWorkDir_ = true;
   }
@@ -164,15 +165,15 @@ Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd) : archiv
 Replacement::~Replacement() {
   if (!committed_) {
     file_.close();
-    os::removeFile(temp_);
+    os::removeFile(temp_, enc_);
   }
 }
 
 void Replacement::commit() {
   if (file_.sync() != os::Err::None) fail(writeError());
-  os::keepFileMetadata(archive_, temp_);
+  os::keepFileMetadata(archive_, temp_, enc_);
   // Renamed while still held, so no other update takes it for a dead one's.
-  os::Err e = os::replaceFile(temp_, archive_);
+  os::Err e = os::replaceFile(temp_, archive_, enc_);
   if (e == os::Err::CrossVolume && inWorkDir_) e = moveBesideArchive();
   if (e != os::Err::None) fail(e == os::Err::DiskFull ? ZE_ZIP_WRITE_FULL : ZE_ZIP_WRITE);
   committed_ = true;
@@ -185,7 +186,7 @@ os::Err Replacement::moveBesideArchive() {
   // archive's directory takes no new file the update fails, archive intact.
   os::File near;
   std::string nearPath;
-  os::Err e = os::createTemp(directoryOf(archive_), near, nearPath, archive_);
+  os::Err e = os::createTemp(directoryOf(archive_), near, nearPath, archive_, enc_);
   if (e != os::Err::None) return e;
   std::vector<uint8_t> buf(kBufferedChunk);
   uint64_t pos = 0;
@@ -199,11 +200,11 @@ os::Err Replacement::moveBesideArchive() {
   }
   if (e == os::Err::None) e = near.sync();
   if (e == os::Err::None) {
-    os::keepFileMetadata(archive_, nearPath);
-    e = os::replaceFile(nearPath, archive_);
+    os::keepFileMetadata(archive_, nearPath, enc_);
+    e = os::replaceFile(nearPath, archive_, enc_);
   }
   near.close();
-  if (e != os::Err::None) os::removeFile(nearPath);
+  if (e != os::Err::None) os::removeFile(nearPath, enc_);
   return e;
 }
 

@@ -20,7 +20,7 @@ struct ExistingArchive {
   std::vector<uint64_t> spanEnd;  // per entry: where its raw bytes end
 
   // Reads the archive if present; a missing file leaves exists false.
-  void open(const std::string& path);
+  void open(const std::string& path, os::Enc enc);
   void close() { src.reset(); }
 };
 
@@ -55,6 +55,7 @@ private:
   os::Err moveBesideArchive();
 
   std::string archive_;
+  os::Enc enc_;
   std::string temp_;
   os::File file_;
   bool inWorkDir_ = false;

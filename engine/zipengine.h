@@ -63,6 +63,9 @@ enum : int32_t { ZE_ANSWER_NO = 0, ZE_ANSWER_YES = 1, ZE_ANSWER_ALL = 2 };
 //                   name (docs names docs/)
 //   ZE_ITEM_ENTRY   the directory entry of that folder only, not its contents
 //   ZE_ITEM_TREE    the folder's entry and every member below it
+//   ZE_ITEM_FILE    the file member of that name only: never a directory
+//                   entry nor anything below a folder of that name (an
+//                   archive may hold a file x and a folder x/)
 //   ZE_ITEM_ALL     every member (no name follows)
 // An unknown kind, or an empty name where one is needed, is refused with
 // ZE_FAILED before anything is touched.
@@ -70,8 +73,14 @@ enum : char {
   ZE_ITEM_MEMBER = 'M',
   ZE_ITEM_ENTRY = 'E',
   ZE_ITEM_TREE = 'T',
+  ZE_ITEM_FILE = 'F',
   ZE_ITEM_ALL = 'A',
 };
+
+// The longest name a long record carries, with its NUL: a name field holds
+// at most 65535 bytes, and as UTF-8 from code page 437 at most three times
+// that.
+constexpr size_t ZE_LONG_NAME_MAX = 196609;
 
 // Attribute word of a listed member.
 enum : uint16_t {
@@ -103,10 +112,32 @@ struct MEMBERINFO {
   uint8_t reserved300[12];   // 300
 };
 
+// What a long rename callback receives (bUtf8: both texts in UTF-8).  Same
+// contract as NAMEMAP; the engine allocates it once per run.
+struct NAMEMAPLONG {
+  char szOutput[ZE_LONG_NAME_MAX];  // 0
+  char szInput[ZE_LONG_NAME_MAX];   // 196609
+};
+
+// One listed member without limits, written by dunzip function 2 when
+// pMemberInfoLong is set.
+struct MEMBERINFOLONG {
+  uint64_t qwSize;            // 0   uncompressed size
+  uint64_t qwCompressedSize;  // 8   compressed size
+  uint32_t dwCrc32;           // 16
+  uint16_t wMethod;           // 20  0 stored, 8 deflated
+  uint16_t wFlags;            // 22  general-purpose flags
+  uint16_t wAttributes;       // 24  ZE_ATTR_* and DOS bits
+  char szDate[18];            // 26  "mm/dd/yy hh:mm"
+  int32_t bEnd;               // 44  1: past the last member (szName empty)
+  char szName[ZE_LONG_NAME_MAX];  // 48  forward slashes; bUtf8: the real name in UTF-8
+};
+
 typedef int(ZE_CALLBACK* ZE_PROGRESS)(int32_t reserved, int32_t percent, void* user);
 typedef int(ZE_CALLBACK* ZE_QUERY)(int32_t code, intptr_t a1, intptr_t a2, intptr_t a3,
                                    intptr_t a4, intptr_t a5, intptr_t a6, void* user);
 typedef int(ZE_CALLBACK* ZE_RENAME)(NAMEMAP* map, void* context);
+typedef int(ZE_CALLBACK* ZE_RENAME_LONG)(NAMEMAPLONG* map, void* context);
 
 // The dunzip block.
 struct UNZIPCMD {
@@ -117,7 +148,9 @@ struct UNZIPCMD {
   const char* pszSpec;        // 16  function 8: member specification
   int32_t nSpanDisk;          // 20  -1: the archive is not split
   const char* pszDestDir;     // 24  function 8
-  uint8_t reserved28[24];     // 28
+  int32_t bUtf8;              // 28  1: every text of the block is UTF-8 (see below)
+  MEMBERINFOLONG* pMemberInfoLong;  // 32  function 2: when set, filled instead of pMemberInfo
+  uint8_t reserved36[16];     // 36
   int32_t bRecurse;           // 52  1: patterns match at any depth
   int32_t bLiteral;           // 56  1: pszSpec is a literal member list
   ZE_PROGRESS pfnProgressA;   // 60  this file, 0..100
@@ -131,7 +164,8 @@ struct UNZIPCMD {
   uint8_t reserved108[10];    // 108
   ZE_RENAME pfnRename;        // 118 function 8 (not aligned)
   void* pRenameContext;       // 122
-  uint8_t reserved126[16];    // 126
+  ZE_RENAME_LONG pfnRenameLong;  // 126 function 8, bUtf8 only (pfnRename is then ignored)
+  uint8_t reserved130[12];    // 130
 };
 
 // The dzip block.
@@ -144,7 +178,8 @@ struct ZIPCMD {
   void* pProgressBUser;       // 20
   ZE_PROGRESS pfnProgressA;   // 24  this file, 0..100
   void* pProgressAUser;       // 28
-  uint8_t reserved32[8];      // 32
+  int32_t bUtf8;              // 32  1: every text of the block is UTF-8 (see below)
+  uint8_t reserved36[4];      // 36
   int32_t nLevel;             // 40  0 store, 1..9 deflate
   int32_t bLiteral;           // 44  delete: 1: pszItems is a literal member list
   int32_t bUseWorkDir;        // 48  1: temporary files go to pszWorkDir
@@ -165,7 +200,8 @@ struct ZIPCMD {
   uint8_t reserved156[12];    // 156
   ZE_RENAME pfnRename;        // 168 add
   void* pRenameContext;       // 172
-  uint8_t reserved176[12];    // 176
+  ZE_RENAME_LONG pfnRenameLong;  // 176 add, bUtf8 only (pfnRename is then ignored)
+  uint8_t reserved180[8];     // 180
 };
 
 #pragma pack(pop)
@@ -198,6 +234,13 @@ static_assert(offsetof(ZIPCMD, bDirEntries) == 124 && offsetof(ZIPCMD, pfnQuery)
 static_assert(offsetof(ZIPCMD, pQueryUser) == 152 && offsetof(ZIPCMD, pfnRename) == 168);
 static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems) == 120);
+static_assert(offsetof(UNZIPCMD, bUtf8) == 28 && offsetof(UNZIPCMD, pMemberInfoLong) == 32);
+static_assert(offsetof(UNZIPCMD, pfnRenameLong) == 126);
+static_assert(offsetof(ZIPCMD, bUtf8) == 32 && offsetof(ZIPCMD, pfnRenameLong) == 176);
+static_assert(sizeof(NAMEMAPLONG) == 2 * ZE_LONG_NAME_MAX && offsetof(NAMEMAPLONG, szInput) == ZE_LONG_NAME_MAX);
+static_assert(offsetof(MEMBERINFOLONG, dwCrc32) == 16 && offsetof(MEMBERINFOLONG, wAttributes) == 24);
+static_assert(offsetof(MEMBERINFOLONG, szDate) == 26 && offsetof(MEMBERINFOLONG, bEnd) == 44);
+static_assert(offsetof(MEMBERINFOLONG, szName) == 48 && sizeof(MEMBERINFOLONG) == 48 + ZE_LONG_NAME_MAX);
 #endif
 
 // Entry points.  Both return a ZipEngineResult and never throw.  A null
@@ -212,6 +255,11 @@ static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems)
 //      (empty name), returns ZE_OK and forgets the position, so the next call
 //      starts over.  A name that does not fit szName fails with ZE_FAILED
 //      (never truncated); the position still moves past it.
+//      With pMemberInfoLong the long record is filled instead (pMemberInfo
+//      may then be null): 64-bit sizes, and a name that always fits.  Past
+//      the last member it has bEnd 1 and an empty name, with the same
+//      start-over rule.  A member whose name names only the top ("./")
+//      comes with an empty name and bEnd 0: the caller skips it.
 //   8  extract the members pszSpec names (bLiteral: a literal list) into
 //      pszDestDir.  Every output name (pfnRename's szOutput, separators of
 //      either kind) must lie inside pszDestDir and no member name may be
@@ -235,6 +283,15 @@ static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems)
 //      place unless a member is replaced or dropped.
 // Both change the archive through a new file renamed over it once complete,
 // so a failure leaves it as it was.
+//
+// bUtf8: every text of the block is UTF-8 (archive, destination, work and
+// root directories, specifications, literal and drop lists, add items, the
+// comment), and so is every name the engine gives back (listed names, query
+// subjects, pfnRenameLong's texts): the members' real names.  On Windows
+// every path then goes through the wide file API, in the long form (\\?\)
+// where it is too long for the short one or the short one would change it.
+// Case is ignored by Unicode upper-casing; bytes that are not UTF-8 count as
+// U+FFFD.  Without bUtf8 the texts are ANSI, in the system code page.
 //
 // Progress callbacks are called whenever a percentage grows, which happens
 // block by block while data is copied, compressed or extracted.  A nonzero
