@@ -11,8 +11,8 @@
 #include "progress_sink.h"
 #include "zipengine.h"
 
-// Fills the whole unzip block: archive, callbacks, and the progress
-// callbacks when a sink is given.
+// Fills the whole unzip block, UTF-8 throughout: archive, callbacks, and the
+// progress callbacks when a sink is given.
 void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* progress);
 
 // Callers hold the archive's root lock and mutex.  Both throw

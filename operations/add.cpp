@@ -20,12 +20,6 @@
 
 namespace {
 
-// The engine and the shell keep paths within MAX_PATH; a longer one would
-// be cut and name some other file.
-void CheckPathLength(const std::string& path) {
-  if (path.size() >= MAX_PATH) throw CZipWinException(0, ERROR_FILENAME_EXCED_RANGE);
-}
-
 // The directory part with its trailing backslash.
 std::string DirectoryOf(const std::string& path) {
   std::string directory = ParentOf(path);
@@ -103,7 +97,6 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   // A malformed list is no list: nothing of it is read.
   const auto dropped = ReadDropFiles(drop);
   if (!dropped || dropped->empty()) return;
-  CheckPathLength(dropped->front());
   const std::string sourceDir = DirectoryOf(dropped->front());
   // Tested before the directory is entered: an unreachable share would
   // otherwise give a system error instead of the advice to map a drive.
@@ -115,7 +108,6 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   std::vector<std::string> chosen;
   std::vector<bool> existed;  // per chosen path: a member of its name was listed
   for (const std::string& path : *dropped) {
-    CheckPathLength(path);
     if (DirectoryOf(path) != sourceDir) throw CZipUserException(IDS_DIFFERENT_DIRS);
     const std::optional<ZIPENTRY> member = ListedMember(PathFindFileNameA(path.c_str()));
     if (member) {
