@@ -17,18 +17,14 @@ namespace {
 bool ThreadHasWindows() { return IsGUIThread(FALSE) != FALSE; }
 
 std::mutex g_runningLock;
-std::set<std::string>& Running() {
-  static std::set<std::string> running;
+std::set<std::wstring>& Running() {
+  static std::set<std::wstring> running;
   return running;
 }
 
-// One spelling per file: paths differ in case and separators only.
-std::string KeyOf(const std::string& path) {
-  std::string key = path;
-  for (char& c : key) c = c == '/' ? '\\' : c;
-  if (!key.empty()) CharUpperBuffA(key.data(), static_cast<DWORD>(key.size()));
-  return key;
-}
+// One key per file, as the mutex has one name per file: paths that differ
+// in case and separators only are the same.
+std::wstring KeyOf(const std::string& path) { return ArchiveMutexName(Utf8ToWide(path)); }
 
 }  // namespace
 

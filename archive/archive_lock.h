@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "archive_mutex_name.h"
 #include "locks.h"
 
 class CZipFile;
@@ -44,5 +45,5 @@ class ArchiveChange {
   ArchiveChange& operator=(const ArchiveChange&) = delete;
 
  private:
-  std::string m_key;
+  std::wstring m_key;
 };

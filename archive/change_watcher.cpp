@@ -1,11 +1,11 @@
 #include "change_watcher.h"
 
-#include <shlwapi.h>
-
 #include <mutex>
 #include <string>
 
 #include "guard.h"
+#include "strings.h"
+#include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 
@@ -47,7 +47,8 @@ class RootReference {
 };
 
 void Watch(ChangeWatcher::Control& control) {
-  UniqueNotification notification(FindFirstChangeNotificationA(control.directory.c_str(), FALSE, kChangeFilter));
+  UniqueNotification notification(
+      FindFirstChangeNotificationW(FileSystemPath(control.directory).c_str(), FALSE, kChangeFilter));
   if (!notification) {
     const DWORD error = GetLastError();
     if (error == ERROR_NOT_SUPPORTED) return;  // no notifications here: folder operations still refresh
@@ -94,10 +95,7 @@ ChangeWatcher::ChangeWatcher(std::shared_ptr<Control> control, UniqueKernelHandl
 std::unique_ptr<ChangeWatcher> ChangeWatcher::Start(CZipFile* root) {
   auto control = std::make_shared<Control>();
   control->root = root;
-  char directory[MAX_PATH] = "";
-  lstrcpynA(directory, root->ZipPath().c_str(), MAX_PATH);
-  PathRemoveFileSpecA(directory);
-  control->directory = directory;
+  control->directory = ParentOf(root->ZipPath());
   control->stopEvent.reset(CreateEventA(nullptr, FALSE, FALSE, nullptr));
   if (!control->stopEvent) throw CZipWinException(0, 0);
 

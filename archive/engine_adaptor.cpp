@@ -8,6 +8,7 @@
 void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* progress) {
   memset(&block, 0, sizeof(block));
   block.cbSize = sizeof(UNZIPCMD);
+  block.bUtf8 = 1;
   block.pszZipFile = zipPath.c_str();
   block.nSpanDisk = -1;
   block.bRecurse = 1;

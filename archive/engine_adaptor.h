@@ -12,8 +12,8 @@
 #include "progress_sink.h"
 #include "zipengine.h"
 
-// Fills the whole unzip block: archive, callbacks, and the progress
-// callbacks when a sink is given.
+// Fills the whole unzip block, UTF-8 throughout: archive, callbacks, and the
+// progress callbacks when a sink is given.
 void InitUnzipBlock(UNZIPCMD& block, const std::string& zipPath, ProgressSink* progress);
 
 // One member as the listing gives it: its real path inside the archive

@@ -18,7 +18,7 @@ void ProgressSink::Report(int percent, int which) {
 
 void ProgressSink::SetCaption(UINT textId) {
   m_caption = textId;
-  if (const HWND dialog = m_dialog) SetWindowTextA(dialog, LoadStr(textId).c_str());
+  if (const HWND dialog = m_dialog) SetWindowTextW(dialog, Utf8ToWide(LoadStr(textId)).c_str());
 }
 
 void ProgressSink::Finish() {

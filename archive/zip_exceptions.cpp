@@ -1,5 +1,7 @@
 #include "zip_exceptions.h"
 
+#include <iterator>
+
 #include "resource.h"
 #include "strings.h"
 
@@ -7,11 +9,18 @@ CZipWinException::CZipWinException(int32_t context, uint32_t error)
     : m_context(context), m_error(error != 0 ? error : GetLastError()) {}
 
 std::string CZipWinException::Message() const {
-  // The system's text is passed on as it comes, line break included.
-  char description[201] = "";
-  FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, m_error, 0, description,
-                 sizeof(description) - 1, nullptr);
-  return FormatInts(IDS_SYSTEM_ERROR, {m_context, static_cast<int32_t>(m_error)}) + " " + description;
+  // The system's text is passed on as it comes, line break included, in
+  // whatever language the system speaks.
+  WCHAR description[201] = L"";
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, m_error, 0, description,
+                 static_cast<DWORD>(std::size(description) - 1), nullptr);
+  std::string text;
+  try {
+    text = WideToUtf8(description);
+  } catch (const CException&) {
+    // Only a cut pair could be unspellable: the number still tells.
+  }
+  return FormatInts(IDS_SYSTEM_ERROR, {m_context, static_cast<int32_t>(m_error)}) + " " + text;
 }
 
 CZipUserException::CZipUserException(UINT stringId) : m_text(LoadStr(stringId)) {}

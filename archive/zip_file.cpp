@@ -20,11 +20,6 @@ namespace {
 // {3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18}, the class registered for zip files.
 constexpr CLSID kZipFileClassId = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
 
-std::string ToAnsi(LPCOLESTR text) {
-  if (text == nullptr) return {};
-  return WideToAnsiOrThrow(text);
-}
-
 uint64_t ToUint64(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
@@ -100,17 +95,14 @@ STDMETHODIMP CZipFile::GetClassID(CLSID* id) {
 
 void CZipFile::LoadPath(const std::string& path) {
   m_strZipPath = path;
-  std::string mutexName = path;
-  for (char& c : mutexName)
-    if (c == '\\') c = '/';
-  if (!m_archiveMutex.Create(mutexName)) throw CZipWinException(0, 0);
+  if (!m_archiveMutex.Create(ArchiveMutexName(Utf8ToWide(path)))) throw CZipWinException(0, 0);
   m_watcher = ChangeWatcher::Start(this);
 }
 
 STDMETHODIMP CZipFile::Load(LPCOLESTR path, DWORD) {
   return ComGuard(S_OK, [&]() -> HRESULT {
     if (!m_strZipPath.empty()) return S_FALSE;
-    LoadPath(ToAnsi(path));
+    LoadPath(path != nullptr ? WideToUtf8(path) : std::string());
     return S_OK;
   });
 }
@@ -118,11 +110,11 @@ STDMETHODIMP CZipFile::Load(LPCOLESTR path, DWORD) {
 STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE list) {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     m_bBrowsed = true;
-    // Read wide and spelled exactly: the ANSI call would best-fit the name.
+    // Read wide: the ANSI call would best-fit the name into another one.
     WCHAR path[MAX_PATH] = L"";
     if (list == nullptr || !SHGetPathFromIDListW(list, path)) return E_FAIL;
     if (!m_strZipPath.empty()) return S_FALSE;
-    LoadPath(WideToAnsiOrThrow(path));
+    LoadPath(WideToUtf8(path));
     return S_OK;
   });
 }
@@ -135,8 +127,7 @@ STDMETHODIMP CZipFile::Initialize(PCIDLIST_ABSOLUTE, IDataObject* data, HKEY) {
     if (!paths) return E_INVALIDARG;
     if (paths->size() != 1) return S_OK;
     if (!m_strZipPath.empty()) return S_FALSE;
-    // Paths are kept within MAX_PATH.
-    LoadPath(paths->front().substr(0, MAX_PATH - 1));
+    LoadPath(paths->front());
     return S_OK;
   });
 }
@@ -148,7 +139,7 @@ void CZipFile::RefreshListing() {
 
   // Only the times are read: other programs may write, replace or delete the
   // archive meanwhile, so a refresh never makes their change fail.
-  UniqueFileHandle file(CreateFileA(m_strZipPath.c_str(), GENERIC_READ,
+  UniqueFileHandle file(CreateFileW(FileSystemPath(m_strZipPath).c_str(), GENERIC_READ,
                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
                                     nullptr));
   if (!file) {
@@ -190,7 +181,7 @@ void CZipFile::RefreshListing() {
 }
 
 bool CZipFile::IsReadOnly() const {
-  const DWORD attributes = GetFileAttributesA(m_strZipPath.c_str());
+  const DWORD attributes = GetFileAttributesW(FileSystemPath(m_strZipPath).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) throw CZipWinException(0, 0);
   return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
 }

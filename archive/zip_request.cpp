@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <optional>
+#include <vector>
 
 #include "engine_adaptor.h"
 #include "profile.h"
@@ -16,7 +17,7 @@ namespace {
 // Writes text as the callback's output, or an empty name when it does not
 // fit: a cut name would place the file somewhere else, an empty one makes
 // the engine refuse it.
-int SetOutput(NAMEMAP& map, const std::string& text) {
+int SetOutput(NAMEMAPLONG& map, const std::string& text) {
   if (text.size() >= sizeof(map.szOutput)) {
     map.szOutput[0] = '\0';
     return 1;
@@ -25,7 +26,9 @@ int SetOutput(NAMEMAP& map, const std::string& text) {
   return 0;
 }
 
-std::string InputOf(const NAMEMAP& map) { return std::string(map.szInput, strnlen(map.szInput, sizeof(map.szInput))); }
+std::string InputOf(const NAMEMAPLONG& map) {
+  return std::string(map.szInput, strnlen(map.szInput, sizeof(map.szInput)));
+}
 
 void SetCaption(ProgressSink* progress, UINT textId) {
   if (progress != nullptr) progress->SetCaption(textId);
@@ -39,7 +42,7 @@ void CheckEngine(int result) {
 
 }  // namespace
 
-int ZE_CALLBACK AddRename(NAMEMAP* map, void* context) {
+int ZE_CALLBACK AddRename(NAMEMAPLONG* map, void* context) {
   const auto& names = *static_cast<const RENAMECONTEXT*>(context);
   std::string input = InputOf(*map);
   ToBackslashes(input);
@@ -53,21 +56,29 @@ int ZE_CALLBACK AddRename(NAMEMAP* map, void* context) {
   return SetOutput(*map, output);
 }
 
-int ZE_CALLBACK ExtractRename(NAMEMAP* map, void* context) {
+int ZE_CALLBACK ExtractRename(NAMEMAPLONG* map, void* context) {
   const auto& names = *static_cast<const RENAMECONTEXT*>(context);
   const std::string input = InputOf(*map);
   if (input.size() < names.strDrop.size()) return SetOutput(*map, "");
   return SetOutput(*map, names.strReplace + input.substr(names.strDrop.size()));
 }
 
-void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], ProgressSink* progress) {
+void InitZipBlock(ZIPCMD& block, const std::string& zipPath, std::string& workDir, ProgressSink* progress) {
   memset(&block, 0, sizeof(block));
   block.cbSize = sizeof(ZIPCMD);
+  block.bUtf8 = 1;
   block.pszZipFile = zipPath.c_str();
-  const DWORD length = GetTempPathA(MAX_PATH, workDir);
-  if (length == 0 || length >= MAX_PATH) throw CZipWinException();
-  if (workDir[length - 1] == '\\') workDir[length - 1] = '\0';
-  block.pszWorkDir = workDir;
+  // The temporary folder as the user's profile names it, in any script.
+  std::vector<WCHAR> temp(MAX_PATH + 1);
+  DWORD length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  if (length >= temp.size()) {
+    temp.resize(length + 1);
+    length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
+  }
+  if (length == 0 || length >= temp.size()) throw CZipWinException();
+  workDir = WideToUtf8(std::wstring_view(temp.data(), length));
+  if (!workDir.empty() && workDir.back() == '\\') workDir.pop_back();
+  block.pszWorkDir = workDir.c_str();
   block.bUseWorkDir = 1;
   block.bDirEntries = 1;
   block.nLevel = ReadSetting(settings::kCompression);
@@ -85,7 +96,7 @@ void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX
 void ZipDelete(const std::string& zipPath, const std::string& members, ProgressSink* progress) {
   SetCaption(progress, IDS_DELETING);
   ZIPCMD block;
-  char workDir[MAX_PATH];
+  std::string workDir;
   InitZipBlock(block, zipPath, workDir, progress);
   block.nFunction = ZE_ZIP_DELETE;
   block.pszItems = members.c_str();
@@ -97,7 +108,7 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
             const RENAMECONTEXT& names, ProgressSink* progress) {
   SetCaption(progress, IDS_ADDING);
   ZIPCMD block;
-  char workDir[MAX_PATH];
+  std::string workDir;
   InitZipBlock(block, zipPath, workDir, progress);
   const std::string quotedSource = "\"" + names.strDrop + "\"";
   block.nFunction = ZE_ZIP_ADD;
@@ -107,7 +118,7 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
   block.pszRootDir = quotedSource.c_str();
   block.bSetComment = 1;
   block.pszComment = kArchiveComment;
-  block.pfnRename = AddRename;
+  block.pfnRenameLong = AddRename;
   block.pRenameContext = const_cast<RENAMECONTEXT*>(&names);
   CheckEngine(dzip(&block));
 }
@@ -122,7 +133,7 @@ void UnzipExtract(const std::string& zipPath, const std::string& members, const 
   block.pszSpec = members.c_str();
   block.bLiteral = 1;
   block.pszDestDir = destDir.c_str();
-  block.pfnRename = ExtractRename;
+  block.pfnRenameLong = ExtractRename;
   block.pRenameContext = const_cast<RENAMECONTEXT*>(&context);
   CheckEngine(dunzip(&block));
 }

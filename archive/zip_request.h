@@ -54,10 +54,11 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
 void UnzipExtract(const std::string& zipPath, const std::string& members, const std::string& folderPath,
                   const std::string& destDir, ProgressSink* progress);
 
-// Fills the whole dzip block.  workDir receives the temporary directory
-// without its trailing backslash; it must outlive the block.
-// Throws CZipWinException when there is no usable temporary directory.
-void InitZipBlock(ZIPCMD& block, const std::string& zipPath, char (&workDir)[MAX_PATH], ProgressSink* progress);
+// Fills the whole dzip block, UTF-8 throughout.  workDir receives the
+// temporary directory without its trailing backslash; it must outlive the
+// block.  Throws CZipWinException when there is no usable temporary
+// directory.
+void InitZipBlock(ZIPCMD& block, const std::string& zipPath, std::string& workDir, ProgressSink* progress);
 
 // What the rename callbacks read: the part of the input to drop, and the
 // text put in its place.
@@ -68,8 +69,9 @@ struct RENAMECONTEXT {
   // backslash) whose paths also land in strReplace, or empty.
   std::string strStaged;
 };
-int ZE_CALLBACK AddRename(NAMEMAP* map, void* context);
-int ZE_CALLBACK ExtractRename(NAMEMAP* map, void* context);
+// Long callbacks (pfnRenameLong): UTF-8 names of any length.
+int ZE_CALLBACK AddRename(NAMEMAPLONG* map, void* context);
+int ZE_CALLBACK ExtractRename(NAMEMAPLONG* map, void* context);
 
 // The archive comment every add writes.
 inline constexpr char kArchiveComment[] = "Zip file created using Marrowbox";

@@ -45,7 +45,7 @@ FileReplaceTexts CConfirmFileReplaceDlg::TextsFor(const MemberEntry& existing, c
   WIN32_FILE_ATTRIBUTE_DATA data{};
   FILETIME local{};
   uint64_t size = 0;
-  if (GetFileAttributesExA(newPath.c_str(), GetFileExInfoStandard, &data)) {
+  if (GetFileAttributesExW(FileSystemPath(newPath).c_str(), GetFileExInfoStandard, &data)) {
     size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
     FileTimeToLocalFileTime(&data.ftLastWriteTime, &local);
   }
@@ -66,9 +66,10 @@ BOOL CConfirmFileReplaceDlg::OnInitDialog() {
   SetItemText(IDC_REPLACE_NEW_TEXT, m_strNewText);
   SetItemText(IDC_REPLACE_EXISTING_TEXT, m_strExistingText);
   // Both sides show the icon of the new file's type.
-  SHFILEINFOA info{};
-  const auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoA(m_strNewPath.c_str(), FILE_ATTRIBUTE_NORMAL, &info,
-                                                               sizeof(info), SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES));
+  SHFILEINFOW info{};
+  const auto list = reinterpret_cast<HIMAGELIST>(SHGetFileInfoW(Utf8ToWide(m_strNewPath).c_str(), FILE_ATTRIBUTE_NORMAL,
+                                                               &info, sizeof(info),
+                                                               SHGFI_SYSICONINDEX | SHGFI_USEFILEATTRIBUTES));
   if (list != nullptr) m_icon = ImageList_GetIcon(list, info.iIcon, ILD_NORMAL);
   if (m_icon != nullptr) {
     SendMessageA(m_newIcon, STM_SETICON, reinterpret_cast<WPARAM>(m_icon), 0);

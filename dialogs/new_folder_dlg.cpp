@@ -9,7 +9,7 @@ bool IsValidNewFolderName(const std::string& name) {
 }
 
 BOOL CNewFolderDlg::OnInitDialog() {
-  SendMessageA(Item(IDC_NEW_FOLDER_NAME), EM_SETLIMITTEXT, kNewFolderNameLimit, 0);
+  SendMessageW(Item(IDC_NEW_FOLDER_NAME), EM_SETLIMITTEXT, kNewFolderNameLimit, 0);
   SetItemText(IDC_NEW_FOLDER_NAME, m_strName);
   return TRUE;
 }

@@ -53,7 +53,7 @@ BOOL CProgressDlg::OnInitDialog() {
     return TRUE;
   }
   // What the worker reported before the window existed.
-  if (const UINT caption = m_sink.Caption()) SetWindowTextA(GetSafeHwnd(), LoadStr(caption).c_str());
+  if (const UINT caption = m_sink.Caption()) SetWindowTextW(GetSafeHwnd(), Utf8ToWide(LoadStr(caption)).c_str());
   if (m_sink.AnyProgress()) SwitchToBars();
   SendMessageA(m_allFilesBar, PBM_SETPOS, static_cast<WPARAM>(m_sink.AllFiles()), 0);
   SendMessageA(m_thisFileBar, PBM_SETPOS, static_cast<WPARAM>(m_sink.ThisFile()), 0);

@@ -37,15 +37,20 @@ HICON PageIcon(const PropertiesPage& page) {
   return static_cast<HICON>(LoadImageA(shell, MAKEINTRESOURCEA(id), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE));
 }
 
+// The page's texts are UTF-8: names and folders of any script.
+void SetText(HWND dialog, int id, const std::string& text) {
+  SetDlgItemTextW(dialog, id, Utf8ToWide(text).c_str());
+}
+
 void Fill(HWND dialog, const PropertiesPage& page) {
   const bool several = page.kind == PropertiesPage::kMultiple;
-  SetDlgItemTextA(dialog, several ? IDC_PROP_CONTAINS : IDC_PROP_NAME, page.name.c_str());
-  if (page.kind == PropertiesPage::kFolder) SetDlgItemTextA(dialog, IDC_PROP_CONTAINS, page.contains.c_str());
-  SetDlgItemTextA(dialog, IDC_PROP_TYPE, page.type.c_str());
-  SetDlgItemTextA(dialog, IDC_PROP_LOCATION, page.location.c_str());
-  SetDlgItemTextA(dialog, IDC_PROP_SIZE, page.size.c_str());
-  SetDlgItemTextA(dialog, IDC_PROP_COMPRESSED, page.compressed.c_str());
-  SetDlgItemTextA(dialog, IDC_PROP_DATE, page.date.c_str());
+  SetText(dialog, several ? IDC_PROP_CONTAINS : IDC_PROP_NAME, page.name);
+  if (page.kind == PropertiesPage::kFolder) SetText(dialog, IDC_PROP_CONTAINS, page.contains);
+  SetText(dialog, IDC_PROP_TYPE, page.type);
+  SetText(dialog, IDC_PROP_LOCATION, page.location);
+  SetText(dialog, IDC_PROP_SIZE, page.size);
+  SetText(dialog, IDC_PROP_COMPRESSED, page.compressed);
+  SetText(dialog, IDC_PROP_DATE, page.date);
   const struct {
     int id;
     DWORD bit;
@@ -66,7 +71,7 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
   return Guard<INT_PTR>(TRUE, FALSE, [&]() -> INT_PTR {
     switch (message) {
       case WM_INITDIALOG:
-        Fill(dialog, *reinterpret_cast<const PropertiesPage*>(reinterpret_cast<PROPSHEETPAGEA*>(lParam)->lParam));
+        Fill(dialog, *reinterpret_cast<const PropertiesPage*>(reinterpret_cast<PROPSHEETPAGEW*>(lParam)->lParam));
         return TRUE;
       case WM_DESTROY:
         if (auto icon = static_cast<HICON>(RemovePropA(dialog, "mbx.icon"))) DestroyIcon(icon);
@@ -80,14 +85,14 @@ INT_PTR CALLBACK PageProc(HWND dialog, UINT message, WPARAM, LPARAM lParam) {
 }  // namespace
 
 void ShowPropertiesSheet(HWND owner, const PropertiesPage& page) {
-  PROPSHEETPAGEA sheetPage{};
+  PROPSHEETPAGEW sheetPage{};
   sheetPage.dwSize = sizeof(sheetPage);
   sheetPage.hInstance = ResourceInstance();
-  sheetPage.pszTemplate = MAKEINTRESOURCEA(TemplateOf(page.kind));
+  sheetPage.pszTemplate = MAKEINTRESOURCEW(TemplateOf(page.kind));
   sheetPage.pfnDlgProc = PageProc;
   sheetPage.lParam = reinterpret_cast<LPARAM>(&page);
-  const std::string caption = LoadStr(IDS_PROPERTIES);
-  PROPSHEETHEADERA header{};
+  const std::wstring caption = Utf8ToWide(LoadStr(IDS_PROPERTIES));
+  PROPSHEETHEADERW header{};
   header.dwSize = sizeof(header);
   header.dwFlags = PSH_PROPSHEETPAGE | PSH_NOAPPLYNOW;
   header.hwndParent = owner;
@@ -96,5 +101,5 @@ void ShowPropertiesSheet(HWND owner, const PropertiesPage& page) {
   header.nPages = 1;
   header.nStartPage = 0;
   header.ppsp = &sheetPage;
-  if (PropertySheetA(&header) < 0) throw CZipWinException();
+  if (PropertySheetW(&header) < 0) throw CZipWinException();
 }

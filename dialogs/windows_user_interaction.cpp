@@ -29,7 +29,9 @@ int Checked(INT_PTR result) {
 class RealUserInteraction final : public IUserInteraction {
  public:
   int ShowMessage(HWND owner, const std::string& text, UINT type) override {
-    return MessageBoxA(owner, text.c_str(), kApplicationName, type | MB_SETFOREGROUND);
+    // Messages quote names of any script.
+    return MessageBoxW(owner, Utf8ToWide(text).c_str(), Utf8ToWide(kApplicationName).c_str(),
+                       type | MB_SETFOREGROUND);
   }
   void Beep(UINT type) override { MessageBeep(type); }
 
@@ -48,25 +50,29 @@ class RealUserInteraction final : public IUserInteraction {
   int AskSaveZipPath(HWND owner, const std::string& directory, const std::string& name,
                      std::string& path) override {
     // The resource writes the filter's separators as '|'.
-    std::string filter = LoadStr(IDS_ZIP_FILTER);
-    for (char& c : filter)
-      if (c == '|') c = '\0';
-    std::vector<char> file(MAX_PATH, '\0');
-    lstrcpynA(file.data(), name.c_str(), MAX_PATH);
-    OPENFILENAMEA dialog{};
+    std::wstring filter = Utf8ToWide(LoadStr(IDS_ZIP_FILTER));
+    for (wchar_t& c : filter)
+      if (c == L'|') c = L'\0';
+    // Room for a path beyond MAX_PATH: the folder may be deep.
+    constexpr DWORD kFileChars = 32768;
+    std::vector<wchar_t> file(kFileChars, L'\0');
+    const std::wstring proposed = Utf8ToWide(name);
+    lstrcpynW(file.data(), proposed.c_str(), static_cast<int>(kFileChars));
+    const std::wstring initialDir = Utf8ToWide(directory);
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter.c_str();
     dialog.lpstrFile = file.data();
-    dialog.nMaxFile = MAX_PATH;
-    dialog.lpstrInitialDir = directory.empty() ? nullptr : directory.c_str();
-    dialog.lpstrDefExt = "zip";
+    dialog.nMaxFile = kFileChars;
+    dialog.lpstrInitialDir = initialDir.empty() ? nullptr : initialDir.c_str();
+    dialog.lpstrDefExt = L"zip";
     dialog.Flags = OFN_OVERWRITEPROMPT | OFN_NOREADONLYRETURN | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameA(&dialog)) {
+    if (!GetSaveFileNameW(&dialog)) {
       if (CommDlgExtendedError() != 0) throw CZipWinException(0, ERROR_INVALID_PARAMETER);
       return IDCANCEL;
     }
-    path = file.data();
+    path = WideToUtf8(file.data());
     return IDOK;
   }
   void ShowPropertySheet(HWND owner, const PropertiesPage& page) override { ShowPropertiesSheet(owner, page); }
@@ -89,23 +95,26 @@ class RealUserInteraction final : public IUserInteraction {
     Checked(dialog.DoModal());
   }
   void Launch(HWND owner, const std::string& file, const std::string& directory) override {
-    SHELLEXECUTEINFOA info{};
+    const std::wstring wideFile = Utf8ToWide(file);
+    const std::wstring wideDirectory = Utf8ToWide(directory);
+    SHELLEXECUTEINFOW info{};
     info.cbSize = sizeof(info);
     info.hwnd = owner;
-    info.lpVerb = "open";
-    info.lpFile = file.c_str();
-    info.lpDirectory = directory.c_str();
+    info.lpVerb = L"open";
+    info.lpFile = wideFile.c_str();
+    info.lpDirectory = wideDirectory.c_str();
     info.nShow = SW_SHOW;
-    if (!ShellExecuteExA(&info)) throw CZipWinException();
+    if (!ShellExecuteExW(&info)) throw CZipWinException();
   }
   int MoveWithShell(const std::string& source, const std::string& destinationDir) override {
-    const std::string from = source + '\0';  // the list ends with two NULs
-    const std::string to = destinationDir + '\0';
-    SHFILEOPSTRUCTA operation{};
+    // Each list ends with two NULs.
+    const std::wstring from = Utf8ToWide(source) + L'\0';
+    const std::wstring to = Utf8ToWide(destinationDir) + L'\0';
+    SHFILEOPSTRUCTW operation{};
     operation.wFunc = FO_MOVE;
     operation.pFrom = from.c_str();
     operation.pTo = to.c_str();
-    return SHFileOperationA(&operation);
+    return SHFileOperationW(&operation);
   }
 };
 

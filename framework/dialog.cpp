@@ -6,8 +6,13 @@
 #include "strings.h"
 
 INT_PTR CDialog::DoModal() {
-  return DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId), m_owner, DialogProc,
+  // A wide dialog: its controls keep texts of any script, also what is typed.
+  return DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId), m_owner, DialogProc,
                          reinterpret_cast<LPARAM>(this));
+}
+
+void CDialog::SetItemText(int id, const std::string& text) const {
+  SetDlgItemTextW(m_hWnd, id, Utf8ToWide(text).c_str());
 }
 
 std::wstring CDialog::GetItemTextWide(int id) const {
@@ -20,8 +25,11 @@ std::wstring CDialog::GetItemTextWide(int id) const {
 }
 
 std::optional<std::string> CDialog::GetItemText(int id) const {
-  // Read wide: the ANSI call would hand back the best fit of what was typed.
-  return WideToAnsiExact(GetItemTextWide(id));
+  try {
+    return WideToUtf8(GetItemTextWide(id));
+  } catch (const CUnspellableNameException&) {
+    return std::nullopt;
+  }
 }
 
 void CDialog::CenterOnOwner() const {
@@ -56,9 +64,9 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
   if (message == WM_INITDIALOG) {
     self = reinterpret_cast<CDialog*>(lParam);
     self->m_hWnd = window;
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
   } else {
-    self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   }
   if (self == nullptr) return FALSE;
   return Guard<INT_PTR>(0, 0, [&] { return self->Dispatch(message, wParam, lParam); });
@@ -82,14 +90,14 @@ INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
       return OnCommand(id, HIWORD(wParam)) ? TRUE : FALSE;
     }
     case WM_NCDESTROY:
-      SetWindowLongPtrA(m_hWnd, DWLP_USER, 0);
+      SetWindowLongPtrW(m_hWnd, DWLP_USER, 0);
       m_hWnd = nullptr;
       return FALSE;
     default: {
       bool handled = false;
       const INT_PTR result = OnMessage(message, wParam, lParam, handled);
       if (!handled) return FALSE;
-      SetWindowLongPtrA(m_hWnd, DWLP_MSGRESULT, result);
+      SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, result);
       return TRUE;
     }
   }

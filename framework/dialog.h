@@ -42,10 +42,12 @@ class CDialog {
     return true;
   }
   HWND Item(int id) const { return GetDlgItem(m_hWnd, id); }
-  // Nothing when the system code page cannot spell the text exactly.
+  // UTF-8; nothing when the text holds a lone surrogate, which has no
+  // UTF-8 spelling.
   std::optional<std::string> GetItemText(int id) const;
   std::wstring GetItemTextWide(int id) const;
-  void SetItemText(int id, const std::string& text) const { SetDlgItemTextA(m_hWnd, id, text.c_str()); }
+  // UTF-8 text, shown as it is whatever script it is in.
+  void SetItemText(int id, const std::string& text) const;
 
  private:
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <cstring>
+#include <new>
 
 #include "strings.h"
 
@@ -77,15 +78,21 @@ std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t 
   bool misspelled = false;
   std::wstring firstMisspelled;
   const auto path = [&](const BYTE* chars, size_t length, bool wide) {
-    if (!wide) {
-      paths.emplace_back(reinterpret_cast<const char*>(chars), length);
-    } else if (length > static_cast<size_t>(INT_MAX)) {
+    if (length > static_cast<size_t>(INT_MAX / 4)) {
       tooLong = true;
-    } else if (auto spelled = WideToAnsiExact(WideAt(chars, length))) {
-      paths.push_back(std::move(*spelled));
-    } else if (!misspelled) {
-      misspelled = true;
-      firstMisspelled = WideAt(chars, length);
+      return;
+    }
+    if (!wide) {
+      paths.push_back(WideToUtf8(AnsiToWide(std::string_view(reinterpret_cast<const char*>(chars), length))));
+      return;
+    }
+    try {
+      paths.push_back(WideToUtf8(WideAt(chars, length)));
+    } catch (const CUnspellableNameException&) {
+      if (!misspelled) {
+        misspelled = true;
+        firstMisspelled = WideAt(chars, length);
+      }
     }
   };
   const bool wellFormed = WalkDropList(static_cast<const BYTE*>(bytes), size, path);
@@ -104,6 +111,33 @@ std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block) {
   auto paths = ParseDropList(locked.bytes(), locked.size(), &unspellable);
   if (!paths && !unspellable.empty()) throw CUnspellableNameException(unspellable);
   return paths;
+}
+
+HGLOBAL MakeWideDropFiles(const std::vector<std::string>& paths) {
+  // Each path with its terminator, then the list's own.
+  std::wstring list;
+  for (const std::string& path : paths) {
+    list += Utf8ToWide(path);
+    list.push_back(L'\0');
+  }
+  list.push_back(L'\0');
+  const size_t listBytes = list.size() * sizeof(WCHAR);
+
+  const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + listBytes);
+  if (block == nullptr) throw std::bad_alloc();
+  auto* bytes = static_cast<BYTE*>(GlobalLock(block));
+  if (bytes == nullptr) {
+    GlobalFree(block);
+    throw std::bad_alloc();
+  }
+  DROPFILES header{};
+  header.pFiles = sizeof(DROPFILES);
+  header.fNC = FALSE;
+  header.fWide = TRUE;
+  memcpy(bytes, &header, sizeof(header));
+  memcpy(bytes + sizeof(DROPFILES), list.data(), listBytes);
+  GlobalUnlock(block);
+  return block;
 }
 
 FORMATETC DropFilesFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }

@@ -23,15 +23,20 @@ Microsoft::WRL::ComPtr<IDataObject> ClipboardFiles();
 // never past its end.  A list is well formed when the block holds the whole
 // header, the list starts after the header and inside the block, and an empty
 // name ends it before the block does, in the character width the header
-// flags.  The paths are in the system code page; a malformed block gives
-// nullopt.  A wide path the code page cannot spell exactly is never read as
-// the other path best fit would make of it: the list gives nullopt, and the
-// first such path goes to unspellable.
+// flags.  The paths come back in UTF-8, from wide lists as they are and from
+// code-page lists through the code page; a malformed block gives nullopt.  A
+// wide path with a lone surrogate has no UTF-8 spelling: the list gives
+// nullopt, and the first such path goes to unspellable.
 std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size,
                                                       std::wstring* unspellable = nullptr);
 // The same for a block in global memory, checked against its GlobalSize.
-// Throws CUnspellableNameException for a path the code page cannot spell.
+// Throws CUnspellableNameException for a path with a lone surrogate.
 std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block);
+
+// A wide CF_HDROP block (GMEM_MOVEABLE, fWide) of the UTF-8 paths, ended by
+// the list's own empty name.  The caller owns the handle.  Throws
+// std::bad_alloc without memory.
+HGLOBAL MakeWideDropFiles(const std::vector<std::string>& paths);
 
 // The data object's file list for as long as this object lives.  False when
 // the data offers none in global memory or the one it offers is malformed.

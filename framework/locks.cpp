@@ -1,9 +1,13 @@
 #include "locks.h"
 
-bool NamedMutex::Create(const std::string& name) {
-  m_handle.reset(CreateMutexA(nullptr, FALSE, name.c_str()));
+#include "strings.h"
+
+bool NamedMutex::Create(const std::wstring& name) {
+  m_handle.reset(CreateMutexW(nullptr, FALSE, name.c_str()));
   return static_cast<bool>(m_handle);
 }
+
+bool NamedMutex::Create(const std::string& utf8Name) { return Create(Utf8ToWide(utf8Name)); }
 
 namespace {
 

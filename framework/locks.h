@@ -37,8 +37,10 @@ class CriticalSectionLock {
 class NamedMutex {
  public:
   NamedMutex() = default;
-  // Creates or opens the mutex; false leaves the reason in GetLastError.
-  bool Create(const std::string& name);
+  // Creates or opens the mutex of that name (UTF-16: names of paths come in
+  // every script); false leaves the reason in GetLastError.
+  bool Create(const std::wstring& name);
+  bool Create(const std::string& utf8Name);
   HANDLE Handle() const { return m_handle.get(); }
   bool IsOpen() const { return static_cast<bool>(m_handle); }
 

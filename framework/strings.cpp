@@ -1,7 +1,7 @@
 #include "strings.h"
 
 #include <climits>
-#include <vector>
+#include <stdexcept>
 
 #include "resource.h"
 
@@ -18,10 +18,12 @@ HINSTANCE ResourceInstance() {
 }
 
 std::string LoadStr(UINT id) {
-  // String-table entries are at most 4097 characters long.
-  std::vector<char> buffer(4100);
-  const int length = LoadStringA(ResourceInstance(), id, buffer.data(), static_cast<int>(buffer.size()));
-  return length > 0 ? std::string(buffer.data(), static_cast<size_t>(length)) : std::string();
+  // A zero buffer size gives a pointer to the entry itself, which is not
+  // terminated; entries are at most 4097 characters long.
+  const WCHAR* text = nullptr;
+  const int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<LPWSTR>(&text), 0);
+  if (length <= 0 || text == nullptr) return {};
+  return WideToUtf8(std::wstring_view(text, static_cast<size_t>(length)));
 }
 
 std::string FormatInts(const std::string& format, std::initializer_list<long> values) {
@@ -71,77 +73,96 @@ std::string FormatStrings(UINT formatId, std::initializer_list<std::string> valu
 
 void CopyText(const std::string& text, bool wide, char* buffer, unsigned size) {
   if (buffer == nullptr || size == 0) return;
-  if (wide)
-    lstrcpynW(reinterpret_cast<WCHAR*>(buffer), AnsiToWide(text).c_str(), static_cast<int>(size));
-  else
-    lstrcpynA(buffer, text.c_str(), static_cast<int>(size));
-}
-
-std::wstring AnsiToWide(const std::string& text) {
-  const int size = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size > 0 ? size : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), size);
-  wide.resize(wide.size() - 1);
-  return wide;
-}
-
-std::optional<std::string> WideToAnsiExact(std::wstring_view text) {
-  if (text.empty()) return std::string();
-  if (text.size() > static_cast<size_t>(INT_MAX / 4)) return std::nullopt;
-  const int count = static_cast<int>(text.size());
-  // A UTF-8 code page spells everything, and refuses both the flag and the
-  // used-default test.
-  const bool utf8 = GetACP() == CP_UTF8;
-  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  BOOL usedDefault = FALSE;
-  BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
-  const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), count, nullptr, 0, nullptr, usedDefaultOut);
-  if (size <= 0 || usedDefault) return std::nullopt;
-  std::string result(static_cast<size_t>(size), '\0');
-  if (WideCharToMultiByte(CP_ACP, flags, text.data(), count, result.data(), size, nullptr, usedDefaultOut) != size ||
-      usedDefault)
-    return std::nullopt;
-  // A text whose spelling holds a terminator would be cut short by every
-  // call it is given to.
-  if (result.find('\0') != std::string::npos && text.find(L'\0') == std::wstring_view::npos) return std::nullopt;
-  return result;
-}
-
-CUnspellableNameException::CUnspellableNameException(std::wstring_view name) {
-  // Only to show it: what has no spelling shows as "?".
-  std::string shown;
-  if (!name.empty() && name.size() < 32768) {
-    const int count = static_cast<int>(name.size());
-    const DWORD flags = GetACP() == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-    const int size = WideCharToMultiByte(CP_ACP, flags, name.data(), count, nullptr, 0, nullptr, nullptr);
-    if (size > 0) {
-      shown.assign(static_cast<size_t>(size), '\0');
-      WideCharToMultiByte(CP_ACP, flags, name.data(), count, shown.data(), size, nullptr, nullptr);
-    }
+  const std::wstring wideText = Utf8ToWide(text);
+  if (wide) {
+    lstrcpynW(reinterpret_cast<WCHAR*>(buffer), wideText.c_str(), static_cast<int>(size));
+    return;
   }
-  m_text = FormatStrings(IDS_NAME_NOT_IN_CODE_PAGE, {shown});
+  // Only for callers that still ask for the code page: what it cannot
+  // spell shows as its best fit, since this text only labels.
+  buffer[0] = '\0';
+  if (wideText.empty()) return;
+  std::string ansi(wideText.size() * 4 + 1, '\0');
+  const int written = WideCharToMultiByte(CP_ACP, 0, wideText.c_str(), -1, ansi.data(), static_cast<int>(ansi.size()),
+                                          nullptr, nullptr);
+  if (written > 0) lstrcpynA(buffer, ansi.c_str(), static_cast<int>(size));
 }
 
-std::string WideToAnsiOrThrow(std::wstring_view text) {
-  auto spelled = WideToAnsiExact(text);
-  if (!spelled) throw CUnspellableNameException(text);
-  return std::move(*spelled);
-}
+namespace {
 
-std::wstring Utf8ToWide(std::string_view text) {
+// Both conversions refuse what does not fit an int, the calls' count type.
+bool FitsCall(size_t size) { return size <= static_cast<size_t>(INT_MAX / 4); }
+
+std::wstring ToWide(UINT codePage, std::string_view text) {
   if (text.empty()) return {};
+  if (!FitsCall(text.size())) throw std::length_error("text too long to convert");
   const int count = static_cast<int>(text.size());
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), count, nullptr, 0);
-  std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
-  if (size > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), count, wide.data(), size);
+  const int size = MultiByteToWideChar(codePage, 0, text.data(), count, nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(codePage, 0, text.data(), count, wide.data(), size);
   return wide;
 }
+
+bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
+
+}  // namespace
+
+std::wstring Utf8ToWide(std::string_view text) { return ToWide(CP_UTF8, text); }
+
+std::wstring AnsiToWide(std::string_view text) { return ToWide(CP_ACP, text); }
 
 std::string WideToUtf8(std::wstring_view text) {
   if (text.empty()) return {};
+  if (!FitsCall(text.size())) throw std::length_error("text too long to convert");
   const int count = static_cast<int>(text.size());
-  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), count, nullptr, 0, nullptr, nullptr);
-  std::string utf8(static_cast<size_t>(size > 0 ? size : 0), '\0');
-  if (size > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), count, utf8.data(), size, nullptr, nullptr);
+  // Without the flag a lone surrogate would silently become U+FFFD, and a
+  // path holding it would name another file.
+  const int size = WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), count, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) throw CUnspellableNameException(text);
+  std::string utf8(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text.data(), count, utf8.data(), size, nullptr, nullptr);
   return utf8;
+}
+
+std::wstring FileSystemPath(const std::string& utf8) {
+  std::wstring path = Utf8ToWide(utf8);
+  if (path.size() < kLongPathFrom) return path;
+  // Already in a form the system takes as it is: long, device or NT paths.
+  if (path.size() >= 4 && IsSeparator(path[0]) && IsSeparator(path[1]) && (path[2] == L'?' || path[2] == L'.') &&
+      IsSeparator(path[3]))
+    return path;
+  const bool drive = path.size() >= 3 && path[1] == L':' && IsSeparator(path[2]) &&
+                     ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z'));
+  const bool unc = IsSeparator(path[0]) && IsSeparator(path[1]);
+  if (!drive && !unc) return path;  // relative: the long form has no current directory
+  // The long form is taken literally: the full-path rules ("/", ".", "..")
+  // are applied first, as the plain form would have them applied.
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed != 0) {
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+    if (length != 0 && length < needed) {
+      full.resize(length);
+      path = std::move(full);
+    }
+  }
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  if (path.compare(0, 2, L"\\\\") == 0) return L"\\\\?\\UNC\\" + path.substr(2);
+  return L"\\\\?\\" + path;
+}
+
+CUnspellableNameException::CUnspellableNameException(std::wstring_view name) {
+  // Only to show it: the lone half shows as the replacement character.
+  std::string shown;
+  if (!name.empty() && FitsCall(name.size())) {
+    const int count = static_cast<int>(name.size());
+    const int size = WideCharToMultiByte(CP_UTF8, 0, name.data(), count, nullptr, 0, nullptr, nullptr);
+    if (size > 0) {
+      shown.assign(static_cast<size_t>(size), '\0');
+      WideCharToMultiByte(CP_UTF8, 0, name.data(), count, shown.data(), size, nullptr, nullptr);
+    }
+  }
+  m_text = FormatStrings(IDS_NAME_UNUSABLE, {shown});
 }

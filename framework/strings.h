@@ -5,7 +5,6 @@
 #include <windows.h>
 
 #include <initializer_list>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -30,20 +29,26 @@ std::string FormatInts(UINT formatId, std::initializer_list<long> values);
 std::string FormatStrings(const std::string& format, std::initializer_list<std::string> values);
 std::string FormatStrings(UINT formatId, std::initializer_list<std::string> values);
 
-// UTF-8, the DLL's own text, as UTF-16 and back.
+// Every path and text inside the library is UTF-8; Windows gets and gives
+// UTF-16 at each call.
 std::wstring Utf8ToWide(std::string_view text);
+// Throws CUnspellableNameException for a lone surrogate: UTF-8 has no
+// spelling for it, and any stand-in would name a different file.
 std::string WideToUtf8(std::wstring_view text);
 
-// Text of the system code page as UTF-16, for the calls that take only that.
-std::wstring AnsiToWide(const std::string& text);
+// The wide path to give the file-system calls: in the long-path form
+// ("\\?\C:\..." or "\\?\UNC\server\share\...", absolute, backslashed)
+// once it is too long for the plain form, so nothing is cut at MAX_PATH.
+std::wstring FileSystemPath(const std::string& utf8);
+// From how many characters on FileSystemPath gives the long form:
+// CreateDirectory's plain form leaves room for an 8.3 name below MAX_PATH.
+inline constexpr size_t kLongPathFrom = MAX_PATH - 12;
 
-// The system code page's exact spelling of text, or nothing when some
-// character has none.  Never the "best fit": that turns a fullwidth "＼" into
-// "\" and so one path or name into another.
-std::optional<std::string> WideToAnsiExact(std::wstring_view text);
+// Text of the system code page as UTF-16: file lists of programs that
+// still write them in the code page.
+std::wstring AnsiToWide(std::string_view text);
 
-// A path or name the system code page cannot spell: it is refused, never
-// opened as the different one best fit would make of it.
+// A name that cannot be used: a lone surrogate has no UTF-8 spelling.
 class CUnspellableNameException : public CException {
  public:
   explicit CUnspellableNameException(std::wstring_view name);
@@ -53,9 +58,7 @@ class CUnspellableNameException : public CException {
   std::string m_text;
 };
 
-// WideToAnsiExact, throwing CUnspellableNameException.
-std::string WideToAnsiOrThrow(std::wstring_view text);
-
 // Copies text into a buffer of size characters, cut to fit with its
-// terminator: ANSI, or UTF-16 when wide (a menu's command strings).
+// terminator: in the code page, or UTF-16 when wide (a menu's command
+// strings).
 void CopyText(const std::string& text, bool wide, char* buffer, unsigned size);

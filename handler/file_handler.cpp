@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 #include <wrl/client.h>
 
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -30,9 +31,16 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
-std::string NameOf(const std::string& path) { return PathFindFileNameA(path.c_str()); }
+bool Exists(const std::string& path) {
+  return GetFileAttributesW(FileSystemPath(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+// Case is ignored for the ASCII letters only, and they are all it has.
+bool HasZipExtension(const std::string& path) {
+  if (path.size() < 4) return false;
+  const std::string tail = path.substr(path.size() - 4);
+  return tail[0] == '.' && (tail[1] | 0x20) == 'z' && (tail[2] | 0x20) == 'i' && (tail[3] | 0x20) == 'p';
+}
 
 // Writes the empty archive into a file opened for writing, and closes it.
 void WriteEmptyArchive(UniqueFileHandle file) {
@@ -44,23 +52,57 @@ void WriteEmptyArchive(UniqueFileHandle file) {
 }
 
 UniqueFileHandle CreateArchiveFile(const std::string& path, DWORD disposition) {
-  return UniqueFileHandle(
-      CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr));
+  return UniqueFileHandle(CreateFileW(FileSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+// A new empty archive of a name no file had, in directory: where a
+// replacement is built.  The system's temporary names stop short of
+// MAX_PATH, so the name is picked here, for directories of any depth.
+std::string CreateBuildingArchive(const std::string& directory) {
+  static LONG counter = 0;
+  const std::string base = (directory.empty() ? std::string(".") : directory) + "\\mbx";
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const unsigned long unique = (GetCurrentProcessId() << 20) ^ GetTickCount() ^
+                                 static_cast<unsigned long>(InterlockedIncrement(&counter));
+    char suffix[16];
+    snprintf(suffix, sizeof(suffix), "%lx.tmp", unique & 0xFFFFFFFFul);
+    const std::string candidate = base + suffix;
+    UniqueFileHandle file = CreateArchiveFile(candidate, CREATE_NEW);
+    if (file) {
+      WriteEmptyArchive(std::move(file));
+      return candidate;
+    }
+    if (GetLastError() != ERROR_FILE_EXISTS && GetLastError() != ERROR_ALREADY_EXISTS) break;
+  }
+  throw CZipWinException(0, 0);
+}
+
+bool IsDirectoryEmpty(const std::string& folder) {
+  WIN32_FIND_DATAW found;
+  UniqueFindHandle find(FindFirstFileW(FileSystemPath(folder + "\\*").c_str(), &found));
+  if (!find) return true;
+  do {
+    const std::wstring_view name = found.cFileName;
+    if (name != L"." && name != L"..") return false;
+  } while (FindNextFileW(find.get(), &found));
+  return true;
 }
 
 // The folder's direct content, hidden entries included, as a drop list.
+// A name with a lone surrogate refuses the list: it could not be named.
 HGLOBAL FolderContentDropList(const std::string& folder) {
-  std::string list;
-  WIN32_FIND_DATAA found;
-  UniqueFindHandle find(FindFirstFileA((folder + "\\*.*").c_str(), &found));
+  std::vector<std::string> paths;
+  WIN32_FIND_DATAW found;
+  UniqueFindHandle find(FindFirstFileW(FileSystemPath(folder + "\\*").c_str(), &found));
   if (find) {
     do {
-      if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
-      list += folder + '\\' + found.cFileName;
-      list += '\0';
-    } while (FindNextFileA(find.get(), &found));
+      const std::wstring_view name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      paths.push_back(folder + '\\' + WideToUtf8(name));
+    } while (FindNextFileW(find.get(), &found));
   }
-  return MakeDropFiles(list);
+  return MakeWideDropFiles(paths);
 }
 
 // A data object that offers one drop list; the shell's own implementation
@@ -140,14 +182,13 @@ STDMETHODIMP CFileHandler::Initialize(PCIDLIST_ABSOLUTE, IDataObject* selection,
     UniqueGlobal copy(CopyGlobal(files.get()));
     if (!copy) throw CZipWinException(0, ERROR_NOT_ENOUGH_MEMORY);
 
-    // Paths are kept within MAX_PATH.
-    const std::string path = paths->front().substr(0, MAX_PATH - 1);
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::string path = paths->front();
+    const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
     if (paths->size() > 1)
       m_nKind = kSeveral;
     else if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
       m_nKind = kOneFolder;
-    else if (path.size() >= 4 && lstrcmpiA(path.c_str() + path.size() - 4, ".ZIP") == 0)
+    else if (HasZipExtension(path))
       m_nKind = kZipFile;
     else
       m_nKind = kOneFile;
@@ -162,7 +203,8 @@ STDMETHODIMP CFileHandler::QueryContextMenu(HMENU menu, UINT index, UINT firstId
     if (!m_hDropList || m_nKind == kZipFile) return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
     if (flags & CMF_DEFAULTONLY) return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 0);
     const std::string text = LoadStr(IDS_COPY_TO_ZIP);
-    if (!InsertMenuA(menu, index, MF_BYPOSITION | MF_STRING, firstId, text.c_str())) throw CZipWinException(0, 0);
+    if (!InsertMenuW(menu, index, MF_BYPOSITION | MF_STRING, firstId, Utf8ToWide(text).c_str()))
+      throw CZipWinException(0, 0);
     return MAKE_HRESULT(SEVERITY_SUCCESS, FACILITY_NULL, 1);
   });
 }
@@ -198,10 +240,7 @@ bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replac
   std::string proposed;
   if (m_nKind == kOneFile || m_nKind == kOneFolder) {
     if (m_nKind == kOneFile) {
-      char renamed[MAX_PATH];
-      lstrcpynA(renamed, m_strPath.c_str(), MAX_PATH);
-      if (!PathRenameExtensionA(renamed, ".ZIP")) throw CZipWinException(0, ERROR_FILENAME_EXCED_RANGE);
-      proposed = renamed;
+      proposed = WithoutExtension(m_strPath) + ".ZIP";
     } else {
       proposed = m_strPath + ".ZIP";
     }
@@ -214,9 +253,14 @@ bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replac
       return true;
     }
     if (GetLastError() == ERROR_FILE_EXISTS) {
-      SHFILEINFOA info{};
-      if (!SHGetFileInfoA(proposed.c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME)) throw CZipWinException(0, 0);
-      const int answer = UserInteraction().AskFileName(owner, FormatStrings(IDS_ZIP_EXISTS, {info.szDisplayName}));
+      // The name as the shell shows it; where the shell cannot look (a path
+      // beyond its limit) the file's own name.
+      SHFILEINFOW info{};
+      std::string shown = FileNameOf(proposed);
+      if (SHGetFileInfoW(Utf8ToWide(proposed).c_str(), 0, &info, sizeof(info), SHGFI_DISPLAYNAME) &&
+          info.szDisplayName[0] != L'\0')
+        shown = WideToUtf8(info.szDisplayName);
+      const int answer = UserInteraction().AskFileName(owner, FormatStrings(IDS_ZIP_EXISTS, {shown}));
       if (answer == kFileNameOverwrite) {
         path = proposed;
         replaces = true;
@@ -228,7 +272,8 @@ bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replac
     }
   }
   std::string chosen;
-  if (UserInteraction().AskSaveZipPath(owner, DirectoryOf(m_strPath), NameOf(proposed), chosen) != IDOK) return false;
+  if (UserInteraction().AskSaveZipPath(owner, DirectoryOf(m_strPath), FileNameOf(proposed), chosen) != IDOK)
+    return false;
   path = chosen;
   replaces = Exists(chosen);
   if (!replaces) {
@@ -241,12 +286,12 @@ bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replac
 
 void CFileHandler::AddSelection(const std::string& archivePath) {
   CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(AnsiToWide(kZipFileProgId).c_str(), &clsid);
+  HRESULT hr = CLSIDFromProgID(Utf8ToWide(kZipFileProgId).c_str(), &clsid);
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
   ComPtr<IPersistFile> archive;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&archive));
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
-  hr = archive->Load(AnsiToWide(archivePath).c_str(), 0);
+  hr = archive->Load(Utf8ToWide(archivePath).c_str(), 0);
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
   ComPtr<IDropTarget> target;
   hr = archive.As(&target);
@@ -273,40 +318,29 @@ HRESULT CFileHandler::CopyToZipFile(HWND owner) {
 
   // An archive that replaces another is built beside it and moved over it
   // only once complete: a failed add leaves the old one as it was.
-  std::string building = target;
-  if (replaces) {
-    char temp[MAX_PATH];
-    const std::string directory = DirectoryOf(target);
-    if (!GetTempFileNameA(directory.empty() ? "." : directory.c_str(), "mbx", 0, temp)) throw CZipWinException(0, 0);
-    building = temp;
-    UniqueFileHandle file = CreateArchiveFile(building, CREATE_ALWAYS);
-    if (!file) {
-      DeleteFileA(building.c_str());
-      throw CZipWinException(0, 0);
-    }
-    WriteEmptyArchive(std::move(file));
-  }
+  const std::string building = replaces ? CreateBuildingArchive(DirectoryOf(target)) : target;
+  const std::wstring buildingPath = FileSystemPath(building);
 
   // Anything added makes the file longer than the empty archive.  An add
   // that failed (and was reported) or was cancelled leaves no empty archive
   // the user did not ask for; an empty folder's archive stays empty.
-  const bool expectsMembers = m_nKind != kOneFolder || !PathIsDirectoryEmptyA(m_strPath.c_str());
+  const bool expectsMembers = m_nKind != kOneFolder || !IsDirectoryEmpty(m_strPath);
   try {
     AddSelection(building);
   } catch (...) {
-    DeleteFileA(building.c_str());
+    DeleteFileW(buildingPath.c_str());
     throw;
   }
   WIN32_FILE_ATTRIBUTE_DATA data{};
-  const bool added = GetFileAttributesExA(building.c_str(), GetFileExInfoStandard, &data) &&
+  const bool added = GetFileAttributesExW(buildingPath.c_str(), GetFileExInfoStandard, &data) &&
                      (data.nFileSizeHigh != 0 || data.nFileSizeLow > sizeof(kEmptyArchive));
   if (!added && expectsMembers) {
-    DeleteFileA(building.c_str());
+    DeleteFileW(buildingPath.c_str());
     return S_FALSE;
   }
-  if (replaces && !MoveFileExA(building.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING)) {
+  if (replaces && !MoveFileExW(buildingPath.c_str(), FileSystemPath(target).c_str(), MOVEFILE_REPLACE_EXISTING)) {
     const DWORD error = GetLastError();
-    DeleteFileA(building.c_str());
+    DeleteFileW(buildingPath.c_str());
     throw CZipWinException(0, error);
   }
   return S_OK;

@@ -11,18 +11,18 @@
 UINT TemporaryDirectoryClipboardFormat() { return RegisterClipboardFormatA(kTemporaryDirectoryFormatName); }
 
 std::string ModuleShortFileName() {
-  std::vector<char> name(MAX_PATH);
+  std::vector<WCHAR> name(MAX_PATH);
   for (;;) {
-    const DWORD length = GetModuleFileNameA(ResourceInstance(), name.data(), static_cast<DWORD>(name.size()));
+    const DWORD length = GetModuleFileNameW(ResourceInstance(), name.data(), static_cast<DWORD>(name.size()));
     if (length == 0) return {};
     if (length < name.size()) break;
     name.resize(name.size() * 2);
   }
-  std::vector<char> shortName(name.size());
-  const DWORD length = GetShortPathNameA(name.data(), shortName.data(), static_cast<DWORD>(shortName.size()));
+  std::vector<WCHAR> shortName(name.size());
+  const DWORD length = GetShortPathNameW(name.data(), shortName.data(), static_cast<DWORD>(shortName.size()));
   // Without a short form (8.3 names off) the long one names the same file.
-  if (length == 0 || length >= shortName.size()) return name.data();
-  return shortName.data();
+  if (length == 0 || length >= shortName.size()) return WideToUtf8(name.data());
+  return WideToUtf8(shortName.data());
 }
 
 CArchiveShellApp::CArchiveShellApp() : m_clock([] { return std::time(nullptr); }) {}
@@ -66,7 +66,8 @@ bool CArchiveShellApp::CleanWorkspaces() {
       continue;
     }
     // A directory someone else already removed is as good as deleted.
-    const bool gone = DeleteTree(entry->path) || GetFileAttributesA(entry->path.c_str()) == INVALID_FILE_ATTRIBUTES;
+    const bool gone = DeleteTree(entry->path) ||
+                      GetFileAttributesW(FileSystemPath(entry->path).c_str()) == INVALID_FILE_ATTRIBUTES;
     if (gone) {
       entry = m_listPendingWorkspaces.erase(entry);
     } else {

@@ -37,10 +37,15 @@ UniqueRegKey OpenKey(HKEY parent, const std::string& path, LONG* result = nullpt
   return UniqueRegKey(r == ERROR_SUCCESS ? key : nullptr);
 }
 
+// Values are UTF-8 (the library's own path may be in any script), stored as
+// the system's UTF-16.
 LONG SetString(HKEY key, const char* name, const std::string& value) {
   if (key == nullptr) return ERROR_INVALID_HANDLE;
-  return RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                        static_cast<DWORD>(value.size() + 1));
+  const std::wstring wideName = name != nullptr ? Utf8ToWide(name) : std::wstring();
+  const std::wstring wideValue = Utf8ToWide(value);
+  return RegSetValueExW(key, name != nullptr ? wideName.c_str() : nullptr, 0, REG_SZ,
+                        reinterpret_cast<const BYTE*>(wideValue.c_str()),
+                        static_cast<DWORD>((wideValue.size() + 1) * sizeof(WCHAR)));
 }
 
 // RegSetValueA: sets a key's default value, creating the key path as needed.

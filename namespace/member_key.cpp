@@ -3,7 +3,9 @@
 #include <windows.h>
 #include <zlib.h>
 
+#include <climits>
 #include <cstdio>
+#include <optional>
 
 #include "strings.h"
 
@@ -45,6 +47,29 @@ size_t ExtensionStart(std::string_view name) {
 }
 
 }  // namespace
+
+// The system code page's exact spelling of text, or nothing when some
+// character has none.  Never the "best fit": that turns a fullwidth "＼" into
+// "\" and so one name into another.
+std::optional<std::string> WideToAnsiExact(std::wstring_view text) {
+  if (text.empty()) return std::string();
+  if (text.size() > static_cast<size_t>(INT_MAX / 4)) return std::nullopt;
+  const int count = static_cast<int>(text.size());
+  // A UTF-8 code page spells everything, and refuses both the flag and the
+  // used-default test.
+  const bool utf8 = GetACP() == CP_UTF8;
+  const DWORD flags = utf8 ? 0 : WC_NO_BEST_FIT_CHARS;
+  BOOL usedDefault = FALSE;
+  BOOL* const usedDefaultOut = utf8 ? nullptr : &usedDefault;
+  const int size = WideCharToMultiByte(CP_ACP, flags, text.data(), count, nullptr, 0, nullptr, usedDefaultOut);
+  if (size <= 0 || usedDefault) return std::nullopt;
+  std::string result(static_cast<size_t>(size), '\0');
+  if (WideCharToMultiByte(CP_ACP, flags, text.data(), count, result.data(), size, nullptr, usedDefaultOut) != size ||
+      usedDefault)
+    return std::nullopt;
+  if (result.find('\0') != std::string::npos) return std::nullopt;
+  return result;
+}
 
 namespace {
 

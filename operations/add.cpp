@@ -12,6 +12,7 @@
 #include "member_list.h"
 #include "resource.h"
 #include "strings.h"
+#include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
@@ -19,23 +20,15 @@
 
 namespace {
 
-// The engine and the shell keep paths within MAX_PATH; a longer one would
-// be cut and name some other file.
-void CheckPathLength(const std::string& path) {
-  if (path.size() >= MAX_PATH) throw CZipWinException(0, ERROR_FILENAME_EXCED_RANGE);
-}
-
 // The directory part with its trailing backslash.
 std::string DirectoryOf(const std::string& path) {
-  char directory[MAX_PATH + 1];
-  lstrcpynA(directory, path.c_str(), MAX_PATH);
-  PathRemoveFileSpecA(directory);
-  PathAddBackslashA(directory);
+  std::string directory = ParentOf(path);
+  if (directory.empty() || directory.back() != '\\') directory += '\\';
   return directory;
 }
 
 DWORD AttributesOf(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const DWORD attributes = GetFileAttributesW(FileSystemPath(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) throw CZipWinException();
   return attributes;
 }
@@ -43,10 +36,17 @@ DWORD AttributesOf(const std::string& path) {
 // A file another program holds without sharing (a document being edited)
 // would stop the engine half-way; the user learns which one beforehand.
 void CheckReadable(const std::string& path) {
-  const UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+  const UniqueFileHandle file(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ,
                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                           OPEN_EXISTING, 0, nullptr));
   if (!file) throw CZipUserException(FormatStrings(IDS_FILE_IN_USE, {path}));
+}
+
+// The path below its root: "a\\b" of "C:\\a\\b" and of "\\\\server\\share\\a\\b".
+std::string BelowRoot(const std::string& path) {
+  const std::wstring wide = Utf8ToWide(path);
+  const wchar_t* rest = PathSkipRootW(wide.c_str());
+  return rest != nullptr ? WideToUtf8(rest) : path;
 }
 
 std::string Quoted(const std::string& text) { return "\"" + text + "\" "; }
@@ -61,18 +61,26 @@ void TrimTrailingBlanks(std::string& text) {
 class CurrentDirectoryScope {
  public:
   explicit CurrentDirectoryScope(const std::string& directory) {
-    const DWORD length = GetCurrentDirectoryA(MAX_PATH, m_previous);
-    if (length == 0 || length >= MAX_PATH) m_previous[0] = '\0';
-    if (!SetCurrentDirectoryA(directory.c_str())) throw CZipWinException();
+    const DWORD length = GetCurrentDirectoryW(MAX_PATH, m_previous);
+    if (length == 0 || length >= MAX_PATH) m_previous[0] = L'\0';
+    const std::wstring wide = Utf8ToWide(directory);
+    if (SetCurrentDirectoryW(wide.c_str())) return;
+    // A directory too deep to be current: every name the engine gets is a
+    // full path, so the run goes on from where the process is.
+    if (wide.size() + 1 >= MAX_PATH && GetLastError() == ERROR_FILENAME_EXCED_RANGE) {
+      m_previous[0] = L'\0';
+      return;
+    }
+    throw CZipWinException();
   }
   ~CurrentDirectoryScope() {
-    if (m_previous[0] != '\0') SetCurrentDirectoryA(m_previous);
+    if (m_previous[0] != L'\0') SetCurrentDirectoryW(m_previous);
   }
   CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
   CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
 
  private:
-  char m_previous[MAX_PATH];
+  WCHAR m_previous[MAX_PATH];
 };
 
 }  // namespace
@@ -89,11 +97,10 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   // A malformed list is no list: nothing of it is read.
   const auto dropped = ReadDropFiles(drop);
   if (!dropped || dropped->empty()) return;
-  CheckPathLength(dropped->front());
   const std::string sourceDir = DirectoryOf(dropped->front());
   // Tested before the directory is entered: an unreachable share would
   // otherwise give a system error instead of the advice to map a drive.
-  if (PathIsUNCA(sourceDir.c_str())) throw CZipUserException(IDS_NETWORK_DRIVE);
+  if (PathIsUNCW(Utf8ToWide(sourceDir).c_str())) throw CZipUserException(IDS_NETWORK_DRIVE);
 
   bool fileYesToAll = false;
   bool folderYesToAll = false;
@@ -101,9 +108,8 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   std::vector<std::string> chosen;
   std::vector<bool> existed;  // per chosen path: a member of its name was listed
   for (const std::string& path : *dropped) {
-    CheckPathLength(path);
     if (DirectoryOf(path) != sourceDir) throw CZipUserException(IDS_DIFFERENT_DIRS);
-    const std::optional<MemberEntry> member = ListedMember(PathFindFileNameA(path.c_str()));
+    const std::optional<MemberEntry> member = ListedMember(FileNameOf(path));
     if (member) {
       const bool isDirectory = (AttributesOf(path) & FILE_ATTRIBUTE_DIRECTORY) != 0;
       bool replace = true;
@@ -129,7 +135,7 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
     // have changed, and a name that is now taken would be replaced unasked.
     if (answered) throw CZipUserException(IDS_SYNC_ERROR);
     for (size_t i = 0; i < chosen.size(); ++i)
-      if (ListedMember(PathFindFileNameA(chosen[i].c_str())).has_value() != existed[i])
+      if (ListedMember(FileNameOf(chosen[i])).has_value() != existed[i])
         throw CZipUserException(IDS_SYNC_ERROR);
   }
   if (m_pRoot->IsReadOnly()) throw CZipUserException(IDS_READ_ONLY);
@@ -175,7 +181,7 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   std::string name = memberPath;
   if (CZipFolder* container = m_pRoot->GetRootFolder()->FindFolder(name)) {
     if (const MemberEntry* member = container->m_mapEntries.Find(name)) {
-      const std::string fileName = PathFindFileNameA(path.c_str());
+      const std::string fileName = FileNameOf(path);
       if (member->IsFolder() && !isDirectory) throw CZipUserException(FormatStrings(IDS_FOLDER_EXISTS, {fileName}));
       if (!member->IsFolder() && isDirectory) throw CZipUserException(FormatStrings(IDS_FILE_EXISTS, {fileName}));
       // A folder that exists only through its members has no entry to
@@ -188,7 +194,7 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
     }
   }
 
-  const std::string withinArchive = PathSkipRootA(path.c_str()) ? PathSkipRootA(path.c_str()) : path.c_str();
+  const std::string withinArchive = BelowRoot(path);
   if (m_pRoot->GetRootFolder()->FindEntry(withinArchive)) {
     copyList.push_back(path);
   } else {
@@ -199,12 +205,14 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   // A junction may lead back above itself: it is added as a folder, not
   // walked.
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return;
-  WIN32_FIND_DATAA found;
-  const UniqueFindHandle search(FindFirstFileA((path + "\\*.*").c_str(), &found));
+  WIN32_FIND_DATAW found;
+  const UniqueFindHandle search(FindFirstFileW(FileSystemPath(path + "\\*").c_str(), &found));
   if (!search) return;
   do {
-    const std::string child = found.cFileName;
-    if (child == "." || child == "..") continue;
-    CollectForAdd(path + "\\" + child, sourceDir, addSpec, replaced, copyList);
-  } while (FindNextFileA(search.get(), &found));
+    const std::wstring_view child = found.cFileName;
+    if (child == L"." || child == L"..") continue;
+    // A name with a lone surrogate is refused with its message: it could
+    // not be named to the engine.
+    CollectForAdd(path + "\\" + WideToUtf8(child), sourceDir, addSpec, replaced, copyList);
+  } while (FindNextFileW(search.get(), &found));
 }

@@ -1,6 +1,7 @@
 // Members leaving for other applications: the drop list, the clipboard
 // copy and the data object of a drag.
 #include "data_source.h"
+#include "drop_data.h"
 #include "handles.h"
 #include "user_interaction.h"
 #include "workspace.h"
@@ -53,12 +54,11 @@ void Put(UINT format, UniqueGlobal& block) {
 
 HGLOBAL CZipFolder::BuildDropList(const std::vector<std::string>& names, const std::string& directory) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  std::string list;
+  std::vector<std::string> paths;
   for (const std::string& name : names) {
-    list += directory + "\\" + MemberOrSyncError(name).shown;
-    list.push_back('\0');
+    paths.push_back(directory + "\\" + MemberOrSyncError(name).shown);
   }
-  return MakeDropFiles(list);
+  return MakeWideDropFiles(paths);
 }
 
 void CZipFolder::CopyToClipboard(const std::vector<std::string>& names, HWND parent, HGLOBAL positions) {

@@ -1,7 +1,5 @@
 // Taking members out: the member specification, extraction into a
 // directory, and the commands built on them.
-#include <shlwapi.h>
-
 #include "archive_lock.h"
 #include "exception.h"
 #include "member_key.h"
@@ -9,6 +7,7 @@
 #include "strings.h"
 #include "profile.h"
 #include "resource.h"
+#include "strings.h"
 #include "user_interaction.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
@@ -19,12 +18,13 @@
 namespace {
 
 void AddReadOnly(const std::string& path, bool checked) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
+  const std::wstring file = FileSystemPath(path);
+  const DWORD attributes = GetFileAttributesW(file.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     if (checked) throw CZipWinException();
     return;
   }
-  if (!SetFileAttributesA(path.c_str(), attributes | FILE_ATTRIBUTE_READONLY) && checked) throw CZipWinException();
+  if (!SetFileAttributesW(file.c_str(), attributes | FILE_ATTRIBUTE_READONLY) && checked) throw CZipWinException();
 }
 
 }  // namespace
@@ -120,12 +120,10 @@ void CZipFolder::OpenInFolder(HWND parent, const std::string* name) {
 
 void CZipFolder::UnzipToNewFolder(HWND parent) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  char folderName[MAX_PATH];
-  lstrcpynA(folderName, PathFindFileNameA(m_pRoot->ZipPath().c_str()), MAX_PATH);
-  PathRemoveExtensionA(folderName);
+  const std::string folderName = WithoutExtension(FileNameOf(m_pRoot->ZipPath()));
   ScopedWorkspace workspace;
   const std::string unpacked = workspace.Path() + "\\" + folderName;
-  if (!CreateDirectoryA(unpacked.c_str(), nullptr)) throw CZipWinException();
+  if (!CreateDirectoryW(FileSystemPath(unpacked).c_str(), nullptr)) throw CZipWinException();
   // An empty archive makes an empty folder; the engine would answer that
   // nothing matched.
   m_pRoot->RefreshListing();
@@ -134,10 +132,7 @@ void CZipFolder::UnzipToNewFolder(HWND parent) {
     everything.AddFolderTree("");
     ExtractToDirectory(everything.Text(), unpacked, parent);
   }
-  char destination[MAX_PATH];
-  lstrcpynA(destination, m_pRoot->ZipPath().c_str(), MAX_PATH);
-  PathRemoveFileSpecA(destination);
-  const int result = UserInteraction().MoveWithShell(unpacked, destination);
+  const int result = UserInteraction().MoveWithShell(unpacked, ParentOf(m_pRoot->ZipPath()));
   // The user declined the shell's own question: nothing to report.
   if (result == ERROR_CANCELLED) throw CUserCancelException();
   if (result != 0) throw CZipWinException(0, static_cast<uint32_t>(result));

@@ -7,6 +7,7 @@
 #include "resource.h"
 #include "strings.h"
 #include "user_interaction.h"
+#include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
@@ -60,12 +61,10 @@ void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, co
 }
 
 std::string CZipFolder::GetFolderDisplayName() const {
-  // Paths are UTF-8: a backslash byte is always a separator there.
-  const std::string& path = m_strPath.empty() ? m_pRoot->ZipPath() : m_strPath;
-  size_t end = path.size();
-  if (!m_strPath.empty()) --end;
-  const size_t start = path.rfind('\\', end == 0 ? 0 : end - 1);
-  return path.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1));
+  if (m_strPath.empty()) return FileNameOf(m_pRoot->ZipPath());
+  std::string path = m_strPath;
+  if (!path.empty() && path.back() == '\\') path.pop_back();
+  return FileNameOf(path);
 }
 
 void CZipFolder::ShowProperties(HWND parent, const std::vector<std::string>& names) {

@@ -74,7 +74,7 @@
 #define IDS_ENGINE_NAME_TOO_LONG 57678
 #define IDS_ARCHIVE_BUSY 57679
 #define IDS_ARCHIVE_WAIT_TOO_LONG 57680
-#define IDS_NAME_NOT_IN_CODE_PAGE 57681
+#define IDS_NAME_UNUSABLE 57681
 
 // Commands: the string of each holds its status help, a newline, and the tool-tip.
 #define ID_VIEW_LARGEICONS 32000

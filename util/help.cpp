@@ -1,7 +1,5 @@
 #include "help.h"
 
-#include <shlwapi.h>
-
 #include <mutex>
 #include <string_view>
 #include <vector>
@@ -10,6 +8,7 @@
 #include "resource.h"
 #include "strings.h"
 #include "user_interaction.h"
+#include "workspace.h"
 #include "zip_exceptions.h"
 
 namespace {
@@ -30,8 +29,9 @@ std::string_view HelpPage() {
 // True when the file already holds exactly the page: it is then left as it
 // is, so a browser still showing the last copy does not stand in the way.
 bool HoldsPage(const std::string& path, std::string_view page) {
-  UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(CreateFileW(FileSystemPath(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) return false;
   std::vector<char> content(page.size() + 1);
   DWORD read = 0;
@@ -41,8 +41,8 @@ bool HoldsPage(const std::string& path, std::string_view page) {
 
 void WritePage(const std::string& path, std::string_view page) {
   if (HoldsPage(path, page)) return;
-  UniqueFileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr));
+  UniqueFileHandle file(CreateFileW(FileSystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   if (!file) throw CZipWinException(0, GetLastError());
   DWORD written = 0;
   if (!WriteFile(file.get(), page.data(), static_cast<DWORD>(page.size()), &written, nullptr) ||
@@ -53,10 +53,11 @@ void WritePage(const std::string& path, std::string_view page) {
 }  // namespace
 
 std::string DefaultHelpFilePath() {
-  char directory[MAX_PATH + 1] = "";
-  const DWORD length = GetTempPathA(sizeof(directory), directory);
-  if (length == 0 || length >= sizeof(directory)) return {};
-  return std::string(directory) + "Marrowbox Help.htm";
+  // A user's temporary folder may be named in any script.
+  WCHAR directory[MAX_PATH + 1] = L"";
+  const DWORD length = GetTempPathW(MAX_PATH + 1, directory);
+  if (length == 0 || length > MAX_PATH) return {};
+  return WideToUtf8(directory) + "Marrowbox Help.htm";
 }
 
 void SetHelpFilePath(const std::string& path) {
@@ -74,8 +75,5 @@ void ShowHelpTopics(HWND owner) {
   const std::string path = HelpFilePath();
   if (path.empty()) throw CZipWinException(0, ERROR_PATH_NOT_FOUND);
   WritePage(path, HelpPage());
-  std::vector<char> directory(path.begin(), path.end());
-  directory.push_back('\0');
-  PathRemoveFileSpecA(directory.data());
-  UserInteraction().Launch(owner, path, directory.data());
+  UserInteraction().Launch(owner, path, ParentOf(path));
 }

@@ -13,7 +13,7 @@
 static_assert(sizeof(DROPFILES) == 20, "DROPFILES must keep the published 20-byte layout");
 
 // Creates a new empty directory with a unique "bdx" name in the temporary
-// directory and returns its full path without a trailing backslash.
+// directory and returns its full path (UTF-8) without a trailing backslash.
 // Throws CZipWinException.
 std::string CreateWorkspace();
 
@@ -65,13 +65,23 @@ bool DeleteTree(const std::string& path);
 // never overwrites.  Throws CZipWinException.
 std::string CopyIntoWorkspace(const std::string& source, const std::string& base, const std::string& destination);
 
-// A CF_HDROP block (GMEM_MOVEABLE, ANSI) from NUL-separated paths; the list
-// may or may not end with its own NUL.  The caller owns the handle.
-// Throws CZipWinException.
+// A wide CF_HDROP block (MakeWideDropFiles) from NUL-separated UTF-8 paths;
+// the list may or may not end with its own NUL.  The caller owns the handle.
 HGLOBAL MakeDropFiles(const std::string& nulSeparatedPaths);
 
 // True for the extensions that start a program: .exe, .bat, .com, .pif.
 bool IsApplicationName(const char* name);
+
+// Path parts of UTF-8 paths, read at the ASCII separators only (a UTF-8
+// sequence never holds one; the code page's functions would read UTF-8 as
+// double-byte characters in some languages).
+// The last component: "b.txt" of "C:\a\b.txt".
+std::string FileNameOf(const std::string& path);
+// The path without its last component and separator, as PathRemoveFileSpec
+// leaves it: "C:\a" of "C:\a\b.txt", "C:\" of "C:\b.txt".
+std::string ParentOf(const std::string& path);
+// A file name without its extension: "b" of "b.txt"; ".profile" stays.
+std::string WithoutExtension(const std::string& name);
 
 // In place: "/" to "\" and back.
 void ToBackslashes(char* text);

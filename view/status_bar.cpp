@@ -26,7 +26,7 @@ void CZipView::OnMenuSelect(WPARAM wParam) {
   m_pBrowser->SendControlMsg(FCW_STATUS, SB_SIMPLE, TRUE, 0, &ignored);
   std::string help = LoadStr(LOWORD(wParam));
   help = help.substr(0, help.find('\n'));
-  m_pBrowser->SetStatusTextSB(AnsiToWide(help).c_str());
+  m_pBrowser->SetStatusTextSB(Utf8ToWide(help).c_str());
 }
 
 void CZipView::OnItemChanged(const NMLISTVIEW& change) {
