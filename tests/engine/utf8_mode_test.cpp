@@ -51,21 +51,41 @@ bool has(const std::string& path) {
 }
 
 // Files below dir, relative, '/' separated, in UTF-8.
+#if defined(_WIN32)
+// By the system's own search: the library's directory walk cannot take
+// the long form, nor names that end in a dot.
+void walk(const std::wstring& dir, const std::string& rel, std::vector<std::string>& out) {
+  WIN32_FIND_DATAW fd;
+  HANDLE h = FindFirstFileW((dir + L"\\*").c_str(), &fd);
+  if (h == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring n = fd.cFileName;
+    if (n == L"." || n == L"..") continue;
+    const std::u8string u = fs::path(n).u8string();
+    const std::string name = rel + std::string(u.begin(), u.end());
+    if (fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) walk(dir + L"\\" + n, name + "/", out);
+    else out.push_back(name);
+  } while (FindNextFileW(h, &fd));
+  FindClose(h);
+}
+
 std::vector<std::string> filesBelow(const std::string& dir) {
   std::vector<std::string> out;
-  std::error_code ec;
-  const std::u8string base = P(dir).u8string();
-  for (fs::recursive_directory_iterator it(P(dir), ec), end; !ec && it != end; it.increment(ec)) {
-    if (!it->is_regular_file(ec)) continue;
-    // By hand: the library's relative() cannot take the long form.
-    const std::u8string full = it->path().u8string();
-    std::string rel(full.begin() + std::ptrdiff_t(base.size()) + 1, full.end());
-    std::replace(rel.begin(), rel.end(), '\\', '/');
-    out.push_back(std::move(rel));
-  }
+  walk(P(dir).wstring(), "", out);
   std::sort(out.begin(), out.end());
   return out;
 }
+#else
+std::vector<std::string> filesBelow(const std::string& dir) {
+  std::vector<std::string> out;
+  std::error_code ec;
+  const std::string base = P(dir).string();
+  for (fs::recursive_directory_iterator it(P(dir), ec), end; !ec && it != end; it.increment(ec))
+    if (it->is_regular_file(ec)) out.push_back(it->path().string().substr(base.size() + 1));
+  std::sort(out.begin(), out.end());
+  return out;
+}
+#endif
 
 // The library's remove_all cannot take the long form on Windows.
 void removeTree(const fs::path& p) {
