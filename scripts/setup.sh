@@ -13,7 +13,7 @@ packages=(
   wine wine64 xvfb xauth xdotool imagemagick x11-utils
   zip unzip 7zip libarchive-tools python3
   e2fsprogs hyperfine matchbox-window-manager
-  wixl msitools
+  wixl msitools locales
   wine32:i386
 )
 
@@ -25,6 +25,19 @@ as_root bash -c '. scripts/apt.sh && apt_ensure "$@"' setup "${packages[@]}"
 # qemu-user; where even that cannot be had, the reason is recorded and the
 # test command fails on it (scripts/ctest-all.sh).
 as_root bash -c '. scripts/i386.sh && enable_i386'
+
+# Wine takes the ANSI code page from the process's locale: the tests of
+# names in a double-byte code page run under ja_JP.UTF-8 (code page 932).
+# locale-gen builds every locale listed, so it runs only when one is missing.
+as_root bash -c '
+  missing=0
+  for l in "en_US.UTF-8 UTF-8" "ja_JP.UTF-8 UTF-8"; do
+    grep -qx "$l" /etc/locale.gen || { echo "$l" >>/etc/locale.gen; missing=1; }
+  done
+  locale -a | grep -qix "ja_JP.utf8" || missing=1
+  locale -a | grep -qix "en_US.utf8" || missing=1
+  [ "$missing" -eq 0 ] || locale-gen >/dev/null
+'
 
 # Debian leaves the posix thread model as an alternative; the toolchain files
 # name the -posix compilers directly, so nothing needs switching here.
