@@ -14,7 +14,7 @@
 #include "item_id.h"
 
 struct MemberEntry {
-  ZIPENTRY record;      // szName: the key (member_key.h)
+  ZIPENTRY record{};    // szName: the key (member_key.h)
   std::string name;     // the real name of this path component, UTF-8
   std::string shown;    // what users see: the real name, or for a file beside a folder of its name, tagged
   std::string display;  // shown, without an extension the user's settings hide

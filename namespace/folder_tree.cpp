@@ -261,10 +261,14 @@ MemberEntry& CZipFolder::MemberOrSyncError(const std::string& key) {
 Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FolderOfItems(LPCITEMIDLIST list) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   CZipFolder* folder = this;
-  for (LPCITEMIDLIST item = list; item != nullptr && item->mkid.cb >= sizeof(uint16_t); item = NextItemId(item)) {
+  for (LPCITEMIDLIST item = list; item != nullptr && item->mkid.cb != 0; item = NextItemId(item)) {
+    // An item too short for its own size field names nothing.
+    if (item->mkid.cb < sizeof(uint16_t)) return nullptr;
     const ZIPENTRY record = ReadItemId(item);
     const MemberEntry* member = folder->MemberOfKey(record.szName);
-    if (member == nullptr || !member->IsFolder()) return nullptr;
+    if (member == nullptr) return nullptr;
+    // A file standing where the path needs a folder.
+    if (!member->IsFolder()) throw CZipFailException(0, 0);
     folder = member->record.pSubFolder;
   }
   return Microsoft::WRL::ComPtr<CZipFolder>(folder);

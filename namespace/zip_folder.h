@@ -64,7 +64,8 @@ class CZipFolder final : public ComObject,
   // The same, referenced before the lock is let go; null when none.
   Microsoft::WRL::ComPtr<CZipFolder> FindFolderRef(std::string path);
   // The folder a list of identifiers names below this one, each resolved by
-  // its key; null when one has gone or is not a folder.
+  // its key; null when one has gone.  Throws CZipFailException for a file
+  // standing where the path needs a folder.
   Microsoft::WRL::ComPtr<CZipFolder> FolderOfItems(LPCITEMIDLIST list);
   // False once a listing has dropped this folder from the tree (someone
   // still holding it keeps a detached object).

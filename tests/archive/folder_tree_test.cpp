@@ -59,7 +59,7 @@ TEST_F(FolderTreeTest, AFileBesideAFolderOfItsNameGoesAside) {
     RootHolder own;
     CZipFolder* folder = own.top();
     const uint32_t stamp = 5;
-    auto file = ListedRecord("x", false, stamp, 3), inner = ListedRecord("x\in.txt", false, stamp, 4);
+    auto file = ListedRecord("x", false, stamp, 3), inner = ListedRecord("x\\in.txt", false, stamp, 4);
     auto typed = ListedRecord("x.txt", false, stamp, 5), typedFolder = ListedRecord("x.txt", true, stamp);
     if (order == 0) {
       for (const auto& r : {file, inner, typed, typedFolder}) folder->AddEntry(r);
@@ -83,7 +83,7 @@ TEST_F(FolderTreeTest, AFileBesideAFolderOfItsNameGoesAside) {
     // The identifiers' keys find them again.
     EXPECT_EQ(aside, folder->Entries().FindKey("X~B7B2364B"));
     folder->AddEntry(ListedRecord("x", false, stamp + 1, 3));
-    folder->AddEntry(ListedRecord("x\in.txt", false, stamp + 1));
+    folder->AddEntry(ListedRecord("x\\in.txt", false, stamp + 1));
     folder->Sweep(stamp + 1);
     EXPECT_NE(nullptr, Entry(folder, "x~b7b2364b")) << order;
     // Once the folder has gone the file takes its own name again.

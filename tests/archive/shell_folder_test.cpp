@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "fake_user_interaction.h"
+#include "strings.h"
 #include "forged_input.h"
 #include "temp_dir.h"
 #include "tree_support.h"
@@ -107,17 +108,24 @@ TEST_F(ShellFolderTest, BindsThroughFolderPathsAndReportsAFileInTheWay) {
 
 TEST_F(ShellFolderTest, NamesItemsForParsingAndForDisplay) {
   STRRET name{};
+  // Always the wide form, which spells every name at any length.
+  auto text = [](STRRET& name) {
+    EXPECT_EQ(static_cast<UINT>(STRRET_WSTR), name.uType);
+    if (name.uType != STRRET_WSTR) return std::string();
+    const std::string utf8 = WideToUtf8(name.pOleStr);
+    CoTaskMemFree(name.pOleStr);
+    return utf8;
+  };
   ASSERT_EQ(S_OK, folder->GetDisplayNameOf(ItemList({"d.txt"}).child(), SHGDN_INFOLDER | SHGDN_FORPARSING, &name));
-  ASSERT_EQ(static_cast<UINT>(STRRET_CSTR), name.uType);
-  EXPECT_EQ(zip + " : d.txt", std::string(name.cStr));
+  EXPECT_EQ(zip + " : d.txt", text(name));
   ASSERT_EQ(S_OK, folder->GetDisplayNameOf(ItemList({"d.txt"}).child(), SHGDN_FORADDRESSBAR | SHGDN_FORPARSING, &name));
-  EXPECT_STREQ("d.txt", name.cStr);
+  EXPECT_EQ("d.txt", text(name));
 
   root->RefreshListing();
   IShellFolder* a = nullptr;
   ASSERT_EQ(S_OK, folder->BindToObject(ItemList({"a"}).get(), nullptr, IID_IShellFolder, reinterpret_cast<void**>(&a)));
   ASSERT_EQ(S_OK, a->GetDisplayNameOf(ItemList({"b"}).child(), SHGDN_FORPARSING, &name));
-  EXPECT_EQ(zip + " : a\\b", std::string(name.cStr));
+  EXPECT_EQ(zip + " : a\\b", text(name));
   a->Release();
 }
 
@@ -229,11 +237,10 @@ TEST_F(ShellFolderTest, ForgedIdentifiersAreReadOnlyWithinTheirSize) {
     for (SHGDNF form : std::initializer_list<SHGDNF>{SHGDN_NORMAL, SHGDN_INFOLDER | SHGDN_FORPARSING, SHGDN_FORPARSING}) {
       STRRET name{};
       ASSERT_EQ(S_OK, folder->GetDisplayNameOf(item, form, &name));
-      if (name.uType == STRRET_WSTR) {
-        CoTaskMemFree(name.pOleStr);
-      } else if (c.member && form == SHGDN_FORPARSING) {
-        EXPECT_EQ(zip + " : " + c.member, std::string(name.cStr));
-      }
+      ASSERT_EQ(static_cast<UINT>(STRRET_WSTR), name.uType);
+      const std::string text = WideToUtf8(name.pOleStr);
+      CoTaskMemFree(name.pOleStr);
+      if (c.member && form == SHGDN_FORPARSING) EXPECT_EQ(zip + " : " + c.member, text);
     }
 
     IDataObject* data = nullptr;
