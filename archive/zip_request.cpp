@@ -59,6 +59,12 @@ int ZE_CALLBACK AddRename(NAMEMAPLONG* map, void* context) {
 int ZE_CALLBACK ExtractRename(NAMEMAPLONG* map, void* context) {
   const auto& names = *static_cast<const RENAMECONTEXT*>(context);
   const std::string input = InputOf(*map);
+  if (names.pRenamed != nullptr) {
+    std::string path = input;
+    ToBackslashes(path);
+    if (const auto found = names.pRenamed->find(path); found != names.pRenamed->end())
+      return SetOutput(*map, names.strReplace + found->second);
+  }
   if (input.size() < names.strDrop.size()) return SetOutput(*map, "");
   return SetOutput(*map, names.strReplace + input.substr(names.strDrop.size()));
 }
@@ -124,11 +130,12 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
 }
 
 void UnzipExtract(const std::string& zipPath, const std::string& members, const std::string& folderPath,
-                  const std::string& destDir, ProgressSink* progress) {
+                  const std::string& destDir, ProgressSink* progress,
+                  const std::map<std::string, std::string>* renamed) {
   SetCaption(progress, IDS_UNZIPPING);
   UNZIPCMD block;
   InitUnzipBlock(block, zipPath, progress);
-  const RENAMECONTEXT context{folderPath, destDir, {}};
+  const RENAMECONTEXT context{folderPath, destDir, {}, renamed};
   block.nFunction = ZE_UNZIP_EXTRACT;
   block.pszSpec = members.c_str();
   block.bLiteral = 1;
@@ -164,7 +171,7 @@ unsigned __stdcall ExecuteRequest(void* argument) {
       case kRequestDelete: ZipDelete(request.pRoot->ZipPath(), request.strSpec, request.pProgress); break;
       case kRequestExtract:
         UnzipExtract(request.pRoot->ZipPath(), request.strSpec, request.strFolderPath, request.strBaseDir,
-                     request.pProgress);
+                     request.pProgress, &request.renamed);
         break;
       default: break;
     }

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,9 @@ struct ZIPREQUEST {
   std::string strBaseDir;
   // The folder inside the archive ("" or ending with a backslash).
   std::string strFolderPath;
+  // Extract: members (paths with backslashes) written under another name,
+  // relative to the destination: a file beside a folder of its name.
+  std::map<std::string, std::string> renamed;
   ProgressSink* pProgress = nullptr;    // set by the progress dialog
   HWND hProgressWnd = nullptr;          // the dialog, once a long run showed one
   std::exception_ptr pException;        // what ended the worker, if anything
@@ -51,8 +55,10 @@ struct RENAMECONTEXT;
 // come in, named by `names`.
 void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& drop,
             const RENAMECONTEXT& names, ProgressSink* progress);
+// renamed: members written under another name (see RENAMECONTEXT), or null.
 void UnzipExtract(const std::string& zipPath, const std::string& members, const std::string& folderPath,
-                  const std::string& destDir, ProgressSink* progress);
+                  const std::string& destDir, ProgressSink* progress,
+                  const std::map<std::string, std::string>* renamed = nullptr);
 
 // Fills the whole dzip block, UTF-8 throughout.  workDir receives the
 // temporary directory without its trailing backslash; it must outlive the
@@ -68,6 +74,9 @@ struct RENAMECONTEXT {
   // Add: a second source directory (staged copies, ending with a
   // backslash) whose paths also land in strReplace, or empty.
   std::string strStaged;
+  // Extract: members (paths with backslashes) written under another name
+  // below strReplace, or null.
+  const std::map<std::string, std::string>* pRenamed = nullptr;
 };
 // Long callbacks (pfnRenameLong): UTF-8 names of any length.
 int ZE_CALLBACK AddRename(NAMEMAPLONG* map, void* context);

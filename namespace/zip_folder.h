@@ -8,6 +8,7 @@
 #include <wrl/client.h>
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <set>
 #include <string>
@@ -91,9 +92,9 @@ class CZipFolder final : public ComObject,
   std::string BuildMemberSpec(const std::vector<std::string>& names);
   // spec: a literal member list; directory: without a trailing backslash.
   void ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent);
-  // Gives the files of spec set aside for a folder of their name, extracted
-  // into directory, the names they are shown under.
-  void PlaceAside(const std::string& spec, const std::string& directory);
+  // The files of spec set aside for a folder of their name, and the names
+  // they are extracted under (see ZIPREQUEST::renamed).
+  std::map<std::string, std::string> AsideNames(const std::string& spec) const;
   void OpenMember(const std::string& name, HWND parent);
   // Without a name, the folder's installer.
   void OpenInFolder(HWND parent, const std::string* name);

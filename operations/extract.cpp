@@ -49,13 +49,14 @@ void CZipFolder::ExtractToDirectory(const std::string& spec, const std::string& 
   request.strSpec = spec;
   request.strBaseDir = directory + "\\";
   request.strFolderPath = m_strPath;
+  request.renamed = AsideNames(spec);
   m_pRoot->RunRequest(request, parent);
-  PlaceAside(spec, directory);
 }
 
-void CZipFolder::PlaceAside(const std::string& spec, const std::string& directory) {
+std::map<std::string, std::string> CZipFolder::AsideNames(const std::string& spec) const {
   // Only a file beside a folder of its name is named as a file alone; it
-  // came out under its real name and takes the one it is shown under.
+  // comes out under the name it is shown under, beside its folder.
+  std::map<std::string, std::string> renamed;
   for (size_t start = 0; start < spec.size() && spec[start] != '\0';) {
     size_t end = spec.find('\0', start);
     if (end == std::string::npos) end = spec.size();
@@ -64,10 +65,9 @@ void CZipFolder::PlaceAside(const std::string& spec, const std::string& director
     start = end + 1;
     if (!file || path.compare(0, m_strPath.size(), m_strPath) != 0) continue;
     const std::string name = path.substr(m_strPath.size());
-    const std::wstring from = Utf8ToWide(directory + "\\" + name);
-    const std::wstring to = Utf8ToWide(directory + "\\" + WithTag(name, NameTag(name)));
-    if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING)) throw CZipWinException();
+    renamed[path] = WithTag(name, NameTag(name));
   }
+  return renamed;
 }
 
 void CZipFolder::OpenMember(const std::string& name, HWND parent) {

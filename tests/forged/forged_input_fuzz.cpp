@@ -26,6 +26,7 @@
 #include "resource.h"
 #include "shell_data.h"
 #include "shell_host.h"
+#include "strings.h"
 #include "temp_dir.h"
 #include "zip_file.h"
 #include "zip_folder.h"
@@ -486,10 +487,14 @@ TEST_F(ForgedInput, IdentifierListsAtEveryFolderMethodThatReadsThem) {
         ++calls;
         if (hr != S_OK) {
           finding(round, list, "GetDisplayNameOf", hr);
-        } else if (text.uType == STRRET_WSTR) {
+        } else if (text.uType != STRRET_WSTR) {
+          finding(round, list, "GetDisplayNameOf not wide", hr);
+        } else {
+          const std::wstring wide = text.pOleStr;
           CoTaskMemFree(text.pOleStr);
-        } else if (form == SHGDN_FORPARSING && std::string(text.cStr) != zip + " : " + folder->Path() + name) {
-          finding(round, list, "GetDisplayNameOf for parsing", hr);
+          // What is left of the name, as the code page reads it.
+          if (form == SHGDN_FORPARSING && wide != Utf8ToWide(zip + " : " + folder->Path()) + AnsiToWide(name))
+            finding(round, list, "GetDisplayNameOf for parsing", hr);
         }
       }
 
