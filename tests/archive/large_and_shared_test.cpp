@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <thread>
+
+#include "archive_lock.h"
+#include "strings.h"
 
 #include "fake_user_interaction.h"
 #include "synthetic_zip.h"
@@ -43,6 +47,74 @@ TEST(LargeArchive, AHundredThousandMembersListIntoTheirFolders) {
   EXPECT_TRUE(fake.user.boxes.empty());
 }
 
+TEST(ArchiveMutex, OnePathOfAnyScriptGivesOneMutexToEveryHandle) {
+  WithFakeUser fake;
+  TempDir dir;
+  dir.Write("only.txt", "x");
+  const std::string plain = dir / "plain.zip";
+  ASSERT_EQ(0, zip_maker::Add(plain, dir.path(), {"only.txt"}));
+  // Hebrew and an emoji: no ANSI code page spells both.
+  const std::wstring folder = Utf8ToWide(dir.path()) + L"\\\u05D0\u05E8\u05DB\u05D9\u05D5\u05DF \U0001F4E6";
+  ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+  const std::wstring zip = folder + L"\\\u05E7\u05D5\u05D1\u05E5.zip";
+  ASSERT_TRUE(MoveFileW(Utf8ToWide(plain).c_str(), zip.c_str()));
+
+  RootHolder first, second;
+  ASSERT_EQ(S_OK, first.root()->Load(zip.c_str(), 0));
+  // The same file spelled in another case is the same archive.
+  std::wstring upper = zip;
+  CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+  ASSERT_EQ(S_OK, second.root()->Load(upper.c_str(), 0));
+  EXPECT_TRUE(fake.user.boxes.empty()) << "the path is accepted, not refused";
+  EXPECT_EQ(WideToUtf8(zip), first.root()->ZipPath());
+  first.root()->RefreshListing();
+  EXPECT_EQ(1u, first.top()->Entries().Count());
+
+  // One thread holds the archive through one object: the other object's
+  // mutex is the same one, so the other thread waits.
+  HANDLE held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE release = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  std::thread holder([&] {
+    const ArchiveLock lock(*first.root());
+    SetEvent(held);
+    WaitForSingleObject(release, 10000);
+  });
+  ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(held, 10000));
+  {
+    const NamedMutexLock blocked(second.root()->ArchiveMutex(), 200, false);
+    EXPECT_EQ(MutexWait::kTimedOut, blocked.Result());
+  }
+  SetEvent(release);
+  holder.join();
+  {
+    const NamedMutexLock free(second.root()->ArchiveMutex(), 5000, false);
+    EXPECT_EQ(MutexWait::kHeld, free.Result());
+  }
+  CloseHandle(held);
+  CloseHandle(release);
+}
+
+TEST(ArchiveMutex, NamesTooLongForTheKernelBecomeAStableDigest) {
+  const std::wstring deep = L"C:\\" + std::wstring(200, L'a') + L"\\\u6587\u4EF6\\" + std::wstring(200, L'b') + L".zip";
+  const std::wstring name = ArchiveMutexName(deep);
+  EXPECT_LE(name.size(), kArchiveMutexNameLimit);
+  EXPECT_EQ(std::wstring::npos, name.find(L'\\')) << "a backslash would name a kernel namespace";
+  std::wstring otherCase = deep;
+  CharUpperBuffW(otherCase.data(), static_cast<DWORD>(otherCase.size()));
+  for (wchar_t& c : otherCase)
+    if (c == L'\\') c = L'/';
+  EXPECT_EQ(name, ArchiveMutexName(otherCase));
+  std::wstring neighbour = deep;
+  neighbour[10] = L'c';
+  EXPECT_NE(name, ArchiveMutexName(neighbour));
+  // The whole name is a real mutex name the kernel takes.
+  NamedMutex mutex;
+  EXPECT_TRUE(mutex.Create(name));
+
+  // Short paths keep their readable form.
+  EXPECT_EQ(L"C:/DIR/\u0391\u0392.ZIP", ArchiveMutexName(L"c:\\dir\\\u03B1\u03B2.zip"));
+}
+
 // Runs as a second process: lists the archive named in the environment and
 // leaves a mark when the listing got through.
 TEST(ArchiveMutexPeer, ListsAndMarks) {
@@ -67,11 +139,8 @@ TEST(ArchiveMutex, SerialisesListingsAcrossProcesses) {
   ASSERT_EQ(0, zip_maker::Add(zip, dir.path(), {"only.txt"}));
 
   // This process holds the archive's mutex, named as every instance names it.
-  std::string name = zip;
-  for (char& c : name)
-    if (c == '\\') c = '/';
   NamedMutex mutex;
-  ASSERT_TRUE(mutex.Create(name));
+  ASSERT_TRUE(mutex.Create(ArchiveMutexName(Utf8ToWide(zip))));
   auto lock = std::make_unique<NamedMutexLock>(mutex);
   ASSERT_TRUE(lock->Held());
 

@@ -8,6 +8,7 @@
 #include <fstream>
 #include <iterator>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "archive_state.h"
@@ -349,7 +350,9 @@ INSTANTIATE_TEST_SUITE_P(Tools, ForeignExtractTest,
                          });
 
 TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
-  NAMEMAP map{};
+  // The long record is too big for a test thread's stack.
+  const auto owned = std::make_unique<NAMEMAPLONG>();
+  NAMEMAPLONG& map = *owned;
   strcpy(map.szInput, "C:\\src\\img\\a.gif");
   RENAMECONTEXT add{"C:\\src\\", "docs\\", "C:\\tmp\\ws\\"};
   EXPECT_EQ(0, AddRename(&map, &add));
@@ -363,6 +366,15 @@ TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
   EXPECT_EQ(0, AddRename(&map, &add));
   EXPECT_STREQ("docs/img/c.gif", map.szOutput);
 
+  // UTF-8 names of any script, longer than MAX_PATH, pass whole.
+  const std::string deepUtf8 = "C:\\src\\" + std::string(100, 'x') + "\\\xCE\xB1\xCE\xB2\\" +
+                               std::string(150, 'y') + "\\\xE6\x97\xA5\xF0\x9F\x98\x80.txt";
+  strcpy(map.szInput, deepUtf8.c_str());
+  EXPECT_EQ(0, AddRename(&map, &add));
+  EXPECT_EQ("docs/" + std::string(100, 'x') + "/\xCE\xB1\xCE\xB2/" + std::string(150, 'y') +
+                "/\xE6\x97\xA5\xF0\x9F\x98\x80.txt",
+            std::string(map.szOutput));
+
   strcpy(map.szInput, "docs/img/a.gif");
   RENAMECONTEXT extract{"docs\\", "C:\\tmp\\x\\", {}};
   EXPECT_EQ(0, ExtractRename(&map, &extract));
@@ -370,7 +382,7 @@ TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
 
   // An output that does not fit is never cut: the name is left empty, which
   // the engine refuses.
-  RENAMECONTEXT deep{"docs\\", std::string(265, 'd') + "\\", {}};
+  RENAMECONTEXT deep{"docs\\", std::string(ZE_LONG_NAME_MAX, 'd') + "\\", {}};
   EXPECT_NE(0, ExtractRename(&map, &deep));
   EXPECT_STREQ("", map.szOutput);
 }
@@ -378,7 +390,7 @@ TEST(RenameCallbacks, PlaceNamesAsTheRequestsNeedThem) {
 TEST(InitZipBlock, FillsTheBlockFromTheSettings) {
   ScopedSetting level(settings::kCompression, 7);
   ScopedSetting grow(settings::kGrowExisting, 5);
-  char workDir[MAX_PATH];
+  std::string workDir;
   ZIPCMD block;
   memset(&block, 0xAB, sizeof(block));
   const std::string zip = "C:\\x.zip";
@@ -390,10 +402,12 @@ TEST(InitZipBlock, FillsTheBlockFromTheSettings) {
   EXPECT_EQ(1, block.bGrow);
   EXPECT_EQ(1, block.bUseWorkDir);
   EXPECT_EQ(1, block.bDirEntries);
-  char temp[MAX_PATH];
-  GetTempPathA(MAX_PATH, temp);
-  temp[strlen(temp) - 1] = '\0';
-  EXPECT_STREQ(temp, block.pszWorkDir);
+  EXPECT_EQ(1, block.bUtf8);
+  wchar_t temp[MAX_PATH + 1];
+  GetTempPathW(MAX_PATH + 1, temp);
+  temp[wcslen(temp) - 1] = L'\0';
+  EXPECT_EQ(WideToUtf8(temp), block.pszWorkDir);
+  EXPECT_EQ(workDir.c_str(), block.pszWorkDir);
   EXPECT_EQ(&progress, block.pProgressAUser);
   EXPECT_EQ(&progress, block.pProgressBUser);
   EXPECT_NE(nullptr, block.pfnProgressA);
@@ -401,6 +415,7 @@ TEST(InitZipBlock, FillsTheBlockFromTheSettings) {
   EXPECT_EQ(0, block.nFunction);
   EXPECT_EQ(nullptr, block.pszItems);
   EXPECT_EQ(nullptr, block.pfnRename);
+  EXPECT_EQ(nullptr, block.pfnRenameLong);
 }
 
 TEST(InitZipBlock, DefaultsAndNoWindow) {
@@ -414,7 +429,7 @@ TEST(InitZipBlock, DefaultsAndNoWindow) {
     RegDeleteValueA(settingsKey, "GrowExisting");
     RegCloseKey(settingsKey);
   }
-  char workDir[MAX_PATH];
+  std::string workDir;
   ZIPCMD block;
   InitZipBlock(block, "C:\\x.zip", workDir, nullptr);
   EXPECT_EQ(4, block.nLevel);

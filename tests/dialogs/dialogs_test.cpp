@@ -73,6 +73,28 @@ TEST(ReplaceDialogs, EachButtonGivesItsAnswer) {
   }
 }
 
+TEST(ReplaceDialogs, QuestionsAndMessagesShowNamesOfEveryScript) {
+  // Greek, Hebrew, CJK and an emoji: no code page holds them all.
+  const std::string name = "\xCE\xB1\xCE\xB2 \xD7\x90 \xE6\x96\x87\xE4\xBB\xB6 \xF0\x9F\x98\x80";
+  std::string shown;
+  Script folder("Confirm Folder Replace", [&](HWND dialog) {
+    shown = WideText(dialog, IDC_REPLACE_QUESTION);
+    Click(dialog, IDNO);
+  });
+  EXPECT_EQ(IDNO, WindowsUserInteraction().ConfirmFolderReplace(nullptr, "Replace " + name + "?"));
+  ASSERT_TRUE(folder.Found());
+  EXPECT_EQ("Replace " + name + "?", shown);
+
+  std::string boxText;
+  Script box("Marrowbox", [&](HWND dialog) {
+    boxText = WideText(dialog, 0xFFFF);  // the message box's text
+    Click(dialog, IDOK);
+  });
+  EXPECT_EQ(IDOK, WindowsUserInteraction().ShowMessage(nullptr, "Cannot open " + name, MB_OK));
+  ASSERT_TRUE(box.Found());
+  EXPECT_EQ("Cannot open " + name, boxText);
+}
+
 TEST(ReplaceDialogs, EscapeAbandonsTheOperation) {
   MemberEntry existing{};
   existing.name = existing.shown = "a.txt";
@@ -112,7 +134,7 @@ TEST(FileNameDialog, EachButtonGivesItsAnswer) {
 TEST(NewFolderDialog, RefusesBadNamesAndStaysOpen) {
   WithFakeUser fake;  // takes the "Invalid filename" box
   int typed = 0;
-  bool openAfterColon = false, openAfterEmpty = false, openAfterLookAlike = false, sized = false;
+  bool openAfterColon = false, openAfterEmpty = false, openAfterLoneHalf = false, sized = false;
   size_t boxesAfterRefusals = 0;
   Script script("New folder", [&](HWND dialog) {
     sized = ClientSize(dialog) == DialogUnits(dialog, 276, 47);
@@ -125,10 +147,10 @@ TEST(NewFolderDialog, RefusesBadNamesAndStaysOpen) {
     SetWindowTextA(edit, "");
     Click(dialog, IDOK);
     openAfterEmpty = IsWindow(dialog) && IsWindowVisible(dialog);
-    // Best fit would read the fullwidth separator as "\\" and pass it on.
-    SetWindowTextW(edit, L"..\uFF3Cescape");
+    // Half of a surrogate pair has no UTF-8 spelling: no folder can be named so.
+    SetWindowTextW(edit, (L"half" + std::wstring(1, wchar_t(0xD83D)) + L"pair").c_str());
     Click(dialog, IDOK);
-    openAfterLookAlike = IsWindow(dialog) && IsWindowVisible(dialog);
+    openAfterLoneHalf = IsWindow(dialog) && IsWindowVisible(dialog);
     boxesAfterRefusals = fake.user.boxes.size();
     SetWindowTextA(edit, " what? * ");
     Click(dialog, IDOK);
@@ -140,17 +162,33 @@ TEST(NewFolderDialog, RefusesBadNamesAndStaysOpen) {
   EXPECT_EQ(30, typed);
   EXPECT_TRUE(openAfterColon);
   EXPECT_TRUE(openAfterEmpty);
-  EXPECT_TRUE(openAfterLookAlike);
+  EXPECT_TRUE(openAfterLoneHalf);
   ASSERT_EQ(3u, boxesAfterRefusals);
   EXPECT_EQ("Invalid filename", fake.user.boxes[0].text);
   EXPECT_EQ("Invalid filename", fake.user.boxes[1].text);
-  EXPECT_EQ(CUnspellableNameException(L"..\uFF3Cescape").Message(), fake.user.boxes[2].text);
+  EXPECT_EQ(CUnspellableNameException(L"half" + std::wstring(1, wchar_t(0xD83D)) + L"pair").Message(),
+            fake.user.boxes[2].text);
   EXPECT_EQ(" what? * ", name) << "only < > : \" / \\ | are refused";
 
   Script cancel("New folder", [](HWND dialog) { Click(dialog, IDCANCEL); });
   std::string untouched = "kept";
   EXPECT_EQ(IDCANCEL, WindowsUserInteraction().AskNewFolderName(nullptr, untouched));
   EXPECT_EQ("kept", untouched);
+}
+
+TEST(NewFolderDialog, NamesOfEveryScriptComeBackAsTyped) {
+  WithFakeUser fake;
+  // A look-alike of the separator is a character of its own, not a "\\".
+  const std::wstring typed = L"..\uFF3C\u03B1\u03B2 \u6587\u4EF6 \U0001F600";
+  Script script("New folder", [&](HWND dialog) {
+    SetWindowTextW(GetDlgItem(dialog, IDC_NEW_FOLDER_NAME), typed.c_str());
+    Click(dialog, IDOK);
+  });
+  std::string name;
+  EXPECT_EQ(IDOK, WindowsUserInteraction().AskNewFolderName(nullptr, name));
+  ASSERT_TRUE(script.Found());
+  EXPECT_EQ(WideToUtf8(typed), name);
+  EXPECT_TRUE(fake.user.boxes.empty());
 }
 
 TEST(NewFolderDialog, NameRules) {

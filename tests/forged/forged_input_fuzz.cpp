@@ -279,6 +279,8 @@ class ForgedInput : public ::testing::Test, protected WithFakeUser {
         DropBlock(AnsiList(inbox + "\\new.txt\0\0"s)),
         DropBlock(WideList(wideInbox + L"\\new.txt\0"s + wideInbox + L"\\sub\0\0"s), true),
         DropBlock(WideList(wideInbox + L"\\gone.txt\0\0"s), true),
+        // Half of a surrogate pair: the one wide path no door can take.
+        DropBlock(WideList(wideInbox + L"\\half" + wchar_t(0xD83D) + L".txt\0\0"s), true),
         DropBlock(AnsiList("\0\0"s)),
         DropBlock(AnsiList(inbox + "\\new.txt\0"s + other + "\0\0"s)),
         DropBlock(AnsiList(zip + "\0\0"s)),
@@ -341,8 +343,9 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
     ASSERT_NE(nullptr, placed);
     std::wstring unspellable;
     const auto paths = ParseDropList(placed, block.size(), &unspellable);
-    // Well formed, but naming a path the code page cannot spell: every door
-    // refuses it with a message instead of reading another path.
+    // Well formed, but naming a path with a lone surrogate, which has no
+    // UTF-8 spelling: every door refuses it with a message instead of
+    // reading another path.
     const bool refused = !unspellable.empty();
     ++calls;
     paths ? ++wellFormed : refused ? ++unspellableLists : ++malformed;
@@ -433,11 +436,11 @@ TEST_F(ForgedInput, DropBlocksAtEveryDoorThatReadsThem) {
   shell->Close();
   shell->Release();
   printf("forged drop blocks: %d rounds from seed 0x%08x, %d malformed, %d well formed (%d harmless enough to add),"
-         " %d refused as unspellable; %d entry-point calls (%d pastes), %d lists compared with DragQueryFileA; findings: %d\n",
+         " %d refused for a lone surrogate; %d entry-point calls (%d pastes), %d lists compared with DragQueryFileA; findings: %d\n",
          kDropRounds, kSeed, malformed, wellFormed, harmless, unspellableLists, calls, pastes, compared, findings);
   EXPECT_GT(malformed, kDropRounds / 4) << "the mutations should mostly break the lists";
   EXPECT_GT(harmless, kDropRounds / 20) << "and leave enough whole for the adding doors";
-  EXPECT_GT(unspellableLists, 0) << "and some wide ones naming what the code page cannot spell";
+  EXPECT_GT(unspellableLists, 0) << "and some wide ones holding a lone surrogate";
 }
 
 TEST_F(ForgedInput, IdentifierListsAtEveryFolderMethodThatReadsThem) {

@@ -27,26 +27,31 @@ std::optional<Paths> ParseGuarded(const std::vector<BYTE>& block) {
   return ParseDropList(placed, block.size());
 }
 
-// The platform's reading of the same block in global memory.
-Paths PlatformPaths(const std::vector<BYTE>& block) {
+// The platform's wide reading of a block in global memory, in UTF-8.
+Paths PlatformPaths(HGLOBAL global) {
   Paths paths;
-  HGLOBAL global = GlobalBlock(block);
   const auto drop = static_cast<HDROP>(global);
-  const UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+  const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
   for (UINT i = 0; i < count; ++i) {
-    char path[MAX_PATH] = "";
-    DragQueryFileA(drop, i, path, MAX_PATH);
-    paths.emplace_back(path);
+    std::wstring path(DragQueryFileW(drop, i, nullptr, 0) + 1, L'\0');
+    path.resize(DragQueryFileW(drop, i, path.data(), static_cast<UINT>(path.size())));
+    paths.push_back(WideToUtf8(path));
   }
+  return paths;
+}
+
+Paths PlatformPaths(const std::vector<BYTE>& block) {
+  HGLOBAL global = GlobalBlock(block);
+  Paths paths = PlatformPaths(global);
   GlobalFree(global);
   return paths;
 }
 
-std::string CodePage(const std::wstring& text) {
-  char converted[MAX_PATH] = "";
-  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, converted, MAX_PATH, nullptr, nullptr);
-  return converted;
-}
+// Names of several scripts, and a path longer than MAX_PATH.
+const std::wstring kGreek = L"C:\\\u03C6\u03AC\u03BA\u03B5\u03BB\u03BF\u03C2\\\u03B1.txt";
+const std::wstring kCjk = L"C:\\\u6587\u4EF6\u5939\\\u30D5\u30A1\u30A4\u30EB.txt";
+const std::wstring kEmoji = L"D:\\\U0001F4C1\\\U0001F600.txt";
+const std::wstring kDeep = L"C:\\" + std::wstring(140, L'a') + L"\\" + std::wstring(140, L'b') + L"\\\u00E9t\u00E9.txt";
 
 TEST(DropList, WellFormedListsGiveThePathsThePlatformGives) {
   const std::wstring accented = L"C:\\caf\u00e9\\men\u00fc.txt";
@@ -59,8 +64,13 @@ TEST(DropList, WellFormedListsGiveThePathsThePlatformGives) {
     Paths expected;
   } cases[] = {
       {"two ANSI paths", DropBlock(AnsiList("C:\\a.txt\0C:\\dir\0\0"s)), {"C:\\a.txt", "C:\\dir"}},
-      {"wide paths in the code page", DropBlock(WideList(accented + L'\0' + L'\0'), true), {CodePage(accented)}},
-      {"a wide list at an odd offset", unaligned, {CodePage(accented), "D:\\b"}},
+      {"wide paths", DropBlock(WideList(accented + L'\0' + L'\0'), true), {WideToUtf8(accented)}},
+      {"a wide list at an odd offset", unaligned, {WideToUtf8(accented), "D:\\b"}},
+      {"an ANSI path read through the code page", DropBlock(AnsiList("C:\\caf\xE9.txt\0\0"s)),
+       {"C:\\caf\xC3\xA9.txt"}},
+      {"wide paths of every script, one beyond MAX_PATH",
+       DropBlock(WideList(kGreek + L'\0' + kCjk + L'\0' + kEmoji + L'\0' + kDeep + L'\0' + L'\0'), true),
+       {WideToUtf8(kGreek), WideToUtf8(kCjk), WideToUtf8(kEmoji), WideToUtf8(kDeep)}},
       {"a list after a gap", DropBlock(AnsiList("\x7f\x7f\x7f\x7f" "C:\\x\0\0"s), false, sizeof(DROPFILES) + 4),
        {"C:\\x"}},
       {"bytes after the list", DropBlock(AnsiList("C:\\x\0\0junk"s)), {"C:\\x"}},
@@ -81,18 +91,53 @@ TEST(DropList, WellFormedListsGiveThePathsThePlatformGives) {
   }
 }
 
-TEST(DropList, AWidePathTheCodePageCannotSpellRefusesTheList) {
-  // Best fit would read the second as "C:\\Users\\x\\..\\secret.zip".
+TEST(DropList, OnlyALoneSurrogateRefusesTheList) {
+  // Look-alikes of separators are characters of their own: accepted as
+  // they are, never read as "C:\\Users\\x\\..\\secret.zip".
   const std::wstring lookAlike = L"C:\\Users\\x\\\uFF0E\uFF0E\uFF3Csecret.zip";
-  const auto block = DropBlock(WideList(L"C:\\a.txt"s + L'\0' + lookAlike + L'\0' + L'\0'), true);
+  EXPECT_EQ(Paths{WideToUtf8(lookAlike)},
+            ParseGuarded(DropBlock(WideList(lookAlike + L'\0' + L'\0'), true)).value_or(Paths{}));
+
+  const std::wstring lone = L"C:\\x" + std::wstring(1, wchar_t(0xD83D)) + L".zip";
+  const auto block = DropBlock(WideList(L"C:\\a.txt"s + L'\0' + lone + L'\0' + L'\0'), true);
   GuardedBytes memory;
   const BYTE* placed = memory.Place(block);
   std::wstring unspellable;
   EXPECT_EQ(std::nullopt, ParseDropList(placed, block.size(), &unspellable));
-  EXPECT_EQ(lookAlike, unspellable);
+  EXPECT_EQ(lone, unspellable);
   HGLOBAL global = GlobalBlock(block);
   EXPECT_THROW(ReadDropFiles(global), CUnspellableNameException);
   GlobalFree(global);
+}
+
+TEST(DropList, BuiltListsAreWideAndReadBackWhole) {
+  const Paths paths{WideToUtf8(kGreek), WideToUtf8(kCjk), WideToUtf8(kEmoji), WideToUtf8(kDeep), "C:\\plain.txt"};
+  HGLOBAL global = MakeWideDropFiles(paths);
+  ASSERT_NE(nullptr, global);
+  // A movable block's handle is not its address; a fixed one cannot be
+  // handed to the clipboard.
+  EXPECT_NE(static_cast<void*>(global), GlobalLock(global));
+  GlobalUnlock(global);
+  size_t chars = 1;
+  for (const std::string& path : paths) chars += Utf8ToWide(path).size() + 1;
+  ASSERT_EQ(sizeof(DROPFILES) + chars * sizeof(WCHAR), GlobalSize(global));
+  const auto* bytes = static_cast<const BYTE*>(GlobalLock(global));
+  DROPFILES header;
+  memcpy(&header, bytes, sizeof(header));
+  EXPECT_EQ(sizeof(DROPFILES), header.pFiles);
+  EXPECT_TRUE(header.fWide);
+  // The list's own end: two NULs after the last path.
+  const auto* last = reinterpret_cast<const WCHAR*>(bytes + GlobalSize(global)) - 2;
+  EXPECT_EQ(0, last[0]);
+  EXPECT_EQ(0, last[1]);
+  GlobalUnlock(global);
+  EXPECT_EQ(paths, ReadDropFiles(global));
+  EXPECT_EQ(paths, PlatformPaths(global));
+  GlobalFree(global);
+
+  HGLOBAL empty = MakeWideDropFiles({});
+  EXPECT_EQ(Paths{}, ReadDropFiles(empty));
+  GlobalFree(empty);
 }
 
 TEST(DropList, MalformedBlocksAreRefusedWithoutReadingPastTheirEnd) {

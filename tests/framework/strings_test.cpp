@@ -53,32 +53,74 @@ TEST(FormatStrings, InsertsNumberedTexts) {
   EXPECT_EQ("%2 and %2", FormatStrings("%1 and %2", {"%2"}));
 }
 
-TEST(ExactSpelling, CharactersBestFitWouldReplaceAreRefused) {
-  // Each of these has a look-alike in the code page that best fit would
-  // put in its place, making one path another.
-  const std::wstring lookAlikes[] = {
-      L"..\uFF3CDocuments\uFF3Ctaxes.zip",  // fullwidth reverse solidus
-      L"C:\\x\uFF0Fy.zip",                   // fullwidth solidus
-      L"C:\\x\u2215y.zip",                   // division slash
-      L"C:\\x\uFF0E\uFF0E\\y.zip",             // fullwidth full stops
-      L"C:\\x\uFF1Ay.zip",                   // fullwidth colon
-      L"C:\\a\u0131.zip",                    // dotless i
+TEST(Utf8, EveryScriptGoesThereAndBackUnchanged) {
+  const std::wstring texts[] = {
+      L"C:\\dir\\a b.zip",
+      L"caf\u00E9 na\u00EFve",                          // Latin
+      L"\u03B1\u03C1\u03C7\u03B5\u03AF\u03BF",       // Greek
+      L"\u0444\u0430\u0439\u043B",                     // Cyrillic
+      L"\u05E7\u05D5\u05D1\u05E5",                     // Hebrew
+      L"\u0645\u0644\u0641",                            // Arabic
+      L"\u0926\u0938\u094D\u0924\u093E\u0935\u0947\u091C\u093C",  // Devanagari
+      L"\u6587\u4EF6\u5939 \u30D5\u30A1\u30A4\u30EB \uD55C\uAD6D\uC5B4",  // CJK, kana, Hangul
+      L"\U0001F600\U0001F4C1\U00020000",                // beyond the first plane: pairs
+      L"..\uFF3CDocuments\uFF3Ctaxes.zip",               // look-alikes stay what they are
   };
-  for (const std::wstring& text : lookAlikes) {
-    EXPECT_EQ(std::nullopt, WideToAnsiExact(text));
-    EXPECT_THROW(WideToAnsiOrThrow(text), CUnspellableNameException);
+  for (const std::wstring& text : texts) {
+    const std::string utf8 = WideToUtf8(text);
+    EXPECT_EQ(text, Utf8ToWide(utf8));
   }
-  // The message names the file without turning it into the other one.
-  try {
-    WideToAnsiOrThrow(lookAlikes[0]);
-  } catch (const CUnspellableNameException& e) {
-    EXPECT_NE(std::string::npos, e.Message().find("..?Documents?taxes.zip")) << e.Message();
-  }
+  EXPECT_EQ("\xCE\xB1", WideToUtf8(L"\u03B1"));
+  EXPECT_EQ("\xF0\x9F\x98\x80", WideToUtf8(L"\U0001F600"));
+  EXPECT_EQ(L"\U0001F600", Utf8ToWide("\xF0\x9F\x98\x80"));
+  // A fullwidth reverse solidus is a character of its own, never a separator.
+  EXPECT_EQ("..\xEF\xBC\xBC" "x", WideToUtf8(L"..\uFF3Cx"));
+  EXPECT_EQ("", WideToUtf8(L""));
+  EXPECT_EQ(L"", Utf8ToWide(""));
+}
 
-  // What the code page spells exactly passes unchanged.
-  EXPECT_EQ("C:\\dir\\a b.zip", WideToAnsiExact(L"C:\\dir\\a b.zip"));
-  EXPECT_EQ("caf\xE9.zip", WideToAnsiExact(L"caf\u00E9.zip"));
-  EXPECT_EQ("", WideToAnsiExact(L""));
+TEST(Utf8, ALoneSurrogateCannotBeUsed) {
+  const std::wstring lone[] = {std::wstring(L"a") + wchar_t(0xD83D) + L"b.zip",
+                               std::wstring(L"a") + wchar_t(0xDE00) + L".zip", std::wstring(1, wchar_t(0xD800))};
+  for (const std::wstring& text : lone) EXPECT_THROW(WideToUtf8(text), CUnspellableNameException);
+  // The message names the file, the lone half shown as a replacement.
+  try {
+    WideToUtf8(lone[0]);
+    ADD_FAILURE() << "accepted";
+  } catch (const CUnspellableNameException& e) {
+    EXPECT_NE(std::string::npos, e.Message().find("a\xEF\xBF\xBD" "b.zip")) << e.Message();
+    EXPECT_NE(std::string::npos, e.Message().find("cannot be used")) << e.Message();
+  }
+}
+
+TEST(FileSystemPath, LongPathsTakeTheLongForm) {
+  const std::string dir = "C:\\" + std::string(120, 'a') + "\\" + std::string(120, 'b');
+  const std::string shortPath = "C:\\dir\\\xCE\xB1.txt";
+  EXPECT_EQ(L"C:\\dir\\\u03B1.txt", FileSystemPath(shortPath));
+  EXPECT_EQ(L"rel\\x.txt", FileSystemPath("rel\\x.txt"));
+
+  // Below the limit the plain form; from it on the long one.
+  const std::string below = dir + std::string(kLongPathFrom - 1 - dir.size(), 'c');
+  ASSERT_EQ(kLongPathFrom - 1, below.size());
+  EXPECT_EQ(Utf8ToWide(below), FileSystemPath(below));
+  const std::string at = below + "c";
+  EXPECT_EQ(L"\\\\?\\" + Utf8ToWide(at), FileSystemPath(at));
+  const std::string maxPath = dir + "\\" + std::string(MAX_PATH - dir.size() - 1, 'c');
+  ASSERT_EQ(static_cast<size_t>(MAX_PATH), maxPath.size());
+  EXPECT_EQ(L"\\\\?\\" + Utf8ToWide(maxPath), FileSystemPath(maxPath));
+
+  // Beyond: UTF-8 in every script, forward slashes and dots resolved, since
+  // the long form is taken literally.
+  const std::string name = "\xE6\x96\x87\xF0\x9F\x98\x80";
+  const std::string beyond = dir + "/./" + std::string(100, 'c') + "\\..\\" + name + ".txt";
+  EXPECT_EQ(L"\\\\?\\" + Utf8ToWide(dir + "\\" + name + ".txt"), FileSystemPath(beyond));
+
+  const std::string share = "\\\\server\\share\\" + std::string(150, 'd') + "\\" + std::string(150, 'e');
+  EXPECT_EQ(L"\\\\?\\UNC\\server\\share\\" + Utf8ToWide(share.substr(15)), FileSystemPath(share));
+
+  // Already long: as it is.
+  const std::string already = "\\\\?\\" + dir + "\\" + std::string(50, 'f');
+  EXPECT_EQ(Utf8ToWide(already), FileSystemPath(already));
 }
 
 }  // namespace

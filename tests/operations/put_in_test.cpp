@@ -6,6 +6,8 @@
 #include <shellapi.h>
 #include <shlwapi.h>
 
+#include <map>
+
 #include "archive_state.h"
 #include "fake_user_interaction.h"
 #include "forged_input.h"
@@ -30,6 +32,38 @@ UniqueGlobal DropOf(const std::vector<std::string>& paths) {
   for (const std::string& path : paths) list += path + '\0';
   return UniqueGlobal(MakeDropFiles(list));
 }
+
+// The names the central directory stores, with their general-purpose flags:
+// what any other tool will read.
+std::map<std::string, uint16_t> StoredNames(const std::string& zip) {
+  const std::string bytes = ReadAll(zip);
+  std::map<std::string, uint16_t> names;
+  const auto at16 = [&](size_t i) { return static_cast<uint16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8); };
+  for (size_t i = 0; i + 46 <= bytes.size(); ++i) {
+    if (bytes.compare(i, 4, "PK\x01\x02") != 0) continue;
+    const size_t length = at16(i + 28);
+    if (i + 46 + length > bytes.size()) break;
+    names[bytes.substr(i + 46, length)] = at16(i + 8);
+    i += 45 + length;
+  }
+  return names;
+}
+
+// Creates a file through the wide calls: its path may be beyond MAX_PATH.
+void WriteWide(const std::string& path, const std::string& content) {
+  const HANDLE file = CreateFileW(FileSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+constexpr uint16_t kUtf8Flag = 0x0800;
+const std::string kCjkFolder = "\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9";               // 文件夹
+const std::string kGreekFile = "\xCE\xB1\xCF\x81\xCF\x87\xCE\xB5\xCE\xAF\xCE\xBF.txt";  // αρχείο.txt
+const std::string kEmojiFile = "\xF0\x9F\x98\x80 smile.txt";
+const std::string kHebrewFile = "\xD7\xA7\xD7\x95\xD7\x91\xD7\xA5.txt";
 
 class CountingView : public IZipFolderView {
  public:
@@ -96,6 +130,42 @@ TEST_F(PutIn, YesToAllOnTheFirstFileAsksNoMoreAndEveryViewFollows) {
   EXPECT_GE(view.refreshes, 1);
   EXPECT_TRUE(Workspaces().empty()) << "a drop leaves no workspace";
   KeepProduced(zip, "replaced-files");
+}
+
+TEST_F(PutIn, NamesOfEveryScriptGoInFlaggedUtf8UnderTheirRealNames) {
+  const std::string folder = source / kCjkFolder;
+  ASSERT_TRUE(CreateDirectoryW(FileSystemPath(folder).c_str(), nullptr));
+  WriteWide(folder + "\\" + kGreekFile, "greek");
+  WriteWide(source / kEmojiFile, "emoji");
+  WriteWide(source / kHebrewFile, "hebrew");
+  EXPECT_EQ("", Drop(Docs(), {folder, source / kEmojiFile, source / kHebrewFile}));
+  EXPECT_TRUE(user.boxes.empty());
+
+  const auto stored = StoredNames(zip);
+  for (const std::string& name : {"docs/" + kCjkFolder + "/", "docs/" + kCjkFolder + "/" + kGreekFile,
+                                  "docs/" + kEmojiFile, "docs/" + kHebrewFile}) {
+    SCOPED_TRACE(name);
+    ASSERT_EQ(1u, stored.count(name));
+    EXPECT_EQ(kUtf8Flag, stored.at(name) & kUtf8Flag);
+  }
+  // Plain ASCII names stay unflagged, as before.
+  ASSERT_EQ(1u, stored.count("keep.txt"));
+  EXPECT_EQ(0, stored.at("keep.txt") & kUtf8Flag);
+}
+
+TEST_F(PutIn, FilesBeyondMaxPathGoInWhole) {
+  // The dropped directory alone is deeper than the current directory may be.
+  const std::string deep = source.path() + "\\" + std::string(130, 'd') + "\\" + std::string(130, 'e');
+  ASSERT_TRUE(CreateDirectoryW(FileSystemPath(source.path() + "\\" + std::string(130, 'd')).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(FileSystemPath(deep).c_str(), nullptr));
+  const std::string file = deep + "\\" + kGreekFile;
+  ASSERT_GT(file.size(), static_cast<size_t>(MAX_PATH));
+  WriteWide(file, "far down");
+  EXPECT_EQ("", Drop(Docs(), {file}));
+  EXPECT_TRUE(user.boxes.empty());
+  const auto stored = StoredNames(zip);
+  ASSERT_EQ(1u, stored.count("docs/" + kGreekFile));
+  EXPECT_EQ(kUtf8Flag, stored.at("docs/" + kGreekFile) & kUtf8Flag);
 }
 
 TEST_F(PutIn, ADirectoryOverAFolderReplacesOnlyWhatItBrings) {

@@ -277,12 +277,13 @@ TEST_F(TakeOut, MemberSpecificationsAndDropLists) {
             Docs()->BuildMemberSpec({"README.TXT", "img"}));
   HGLOBAL list = Docs()->BuildDropList({"readme.txt", "img"}, "C:\\w");
   ASSERT_NE(nullptr, list);
-  const std::string expected = std::string("C:\\w\\readme.txt") + '\0' + "C:\\w\\img" + '\0' + '\0';
-  EXPECT_EQ(sizeof(DROPFILES) + expected.size(), GlobalSize(list));
+  const std::wstring expected = std::wstring(L"C:\\w\\readme.txt") + L'\0' + L"C:\\w\\img" + L'\0' + L'\0';
+  EXPECT_EQ(sizeof(DROPFILES) + expected.size() * sizeof(WCHAR), GlobalSize(list));
   const auto* header = static_cast<const DROPFILES*>(GlobalLock(list));
   EXPECT_EQ(20u, header->pFiles);
-  EXPECT_FALSE(header->fWide);
-  EXPECT_EQ(expected, std::string(reinterpret_cast<const char*>(header) + 20, expected.size()));
+  EXPECT_TRUE(header->fWide);
+  EXPECT_EQ(expected, std::wstring(reinterpret_cast<const WCHAR*>(reinterpret_cast<const BYTE*>(header) + 20),
+                                   expected.size()));
   GlobalUnlock(list);
   GlobalFree(list);
 }

@@ -51,6 +51,15 @@ inline std::string Text(HWND dialog, int id) {
   return text;
 }
 
+// A control's text as the system holds it (UTF-16), in UTF-8.
+inline std::string WideText(HWND dialog, int id) {
+  wchar_t text[1024] = L"";
+  GetDlgItemTextW(dialog, id, text, 1024);
+  char utf8[4096] = "";
+  WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
+  return utf8;
+}
+
 // The size of a template's client area in pixels for this dialog's font.
 inline SIZE DialogUnits(HWND dialog, int width, int height) {
   RECT rect{0, 0, width, height};

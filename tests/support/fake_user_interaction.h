@@ -56,17 +56,17 @@ class FakeUserInteraction : public IUserInteraction {
   void Launch(HWND, const std::string& file, const std::string& directory) override {
     launches.push_back({file, directory});
   }
-  // Moves for real, without the shell's windows.
+  // Moves for real, without the shell's windows; the paths are UTF-8.
   int MoveWithShell(const std::string& source, const std::string& destinationDir) override {
     moves.push_back({source, destinationDir});
-    const std::string from = source + '\0';
-    const std::string to = destinationDir + '\0';
-    SHFILEOPSTRUCTA operation{};
+    const std::wstring from = Wide(source) + L'\0';
+    const std::wstring to = Wide(destinationDir) + L'\0';
+    SHFILEOPSTRUCTW operation{};
     operation.wFunc = FO_MOVE;
     operation.pFrom = from.c_str();
     operation.pTo = to.c_str();
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
-    return SHFileOperationA(&operation);
+    return SHFileOperationW(&operation);
   }
 
   std::vector<Box> boxes;
@@ -94,6 +94,12 @@ class FakeUserInteraction : public IUserInteraction {
   std::function<void()> whileWaiting;
 
  private:
+  static std::wstring Wide(const std::string& utf8) {
+    std::wstring wide(utf8.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+    return wide;
+  }
   int Answer(const char* kind, const std::string& text) {
     questions.push_back({kind, text});
     if (answers.empty()) return IDCANCEL;

@@ -20,7 +20,7 @@ class SentMessageLog {
 
   SentMessageLog() {
     s_current = this;
-    m_hook = SetWindowsHookExA(WH_CALLWNDPROC, Hook, nullptr, GetCurrentThreadId());
+    m_hook = SetWindowsHookExW(WH_CALLWNDPROC, Hook, nullptr, GetCurrentThreadId());
   }
   ~SentMessageLog() {
     if (m_hook) UnhookWindowsHookEx(m_hook);
@@ -48,7 +48,15 @@ class SentMessageLog {
     if (code == HC_ACTION && self && (sent->message == WM_USER || sent->message == WM_SETTEXT) &&
         IsDialog(sent->hwnd)) {
       Entry entry{sent->message, sent->wParam, sent->lParam, {}};
-      if (sent->message == WM_SETTEXT && sent->lParam) entry.text = reinterpret_cast<const char*>(sent->lParam);
+      if (sent->message == WM_SETTEXT && sent->lParam) {
+        // Captions are wide: kept here in UTF-8.
+        const auto* text = reinterpret_cast<const wchar_t*>(sent->lParam);
+        const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
+        if (size > 1) {
+          entry.text.assign(static_cast<size_t>(size - 1), '\0');
+          WideCharToMultiByte(CP_UTF8, 0, text, -1, entry.text.data(), size, nullptr, nullptr);
+        }
+      }
       std::lock_guard<std::mutex> lock(self->m_mutex);
       self->m_entries.push_back(entry);
     }

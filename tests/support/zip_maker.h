@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "archive_mutex_name.h"
 #include "zipengine.h"
 
 namespace zip_maker {
@@ -17,14 +18,15 @@ struct RenameContext {
 };
 
 // Holds the archive's named mutex, as every writer of the system does: the
-// archive object's watcher may be listing it meanwhile.
+// archive object's watcher may be listing it meanwhile.  The path is UTF-8,
+// as the library's paths are (plain ASCII in most tests).
 class ArchiveMutexLock {
  public:
   explicit ArchiveMutexLock(const std::string& zipPath) {
-    std::string name = zipPath;
-    for (char& c : name)
-      if (c == '\\') c = '/';
-    m_mutex = CreateMutexA(nullptr, FALSE, name.c_str());
+    std::wstring wide(zipPath.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, zipPath.data(), static_cast<int>(zipPath.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+    m_mutex = CreateMutexW(nullptr, FALSE, ArchiveMutexName(wide).c_str());
     if (m_mutex) WaitForSingleObject(m_mutex, INFINITE);
   }
   ~ArchiveMutexLock() {

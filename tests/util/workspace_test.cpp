@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string>
 
+#include "strings.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
 
@@ -131,8 +132,10 @@ TEST_F(WorkspaceTest, CopyIntoWorkspaceKeepsTheRelativePathAndNeverOverwrites) {
 }
 
 TEST(Workspace, DropBlockHoldsTheHeaderThenEachPathAndAFinalNul) {
-  const char kExpected[] = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0,
-                            'C', ':', '\\', 'a', 0, 'C', ':', '\\', 'b', 0, 0};
+  // A wide list (fWide, the last header field, is 1): every path can be
+  // spelled.
+  const char kExpected[] = {20, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0,
+                            'C', 0, ':', 0, '\\', 0, 'a', 0, 0, 0, 'C', 0, ':', 0, '\\', 0, 'b', 0, 0, 0, 0, 0};
   for (const std::string& list : {std::string("C:\\a\0C:\\b\0", 10), std::string("C:\\a\0C:\\b", 9)}) {
     const HGLOBAL block = MakeDropFiles(list);
     ASSERT_NE(nullptr, block);
@@ -159,6 +162,62 @@ TEST(Workspace, ApplicationNamesAreThoseThatStartAProgram) {
   for (const char* name : {"readme", "archive.exe.bak", "", "C:\\tools.exe\\readme", "notes.txt", ".exe\\x"}) {
     EXPECT_FALSE(IsApplicationName(name)) << name;
   }
+}
+
+TEST_F(WorkspaceTest, FilesBeyondMaxPathAndOfAnyScriptAreStagedAndRemoved) {
+  // A source tree whose deepest file lies beyond MAX_PATH, named in Greek,
+  // CJK and emoji.
+  const std::string source = m_root + "\\src";
+  const std::string deep = source + "\\" + std::string(120, 'a') + "\\\xCE\xB1\xCE\xB2\xCE\xB3 " +
+                           std::string(100, 'b') + "\\\xE6\x96\x87\xE4\xBB\xB6";
+  const std::string file = deep + "\\\xF0\x9F\x98\x80 " + std::string(40, 'c') + ".txt";
+  ASSERT_GT(file.size(), static_cast<size_t>(MAX_PATH));
+  for (size_t i = m_root.size() + 1; i <= deep.size(); ++i) {
+    if (i == deep.size() || deep[i] == '\\') {
+      ASSERT_TRUE(CreateDirectoryW(FileSystemPath(deep.substr(0, i)).c_str(), nullptr)) << i;
+    }
+  }
+  {
+    const HANDLE handle = CreateFileW(FileSystemPath(file).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_READONLY, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, handle);
+    DWORD written = 0;
+    WriteFile(handle, "deep", 4, &written, nullptr);
+    CloseHandle(handle);
+  }
+
+  // Staged parents first, as the add names them.
+  const std::string staged = m_root + "\\staged\\";
+  ASSERT_TRUE(CreateDirectoryW(FileSystemPath(staged).c_str(), nullptr));
+  const std::string base = source + "\\";
+  std::string copy;
+  for (size_t i = base.size(); i <= file.size(); ++i) {
+    if (i == file.size() || file[i] == '\\') copy = CopyIntoWorkspace(file.substr(0, i), base, staged);
+  }
+  EXPECT_EQ(staged + file.substr(base.size()), copy);
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  ASSERT_TRUE(GetFileAttributesExW(FileSystemPath(copy).c_str(), GetFileExInfoStandard, &data));
+  EXPECT_EQ(4u, data.nFileSizeLow);
+
+  // The tree goes, read-only file and all.
+  EXPECT_TRUE(DeleteTree(m_root));
+  EXPECT_EQ(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(FileSystemPath(m_root).c_str()));
+}
+
+TEST(Workspace, PathPartsAreReadAtTheSeparatorsOnly) {
+  // U+0101 is C4 81 in UTF-8: 0x81 starts a double-byte character in some
+  // code pages, which would swallow the separator after it.
+  const std::string name = "\xC4\x81";
+  EXPECT_EQ("b.txt", FileNameOf("C:\\" + name + "\\b.txt"));
+  EXPECT_EQ("C:\\" + name, ParentOf("C:\\" + name + "\\b.txt"));
+  EXPECT_EQ("C:\\", ParentOf("C:\\b.txt"));
+  EXPECT_EQ("\\\\server\\share", ParentOf("\\\\server\\share\\b.txt"));
+  EXPECT_EQ("x", FileNameOf("C:x"));
+  EXPECT_EQ("", ParentOf("b.txt"));
+  EXPECT_EQ("\xCE\xB1.tar", WithoutExtension("\xCE\xB1.tar.zip"));
+  EXPECT_EQ("C:\\d.x\\" + name, WithoutExtension("C:\\d.x\\" + name));
+  EXPECT_EQ(".profile", WithoutExtension(".profile"));
+  EXPECT_TRUE(IsApplicationName(("C:\\" + name + "\\setup.EXE").c_str()));
 }
 
 TEST(Workspace, SlashConversionsTurnEverySeparator) {
