@@ -92,9 +92,10 @@ class CZipFolder final : public ComObject,
   std::string BuildMemberSpec(const std::vector<std::string>& names);
   // spec: a literal member list; directory: without a trailing backslash.
   void ExtractToDirectory(const std::string& spec, const std::string& directory, HWND parent);
-  // The files of spec set aside for a folder of their name, and the names
-  // they are extracted under (see ZIPREQUEST::renamed).
-  std::map<std::string, std::string> AsideNames(const std::string& spec) const;
+  // The files below this folder set aside for a folder of their name, and
+  // the names they are extracted under (see ZIPREQUEST::renamed).  Under the
+  // root lock.
+  std::map<std::string, std::string> AsideNames() const;
   void OpenMember(const std::string& name, HWND parent);
   // Without a name, the folder's installer.
   void OpenInFolder(HWND parent, const std::string* name);

@@ -1,10 +1,10 @@
 // Taking members out: the member specification, extraction into a
 // directory, and the commands built on them.
+#include <functional>
+
 #include "archive_lock.h"
 #include "exception.h"
-#include "member_key.h"
 #include "member_list.h"
-#include "strings.h"
 #include "profile.h"
 #include "resource.h"
 #include "strings.h"
@@ -49,24 +49,24 @@ void CZipFolder::ExtractToDirectory(const std::string& spec, const std::string& 
   request.strSpec = spec;
   request.strBaseDir = directory + "\\";
   request.strFolderPath = m_strPath;
-  request.renamed = AsideNames(spec);
+  request.renamed = AsideNames();
   m_pRoot->RunRequest(request, parent);
 }
 
-std::map<std::string, std::string> CZipFolder::AsideNames(const std::string& spec) const {
-  // Only a file beside a folder of its name is named as a file alone; it
-  // comes out under the name it is shown under, beside its folder.
+std::map<std::string, std::string> CZipFolder::AsideNames() const {
+  // A file beside a folder of its name comes out under the name it is shown
+  // under, so it and the folder both fit in one directory.
   std::map<std::string, std::string> renamed;
-  for (size_t start = 0; start < spec.size() && spec[start] != '\0';) {
-    size_t end = spec.find('\0', start);
-    if (end == std::string::npos) end = spec.size();
-    const std::string path = spec.substr(start + 1, end - start - 1);
-    const bool file = spec[start] == ZE_ITEM_FILE;
-    start = end + 1;
-    if (!file || path.compare(0, m_strPath.size(), m_strPath) != 0) continue;
-    const std::string name = path.substr(m_strPath.size());
-    renamed[path] = WithTag(name, NameTag(name));
-  }
+  const std::function<void(const CZipFolder&, const std::string&)> walk = [&](const CZipFolder& folder,
+                                                                              const std::string& relative) {
+    for (auto position = folder.m_mapEntries.First(); position != nullptr;
+         position = folder.m_mapEntries.Next(position)) {
+      const MemberEntry& member = CEntryMap::At(position);
+      if (member.IsAside()) renamed[folder.m_strPath + member.name] = relative + member.shown;
+      if (member.IsFolder()) walk(*member.record.pSubFolder, relative + member.name + "\\");
+    }
+  };
+  walk(*this, "");
   return renamed;
 }
 

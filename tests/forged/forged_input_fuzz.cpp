@@ -495,8 +495,11 @@ TEST_F(ForgedInput, IdentifierListsAtEveryFolderMethodThatReadsThem) {
         } else {
           const std::wstring wide = text.pOleStr;
           CoTaskMemFree(text.pOleStr);
-          // What is left of the name, as the code page reads it.
-          if (form == SHGDN_FORPARSING && wide != Utf8ToWide(zip + " : " + folder->Path()) + AnsiToWide(name))
+          // The member's real name, or what is left of the identifier's, as
+          // the code page reads it.
+          const MemberEntry* found = folder->Entries().FindKey(name);
+          const std::wstring expected = found ? Utf8ToWide(found->shown) : AnsiToWide(name);
+          if (form == SHGDN_FORPARSING && wide != Utf8ToWide(zip + " : " + folder->Path()) + expected)
             finding(round, list, "GetDisplayNameOf for parsing", hr);
         }
       }

@@ -20,11 +20,22 @@
 #include "registered_root.h"
 #include "shell_host.h"
 #include "shell_data.h"
+#include "strings.h"
 #include "temp_dir.h"
 #include "workspace.h"
 #include "zip_maker.h"
 
 namespace {
+
+// An identifier whose key and display name are name, as the shell may keep one.
+std::vector<BYTE> ItemNamed(const std::string& name) {
+  std::vector<BYTE> item(556, 0);
+  item[0] = 554 & 0xFF;
+  item[1] = 554 >> 8;
+  name.copy(reinterpret_cast<char*>(item.data()) + 2, 259);
+  name.copy(reinterpret_cast<char*>(item.data()) + 2 + 260, 259);
+  return item;
+}
 
 const CLSID kFileHandler = {0x6f2c9a41, 0x3b7d, 0x4e15, {0x9c, 0x2a, 0x5d, 0x8e, 0x1f, 0x04, 0x7b, 0x36}};
 constexpr UINT kFirst = 100;
@@ -375,9 +386,10 @@ std::string MessageBoxOf(Call call) {
   return text;
 }
 
-// Names with characters best fit would turn into "\\" and ".": each must be
-// refused, never taken for the other file that spelling names.
-TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsAreRefused) {
+// Names with characters best fit would turn into "\\" and ".": each names
+// the very file it spells, never the other file that best fit would make of
+// it.
+TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsReachOnlyTheirOwnFiles) {
   // The file the look-alike names would reach, and the look-alikes.
   TempDir other;
   const std::string inside = other.Write("Documents\\secret.txt", "not to be touched");
@@ -386,62 +398,67 @@ TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsAreRefused) {
   const std::string taxesBefore = ReadAll(zip);
   const std::wstring directory(source.path().begin(), source.path().end());
   const std::wstring otherName(other.path().begin(), other.path().end());
-  // source\..\<other>\Documents\taxes.zip, with fullwidth separators and dots.
-  const std::wstring lookAlikeZip = directory + L"\\\uFF0E\uFF0E\uFF3C" + otherName.substr(otherName.rfind(L'\\') + 1) +
-                                    L"\uFF3CDocuments\uFF3Ctaxes.zip";
-  const std::wstring lookAlikeFile = directory + L"\\\uFF0E\uFF0E\uFF3C" +
-                                     otherName.substr(otherName.rfind(L'\\') + 1) + L"\uFF3CDocuments\uFF3Csecret.txt";
-  for (const std::wstring& path : {lookAlikeZip, lookAlikeFile}) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  // source\..\<other>\Documents\taxes.zip, with fullwidth separators and dots:
+  // each one file name in source.
+  const std::wstring lookAlikeName =
+      L"\uFF0E\uFF0E\uFF3C" + otherName.substr(otherName.rfind(L'\\') + 1) + L"\uFF3CDocuments\uFF3C";
+  const std::wstring lookAlikeZip = directory + L"\\" + lookAlikeName + L"taxes.zip";
+  const std::wstring lookAlikeFile = directory + L"\\" + lookAlikeName + L"secret.txt";
+  {
+    HANDLE file = CreateFileW(lookAlikeFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "look-alike", 10, &written, nullptr);
     CloseHandle(file);
   }
-  const std::string refusal = "cannot be used here";
+  // The look-alike archive holds a member of its own.
+  source.Write("own.txt", "own");
+  const std::string ownZip = archives / "own.zip";
+  ASSERT_EQ(0, zip_maker::Add(ownZip, source.path(), {"own.txt"}));
+  ASSERT_TRUE(CopyFileW(std::wstring(ownZip.begin(), ownZip.end()).c_str(), lookAlikeZip.c_str(), FALSE));
 
-  // Opened by path.
+  // Opened by path: the look-alike archive itself, with no word of refusal.
   IPersistFile* persist = nullptr;
   ASSERT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
                                    reinterpret_cast<void**>(&persist)));
-  // Load reports the refusal itself (its result stays S_OK): the object
-  // stays unloaded.
-  EXPECT_NE(std::string::npos, MessageBoxOf([&] { persist->Load(lookAlikeZip.c_str(), 0); }).find(refusal));
+  EXPECT_EQ("", MessageBoxOf([&] { EXPECT_EQ(S_OK, persist->Load(lookAlikeZip.c_str(), 0)); }));
   IShellFolder* folder = nullptr;
   persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
   persist->Release();
   ASSERT_NE(nullptr, folder);
-  IEnumIDList* items = nullptr;
-  PITEMID_CHILD item = nullptr;
-  if (folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &items) == S_OK && items != nullptr) {
-    EXPECT_NE(S_OK, items->Next(1, &item, nullptr)) << "the other archive's members are not listed";
-    if (item) CoTaskMemFree(item);
-    items->Release();
-  }
+  SFGAOF flags = SFGAO_CANCOPY;
+  const std::vector<BYTE> own = ItemNamed("own.txt"), secret = ItemNamed("secret.txt");
+  PCUITEMID_CHILD ownItem[] = {reinterpret_cast<PCUITEMID_CHILD>(own.data())};
+  PCUITEMID_CHILD secretItem[] = {reinterpret_cast<PCUITEMID_CHILD>(secret.data())};
+  EXPECT_EQ(S_OK, folder->GetAttributesOf(1, ownItem, &flags)) << "its own member is listed";
+  flags = SFGAO_CANCOPY;
+  EXPECT_EQ(E_INVALIDARG, folder->GetAttributesOf(1, secretItem, &flags)) << "the other archive's is not";
   folder->Release();
 
-  // Dropped on a zip file's icon.
+  // Dropped on a zip file's icon: the look-alike file goes in, under its own name.
   const std::string target = archives / "target.zip";
   source.Write("plain.txt", "plain");
   ASSERT_EQ(0, zip_maker::Add(target, source.path(), {"plain.txt"}));
-  const std::string targetBefore = ReadAll(target);
   zip = target;
   IDropTarget* drop = ZipFileObject<IDropTarget>();
   ASSERT_NE(nullptr, drop);
   OneFormatData files(CF_HDROP, WideDropFiles(lookAlikeFile));
   DWORD effect = DROPEFFECT_COPY;
-  EXPECT_NE(std::string::npos,
-            MessageBoxOf([&] { drop->Drop(&files, 0, POINTL{0, 0}, &effect); }).find(refusal));
+  EXPECT_EQ("", MessageBoxOf([&] { drop->Drop(&files, 0, POINTL{0, 0}, &effect); }));
   drop->Release();
-  EXPECT_EQ(targetBefore, ReadAll(target));
+  const std::string added = ReadAll(target);
+  EXPECT_NE(std::string::npos, added.find(WideToUtf8(lookAlikeName) + "secret.txt"));
+  EXPECT_NE(std::string::npos, added.find("look-alike"));
+  EXPECT_EQ(std::string::npos, added.find("not to be touched"));
 
-  // "Copy to Zip File" on the look-alike.
+  // "Copy to Zip File" on the look-alike takes it, without a word.
   IShellExtInit* init = nullptr;
   ASSERT_EQ(S_OK, CoCreateInstance(kFileHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
                                    reinterpret_cast<void**>(&init)));
   OneFormatData selection(CF_HDROP, WideDropFiles(lookAlikeFile));
-  HRESULT initialized = S_OK;
-  EXPECT_NE(std::string::npos,
-            MessageBoxOf([&] { initialized = init->Initialize(nullptr, &selection, nullptr); }).find(refusal));
-  EXPECT_NE(S_OK, initialized);
+  HRESULT initialized = E_FAIL;
+  EXPECT_EQ("", MessageBoxOf([&] { initialized = init->Initialize(nullptr, &selection, nullptr); }));
+  EXPECT_EQ(S_OK, initialized);
   init->Release();
 
   // Nothing reached the other files.

@@ -5,8 +5,9 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
-#include <algorithm>
 #include <string>
+
+#include "archive_mutex_name.h"
 
 inline int ThreadsOfThisProcess() {
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -20,10 +21,14 @@ inline int ThreadsOfThisProcess() {
   return count;
 }
 
-// The archive object names its mutex after the archive's path.
-inline bool ArchiveObjectLives(std::string zip) {
-  std::replace(zip.begin(), zip.end(), '\\', '/');
-  const HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, zip.c_str());
+// The archive object names its mutex after the archive's path (UTF-8), by
+// the library's own rule.
+inline bool ArchiveObjectLives(const std::string& zip) {
+  std::wstring wide(zip.size(), L'\0');
+  const int length = MultiByteToWideChar(CP_UTF8, 0, zip.data(), static_cast<int>(zip.size()), wide.data(),
+                                         static_cast<int>(wide.size()));
+  wide.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, ArchiveMutexName(wide).c_str());
   if (mutex == nullptr) return false;
   CloseHandle(mutex);
   return true;
