@@ -19,3 +19,18 @@ function(uses_desktop)
     set_property(TEST ${test} APPEND PROPERTY RESOURCE_LOCK desktop)
   endforeach()
 endfunction()
+
+# Runs a test program twice, as NAME_1252 under code page 1252 and as
+# NAME_932 under the double-byte 932: Wine takes the code page from the
+# locale, and rewrites the prefix's regional settings when it changes, so
+# the runs go one at a time.  The program reads MBX_EXPECT_ACP to check it.
+function(add_code_page_tests name program)
+  foreach(run IN ITEMS "1252;C.UTF-8" "932;ja_JP.UTF-8")
+    list(GET run 0 acp)
+    list(GET run 1 locale)
+    add_test(NAME ${name}_${acp} COMMAND ${program} --gtest_brief=1)
+    set_tests_properties(${name}_${acp} PROPERTIES
+      ENVIRONMENT "MBX_SOURCE_DIR=${CMAKE_SOURCE_DIR};MBX_BINARY_DIR=${CMAKE_BINARY_DIR};LC_ALL=${locale};MBX_EXPECT_ACP=${acp}"
+      RUN_SERIAL TRUE)
+  endforeach()
+endfunction()

@@ -102,28 +102,22 @@ bool resolveOutputPath(std::string_view destDir, std::string_view renamed, std::
   while (dest.size() > 1 && dest.back() == os::kSep) dest.pop_back();
   if (dest.empty()) return false;
   if (full.size() <= dest.size() + 1 && enc == os::Enc::Ansi) return false;
+  size_t restAt = 0;
   if (enc == os::Enc::Utf8) {
-    size_t restAt = 0;
     if (!startsWithDirUtf8(full, dest, restAt)) return false;
-    std::string_view rest(full);
-    rest.remove_prefix(restAt);
-    while (!rest.empty() && rest.back() == os::kSep) rest.remove_suffix(1);
-    if (!isSafeRelativeName(rest)) return false;
-    out = dest;
-    if (out.back() != os::kSep) out += os::kSep;
-    out += rest;
-    return true;
-  }
-  for (size_t i = 0; i < dest.size(); ++i) {
+  } else {
+    for (size_t i = 0; i < dest.size(); ++i) {
 #if defined(_WIN32)
-    if (os::foldCase((unsigned char)full[i]) != os::foldCase((unsigned char)dest[i])) return false;
+      if (os::foldCase((unsigned char)full[i]) != os::foldCase((unsigned char)dest[i])) return false;
 #else
-    if (full[i] != dest[i]) return false;
+      if (full[i] != dest[i]) return false;
 #endif
+    }
+    if (dest.back() != os::kSep && full[dest.size()] != os::kSep) return false;
+    restAt = dest.back() == os::kSep ? dest.size() : dest.size() + 1;
   }
-  if (dest.back() != os::kSep && full[dest.size()] != os::kSep) return false;
   std::string_view rest(full);
-  rest.remove_prefix(dest.back() == os::kSep ? dest.size() : dest.size() + 1);
+  rest.remove_prefix(restAt);
   while (!rest.empty() && rest.back() == os::kSep) rest.remove_suffix(1);
   if (!isSafeRelativeName(rest)) return false;
   out = dest;

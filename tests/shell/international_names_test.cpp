@@ -779,27 +779,8 @@ void WriteFiveGiBArchive(const std::wstring& path) {
   central += name + zip64;
 
   const uint64_t centralOffset = local.size() + size;
-  const uint64_t end64 = centralOffset + central.size();
   std::string tail = central;
-  Put32(tail, 0x06064b50);
-  Put64(tail, 44);
-  Put16(tail, 45);
-  Put16(tail, 45);
-  Put32(tail, 0);
-  Put32(tail, 0);
-  Put64(tail, 1);
-  Put64(tail, 1);
-  Put64(tail, central.size());
-  Put64(tail, centralOffset);
-  Put32(tail, 0x07064b50);
-  Put32(tail, 0);
-  Put64(tail, end64);
-  Put32(tail, 1);
-  Put32(tail, 0x06054b50);
-  for (uint32_t v : {0u, 0u, 1u, 1u}) Put16(tail, v);
-  Put32(tail, static_cast<uint32_t>(central.size()));
-  Put32(tail, 0xFFFFFFFF);
-  Put16(tail, 0);
+  AppendEnd64(tail, 1, central.size(), centralOffset);
 
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, file);

@@ -24,6 +24,34 @@ inline void Put64(std::string& out, uint64_t v) {
   Put32(out, static_cast<uint32_t>(v >> 32));
 }
 
+// The zip64 end record, its locator and the classic end record, for a
+// directory of count entries, centralSize bytes at centralOffset; what the
+// classic record cannot hold saturates there.
+inline void AppendEnd64(std::string& tail, uint64_t count, uint64_t centralSize, uint64_t centralOffset) {
+  Put32(tail, 0x06064b50);
+  Put64(tail, 44);
+  Put16(tail, 45);
+  Put16(tail, 45);
+  Put32(tail, 0);
+  Put32(tail, 0);
+  Put64(tail, count);
+  Put64(tail, count);
+  Put64(tail, centralSize);
+  Put64(tail, centralOffset);
+  Put32(tail, 0x07064b50);
+  Put32(tail, 0);
+  Put64(tail, centralOffset + centralSize);
+  Put32(tail, 1);
+  Put32(tail, 0x06054b50);
+  Put16(tail, 0);
+  Put16(tail, 0);
+  Put16(tail, count > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(count));
+  Put16(tail, count > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(count));
+  Put32(tail, centralSize > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<uint32_t>(centralSize));
+  Put32(tail, centralOffset > 0xFFFFFFFF ? 0xFFFFFFFF : static_cast<uint32_t>(centralOffset));
+  Put16(tail, 0);
+}
+
 inline std::string MemberName(int folder, int file) {
   char name[32];
   snprintf(name, sizeof(name), "d%03d/f%05d.txt", folder, file);
@@ -64,29 +92,7 @@ inline uint64_t WriteNames(const std::string& path, const std::vector<std::strin
   const uint64_t count = names.size();
   const uint64_t centralOffset = local.size();
   std::string tail;
-  const uint64_t zip64End = centralOffset + central.size();
-  Put32(tail, 0x06064b50);
-  Put64(tail, 44);
-  Put16(tail, 45);
-  Put16(tail, 45);
-  Put32(tail, 0);
-  Put32(tail, 0);
-  Put64(tail, count);
-  Put64(tail, count);
-  Put64(tail, central.size());
-  Put64(tail, centralOffset);
-  Put32(tail, 0x07064b50);
-  Put32(tail, 0);
-  Put64(tail, zip64End);
-  Put32(tail, 1);
-  Put32(tail, 0x06054b50);
-  Put16(tail, 0);
-  Put16(tail, 0);
-  Put16(tail, count > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(count));
-  Put16(tail, count > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(count));
-  Put32(tail, static_cast<uint32_t>(central.size()));
-  Put32(tail, static_cast<uint32_t>(centralOffset));
-  Put16(tail, 0);
+  AppendEnd64(tail, count, central.size(), centralOffset);
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out << local << central << tail;
   return count;
