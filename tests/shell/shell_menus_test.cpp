@@ -20,6 +20,7 @@
 #include "registered_root.h"
 #include "shell_host.h"
 #include "shell_data.h"
+#include "strings.h"
 #include "temp_dir.h"
 #include "workspace.h"
 #include "zip_maker.h"
@@ -375,9 +376,9 @@ std::string MessageBoxOf(Call call) {
   return text;
 }
 
-// Names with characters best fit would turn into "\\" and ".": each must be
-// refused, never taken for the other file that spelling names.
-TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsAreRefused) {
+// Names with characters best fit would turn into "\\" and ".": each is the
+// file of its own name, never taken for the other file that spelling names.
+TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsStayTheirOwn) {
   // The file the look-alike names would reach, and the look-alikes.
   TempDir other;
   const std::string inside = other.Write("Documents\\secret.txt", "not to be touched");
@@ -389,60 +390,82 @@ TEST_F(ShellMenus, NamesBestFitWouldTurnIntoOtherPathsAreRefused) {
   // source\..\<other>\Documents\taxes.zip, with fullwidth separators and dots.
   const std::wstring lookAlikeZip = directory + L"\\\uFF0E\uFF0E\uFF3C" + otherName.substr(otherName.rfind(L'\\') + 1) +
                                     L"\uFF3CDocuments\uFF3Ctaxes.zip";
-  const std::wstring lookAlikeFile = directory + L"\\\uFF0E\uFF0E\uFF3C" +
-                                     otherName.substr(otherName.rfind(L'\\') + 1) + L"\uFF3CDocuments\uFF3Csecret.txt";
-  for (const std::wstring& path : {lookAlikeZip, lookAlikeFile}) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+  const std::wstring lookAlikeName =
+      L"\uFF0E\uFF0E\uFF3C" + otherName.substr(otherName.rfind(L'\\') + 1) + L"\uFF3CDocuments\uFF3Csecret.txt";
+  const std::wstring lookAlikeFile = directory + L"\\" + lookAlikeName;
+  {
+    HANDLE file = CreateFileW(lookAlikeFile.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, file);
     CloseHandle(file);
   }
-  const std::string refusal = "cannot be used here";
+  // The look-alike archive is an archive of its own, with a folder of its own
+  // (the shell's view lists the files; the folder object its folders).
+  source.Write("ownfolder\\own.txt", "own");
+  const std::string own = archives / "own.zip";
+  ASSERT_EQ(0, zip_maker::Add(own, source.path(), {"ownfolder"}));
+  ASSERT_TRUE(CopyFileW(std::wstring(own.begin(), own.end()).c_str(), lookAlikeZip.c_str(), FALSE));
 
-  // Opened by path.
+  // Opened by path: the archive of that very name, not the other one.
   IPersistFile* persist = nullptr;
   ASSERT_EQ(S_OK, CoCreateInstance(kZipFile, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFile,
                                    reinterpret_cast<void**>(&persist)));
-  // Load reports the refusal itself (its result stays S_OK): the object
-  // stays unloaded.
-  EXPECT_NE(std::string::npos, MessageBoxOf([&] { persist->Load(lookAlikeZip.c_str(), 0); }).find(refusal));
+  EXPECT_EQ(S_OK, persist->Load(lookAlikeZip.c_str(), 0));
   IShellFolder* folder = nullptr;
   persist->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&folder));
   persist->Release();
   ASSERT_NE(nullptr, folder);
+  std::vector<std::wstring> listed;
   IEnumIDList* items = nullptr;
-  PITEMID_CHILD item = nullptr;
-  if (folder->EnumObjects(nullptr, SHCONTF_NONFOLDERS, &items) == S_OK && items != nullptr) {
-    EXPECT_NE(S_OK, items->Next(1, &item, nullptr)) << "the other archive's members are not listed";
-    if (item) CoTaskMemFree(item);
+  if (folder->EnumObjects(nullptr, SHCONTF_FOLDERS, &items) == S_OK && items != nullptr) {
+    PITEMID_CHILD item = nullptr;
+    while (items->Next(1, &item, nullptr) == S_OK) {
+      STRRET name{};
+      WCHAR text[MAX_PATH] = L"";
+      if (SUCCEEDED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER, &name)))
+        StrRetToBufW(&name, item, text, MAX_PATH);
+      listed.push_back(text);
+      CoTaskMemFree(item);
+    }
     items->Release();
   }
   folder->Release();
+  EXPECT_EQ(std::vector<std::wstring>{L"ownfolder"}, listed) << "its own members, not the other archive's";
 
-  // Dropped on a zip file's icon.
+  // Dropped on a zip file's icon: added under its own name.
   const std::string target = archives / "target.zip";
   source.Write("plain.txt", "plain");
   ASSERT_EQ(0, zip_maker::Add(target, source.path(), {"plain.txt"}));
-  const std::string targetBefore = ReadAll(target);
   zip = target;
   IDropTarget* drop = ZipFileObject<IDropTarget>();
   ASSERT_NE(nullptr, drop);
   OneFormatData files(CF_HDROP, WideDropFiles(lookAlikeFile));
   DWORD effect = DROPEFFECT_COPY;
-  EXPECT_NE(std::string::npos,
-            MessageBoxOf([&] { drop->Drop(&files, 0, POINTL{0, 0}, &effect); }).find(refusal));
+  EXPECT_EQ(S_OK, drop->Drop(&files, 0, POINTL{0, 0}, &effect));
   drop->Release();
-  EXPECT_EQ(targetBefore, ReadAll(target));
+  const auto stored = StoredNames(target);
+  EXPECT_EQ(1u, stored.count("plain.txt"));
+  EXPECT_EQ(1u, stored.count(WideToUtf8(lookAlikeName))) << "one member of the look-alike's own name";
+  EXPECT_EQ(2u, stored.size());
 
-  // "Copy to Zip File" on the look-alike.
+  // "Copy to Zip File" on the look-alike: an archive of its own name beside it.
   IShellExtInit* init = nullptr;
   ASSERT_EQ(S_OK, CoCreateInstance(kFileHandler, nullptr, CLSCTX_INPROC_SERVER, IID_IShellExtInit,
                                    reinterpret_cast<void**>(&init)));
   OneFormatData selection(CF_HDROP, WideDropFiles(lookAlikeFile));
-  HRESULT initialized = S_OK;
-  EXPECT_NE(std::string::npos,
-            MessageBoxOf([&] { initialized = init->Initialize(nullptr, &selection, nullptr); }).find(refusal));
-  EXPECT_NE(S_OK, initialized);
+  EXPECT_EQ(S_OK, init->Initialize(nullptr, &selection, nullptr));
+  IContextMenu* menu = nullptr;
+  ASSERT_EQ(S_OK, init->QueryInterface(IID_IContextMenu, reinterpret_cast<void**>(&menu)));
+  HMENU popup = CreatePopupMenu();
+  menu->QueryContextMenu(popup, 0, 1, 10, CMF_NORMAL);
+  CMINVOKECOMMANDINFO info{};
+  info.cbSize = sizeof(info);
+  info.lpVerb = MAKEINTRESOURCEA(0);
+  EXPECT_EQ(S_OK, menu->InvokeCommand(&info));
+  DestroyMenu(popup);
+  menu->Release();
   init->Release();
+  const std::wstring copied = lookAlikeFile.substr(0, lookAlikeFile.size() - 4) + L".ZIP";
+  EXPECT_NE(INVALID_FILE_ATTRIBUTES, GetFileAttributesW(copied.c_str()));
 
   // Nothing reached the other files.
   EXPECT_EQ(taxesBefore, ReadAll(other / "Documents\\taxes.zip"));

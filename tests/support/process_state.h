@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <string>
 
+#include "archive_mutex_name.h"
+
 inline int ThreadsOfThisProcess() {
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return -1;
@@ -21,9 +23,12 @@ inline int ThreadsOfThisProcess() {
 }
 
 // The archive object names its mutex after the archive's path.
-inline bool ArchiveObjectLives(std::string zip) {
-  std::replace(zip.begin(), zip.end(), '\\', '/');
-  const HANDLE mutex = OpenMutexA(SYNCHRONIZE, FALSE, zip.c_str());
+inline bool ArchiveObjectLives(const std::string& zip) {
+  // The path is UTF-8; the name follows the library's own rule.
+  std::wstring wide(zip.size(), L'\0');
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, zip.data(), static_cast<int>(zip.size()),
+                                                      wide.data(), static_cast<int>(wide.size()))));
+  const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, ArchiveMutexName(wide).c_str());
   if (mutex == nullptr) return false;
   CloseHandle(mutex);
   return true;
