@@ -20,6 +20,8 @@
 #include "produced.h"
 #include "resource.h"
 #include "shell_data.h"
+#include "strings.h"
+#include "drop_data.h"
 #include "temp_dir.h"
 #include "zip_maker.h"
 
@@ -149,6 +151,83 @@ TEST_F(CopyToZip, OneFileGoesIntoAnArchiveNamedAfterIt) {
   ASSERT_EQ(S_OK, Select({plain}));
   ASSERT_EQ(S_OK, Invoke());
   EXPECT_EQ(1u, Listing(dir / "notes.ZIP").count("notes"));
+}
+
+TEST_F(CopyToZip, NamesOfEveryScriptNameTheArchiveAndGoInWhole) {
+  const auto wide = [](const std::string& utf8) { return Utf8ToWide(utf8); };
+  const std::string greek = "\xCE\xB1\xCF\x81\xCF\x87\xCE\xB5\xCE\xAF\xCE\xBF";  // αρχείο
+  const std::string folder = "\xE6\x96\x87\xE4\xBB\xB6\xE5\xA4\xB9 \xF0\x9F\x98\x80";  // 文件夹 😀
+  const std::string hebrew = "\xD7\xA7\xD7\x95\xD7\x91\xD7\xA5.txt";
+  const auto write = [&](const std::string& path, const std::string& content) {
+    const HANDLE file =
+        CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << path;
+    DWORD written = 0;
+    WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+    CloseHandle(file);
+  };
+
+  // One file: the archive beside it takes its real name.
+  const std::string doc = dir / (greek + ".txt");
+  write(doc, "greek");
+  ASSERT_EQ(S_OK, Select({doc}));
+  ASSERT_EQ(S_OK, Invoke());
+  const auto fileNames = StoredNames(dir / (greek + ".ZIP"));
+  ASSERT_EQ(1u, fileNames.count(greek + ".txt"));
+  EXPECT_NE(0, fileNames.at(greek + ".txt") & 0x0800) << "flagged UTF-8";
+
+  // One folder: its content at the top of an archive named after it.
+  ASSERT_TRUE(CreateDirectoryW(wide(dir / folder).c_str(), nullptr));
+  write(dir / folder + "\\" + hebrew, "hebrew");
+  ASSERT_TRUE(CreateDirectoryW(wide(dir / folder + "\\" + greek).c_str(), nullptr));
+  write(dir / folder + "\\" + greek + "\\" + hebrew, "deeper");
+  ASSERT_EQ(S_OK, Select({dir / folder}));
+  ASSERT_EQ(S_OK, Invoke());
+  const auto folderNames = StoredNames(dir / (folder + ".ZIP"));
+  EXPECT_EQ(1u, folderNames.count(hebrew));
+  EXPECT_EQ(1u, folderNames.count(greek + "/"));
+  EXPECT_EQ(1u, folderNames.count(greek + "/" + hebrew));
+  EXPECT_TRUE(fake.user.boxes.empty());
+  EXPECT_TRUE(fake.user.questions.empty());
+}
+
+TEST_F(CopyToZip, AFileBeyondMaxPathIsCopiedBesideItself) {
+  const std::string deep = dir.path() + "\\" + std::string(130, 'd') + "\\" + std::string(120, 'e');
+  ASSERT_TRUE(CreateDirectoryW(FileSystemPath(dir.path() + "\\" + std::string(130, 'd')).c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(FileSystemPath(deep).c_str(), nullptr));
+  const std::string doc = deep + "\\report.doc";
+  ASSERT_GT(doc.size(), static_cast<size_t>(MAX_PATH));
+  {
+    const HANDLE file = CreateFileW(FileSystemPath(doc).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file);
+    DWORD written = 0;
+    WriteFile(file, "far", 3, &written, nullptr);
+    CloseHandle(file);
+  }
+  // The shell's data object cannot name what it cannot parse: the list comes
+  // as a long path would, wide.
+  OneFormatData data(CF_HDROP, MakeWideDropFiles({doc}));
+  ASSERT_EQ(S_OK, SelectData(&data));
+  ASSERT_EQ(S_OK, Invoke());
+  const std::string zip = deep + "\\report.ZIP";
+  std::string bytes;
+  {
+    const HANDLE file = CreateFileW(FileSystemPath(zip).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, file) << "the archive beside the file";
+    char buffer[4096];
+    DWORD read = 0;
+    ReadFile(file, buffer, sizeof(buffer), &read, nullptr);
+    bytes.assign(buffer, read);
+    CloseHandle(file);
+  }
+  EXPECT_NE(std::string::npos, bytes.find("PK\x01\x02")) << "with a member in it";
+  EXPECT_NE(std::string::npos, bytes.find("report.doc"));
+  EXPECT_TRUE(fake.user.boxes.empty());
+  DeleteFileW(FileSystemPath(zip).c_str());
+  DeleteFileW(FileSystemPath(doc).c_str());
+  RemoveDirectoryW(FileSystemPath(deep).c_str());
 }
 
 TEST_F(CopyToZip, AFolderGivesItsContentAtTheArchivesTop) {

@@ -33,22 +33,6 @@ UniqueGlobal DropOf(const std::vector<std::string>& paths) {
   return UniqueGlobal(MakeDropFiles(list));
 }
 
-// The names the central directory stores, with their general-purpose flags:
-// what any other tool will read.
-std::map<std::string, uint16_t> StoredNames(const std::string& zip) {
-  const std::string bytes = ReadAll(zip);
-  std::map<std::string, uint16_t> names;
-  const auto at16 = [&](size_t i) { return static_cast<uint16_t>(uint8_t(bytes[i]) | uint8_t(bytes[i + 1]) << 8); };
-  for (size_t i = 0; i + 46 <= bytes.size(); ++i) {
-    if (bytes.compare(i, 4, "PK\x01\x02") != 0) continue;
-    const size_t length = at16(i + 28);
-    if (i + 46 + length > bytes.size()) break;
-    names[bytes.substr(i + 46, length)] = at16(i + 8);
-    i += 45 + length;
-  }
-  return names;
-}
-
 // Creates a file through the wide calls: its path may be beyond MAX_PATH.
 void WriteWide(const std::string& path, const std::string& content) {
   const HANDLE file = CreateFileW(FileSystemPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -14,9 +14,38 @@
 #include "item_id.h"
 #include "zip_maker.h"
 
+// The whole file of a UTF-8 path (any script); empty when it cannot be read.
 inline std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
+  std::wstring wide(path.size(), L'\0');
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                                      wide.data(), static_cast<int>(wide.size()))));
+  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return {};
+  std::string bytes;
+  char buffer[65536];
+  DWORD read = 0;
+  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
+  CloseHandle(file);
+  return bytes;
+}
+
+// The names the central directory stores, with their general-purpose flags
+// (bit 11: UTF-8): what any other tool will read.
+inline std::map<std::string, uint16_t> StoredNames(const std::string& zip) {
+  const std::string bytes = ReadAll(zip);
+  std::map<std::string, uint16_t> names;
+  const auto at16 = [&](size_t i) {
+    return static_cast<uint16_t>(static_cast<uint8_t>(bytes[i]) | static_cast<uint8_t>(bytes[i + 1]) << 8);
+  };
+  for (size_t i = 0; i + 46 <= bytes.size(); ++i) {
+    if (bytes.compare(i, 4, "PK\x01\x02") != 0) continue;
+    const size_t length = at16(i + 28);
+    if (i + 46 + length > bytes.size()) break;
+    names[bytes.substr(i + 46, length)] = at16(i + 8);
+    i += 45 + length;
+  }
+  return names;
 }
 
 // Name (backslashes, folders with a trailing one) to size, as listed.  The

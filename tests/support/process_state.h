@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
 #include <string>
 
 #include "archive_mutex_name.h"
@@ -21,13 +22,12 @@ inline int ThreadsOfThisProcess() {
   return count;
 }
 
-// The archive object names its mutex after the archive's path (UTF-8), by
-// the library's own rule.
+// The archive object names its mutex after the archive's path.
 inline bool ArchiveObjectLives(const std::string& zip) {
+  // The path is UTF-8; the name follows the library's own rule.
   std::wstring wide(zip.size(), L'\0');
-  const int length = MultiByteToWideChar(CP_UTF8, 0, zip.data(), static_cast<int>(zip.size()), wide.data(),
-                                         static_cast<int>(wide.size()));
-  wide.resize(length > 0 ? static_cast<size_t>(length) : 0);
+  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, zip.data(), static_cast<int>(zip.size()),
+                                                      wide.data(), static_cast<int>(wide.size()))));
   const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, ArchiveMutexName(wide).c_str());
   if (mutex == nullptr) return false;
   CloseHandle(mutex);

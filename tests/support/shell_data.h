@@ -16,7 +16,10 @@ inline IDataObject* ShellDataObject(const std::vector<std::string>& paths) {
   std::vector<PIDLIST_ABSOLUTE> absolute;
   std::vector<PCUITEMID_CHILD> children;
   for (const std::string& path : paths) {
-    const std::wstring wide(path.begin(), path.end());
+    // UTF-8, as the library's paths are.
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
     PIDLIST_ABSOLUTE pidl = nullptr;
     if (FAILED(SHParseDisplayName(wide.c_str(), nullptr, &pidl, 0, nullptr))) break;
     absolute.push_back(pidl);

@@ -44,26 +44,36 @@ class TempDir {
     return full;
   }
 
+  // Removes the tree, also what tests made under names of any script or
+  // deeper than MAX_PATH (the path is UTF-8).
   static void Remove(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string child = path + "\\" + name;
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          Remove(child);
-        else
-          DeleteFileA(child.c_str());
-      } while (FindNextFileA(search, &found));
-      FindClose(search);
-    }
-    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_DIRECTORY);
-    RemoveDirectoryA(path.c_str());
+    std::wstring wide(path.size(), L'\0');
+    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
+                                                        wide.data(), static_cast<int>(wide.size()))));
+    if (wide.size() > 2 && wide[1] == L':') wide = L"\\\\?\\" + wide;
+    RemoveWide(wide);
   }
 
  private:
+  static void RemoveWide(const std::wstring& path) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+      do {
+        const std::wstring name = found.cFileName;
+        if (name == L"." || name == L"..") continue;
+        const std::wstring child = path + L"\\" + name;
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          RemoveWide(child);
+        else
+          DeleteFileW(child.c_str());
+      } while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_DIRECTORY);
+    RemoveDirectoryW(path.c_str());
+  }
+
   std::string m_path;
 };
