@@ -83,7 +83,7 @@ void FillNames(MemberEntry& entry) {
   const size_t dot = entry.shown.rfind('.');
   const bool hidden = strlen(entry.record.szDisplayName) < key.size() && dot != std::string::npos && dot != 0;
   entry.display = hidden ? entry.shown.substr(0, dot) : entry.shown;
-  if (const auto exact = WideToAnsiExact(NameToWide(entry.display)); exact && exact->size() < 260)
+  if (const auto exact = WideToAnsiExact(Utf8ToWide(entry.display)); exact && exact->size() < 260)
     SetName(entry.record.szDisplayName, *exact);
 }
 

@@ -13,10 +13,6 @@ namespace {
 
 constexpr size_t kKeyMax = 259;  // the record's field less its terminator
 
-std::wstring WideOfUtf8(std::string_view utf8) { return Utf8ToWide(utf8); }
-
-std::string Utf8OfWide(std::wstring_view wide) { return WideToUtf8(wide); }
-
 // The code page's spelling of each character, '_' where it has none.
 std::string SpellOrMark(std::wstring_view wide) {
   std::string out;
@@ -48,9 +44,6 @@ size_t ExtensionStart(std::string_view name) {
 
 }  // namespace
 
-// The system code page's exact spelling of text, or nothing when some
-// character has none.  Never the "best fit": that turns a fullwidth "＼" into
-// "\" and so one name into another.
 std::optional<std::string> WideToAnsiExact(std::wstring_view text) {
   if (text.empty()) return std::string();
   if (text.size() > static_cast<size_t>(INT_MAX / 4)) return std::nullopt;
@@ -85,12 +78,12 @@ std::wstring UpperOf(const std::wstring& wide) {
 
 }  // namespace
 
-std::wstring IdentityOf(std::string_view name) { return UpperOf(WideOfUtf8(name)); }
+std::wstring IdentityOf(std::string_view name) { return UpperOf(Utf8ToWide(name)); }
 
 std::wstring KeyIdentityOf(std::string_view key) { return UpperOf(AnsiToWide(std::string(key))); }
 
 std::string NameTag(std::string_view name) {
-  const std::string identity = Utf8OfWide(IdentityOf(name));
+  const std::string identity = WideToUtf8(IdentityOf(name));
   char tag[12];
   std::snprintf(tag, sizeof tag, "~%08lx",
                 crc32(0, reinterpret_cast<const Bytef*>(identity.data()), static_cast<uInt>(identity.size())));
@@ -103,7 +96,7 @@ std::string WithTag(std::string_view name, const std::string& tag) {
 }
 
 std::string MemberKey(std::string_view name) {
-  const std::wstring wide = WideOfUtf8(name);
+  const std::wstring wide = Utf8ToWide(name);
   if (const auto exact = WideToAnsiExact(wide); exact && exact->size() <= kKeyMax && !exact->empty()) return *exact;
   const std::string spelled = SpellOrMark(wide);
   const std::string tag = NameTag(name);
@@ -115,7 +108,3 @@ std::string MemberKey(std::string_view name) {
   stem.resize(CutPoint(stem, kKeyMax - tag.size() - extension.size()));
   return stem + tag + extension;
 }
-
-std::wstring NameToWide(std::string_view name) { return WideOfUtf8(name); }
-
-std::string NameToUtf8(std::wstring_view name) { return Utf8OfWide(name); }

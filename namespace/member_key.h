@@ -10,10 +10,6 @@
 #include <string>
 #include <string_view>
 
-// UTF-8 names as UTF-16 and back; ill-formed input becomes U+FFFD.
-std::wstring NameToWide(std::string_view name);
-std::string NameToUtf8(std::wstring_view name);
-
 // The system code page's exact spelling of text, or nothing when some
 // character has none.  Never the "best fit": that turns a fullwidth "＼" into
 // "\" and so one name into another.

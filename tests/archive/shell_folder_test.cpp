@@ -240,7 +240,9 @@ TEST_F(ShellFolderTest, ForgedIdentifiersAreReadOnlyWithinTheirSize) {
       ASSERT_EQ(static_cast<UINT>(STRRET_WSTR), name.uType);
       const std::string text = WideToUtf8(name.pOleStr);
       CoTaskMemFree(name.pOleStr);
-      if (c.member && form == SHGDN_FORPARSING) EXPECT_EQ(zip + " : " + c.member, text);
+      if (c.member && form == SHGDN_FORPARSING) {
+        EXPECT_EQ(zip + " : " + c.member, text);
+      }
     }
 
     IDataObject* data = nullptr;
