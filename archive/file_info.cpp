@@ -48,7 +48,7 @@ void ResetShellInfoCache() {
   ++g_generation;
 }
 
-void FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder) {
+bool FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder) {
   const char* extensionStart = PathFindExtensionA(name.c_str());
   const std::string extension = extensionStart;
   TypeInfo type;
@@ -68,7 +68,7 @@ void FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder) {
     }
   }
   record.iIcon = type.icon;
-  const std::string shown =
-      type.hidesExtension && extension.size() < name.size() ? name.substr(0, name.size() - extension.size()) : name;
-  SetName(record.szDisplayName, shown);
+  const bool hidden = type.hidesExtension && extension.size() < name.size();
+  SetName(record.szDisplayName, hidden ? name.substr(0, name.size() - extension.size()) : name);
+  return hidden;
 }

@@ -7,8 +7,8 @@
 #include "item_id.h"
 
 // Fills szDisplayName and iIcon of the record for the given name (one path
-// component).
-void FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder);
+// component).  True when the user's settings hide the name's extension.
+bool FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder);
 
 // Forgets what the shell answered, so a new listing follows the user's
 // current preferences (hidden extensions, changed type icons).

@@ -78,11 +78,11 @@ void FillNames(MemberEntry& entry) {
   const bool isFolder = (entry.record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   const std::string key = MemberKey(entry.shown);
   SetName(entry.record.szName, key);
-  FillShellInfo(entry.record, key, isFolder);
-  // The shell hid the type's extension on the key: hide it on the real name.
+  // The key has the real name's extension: what the shell hides on it is
+  // hidden on the real name too.
+  const bool hidden = FillShellInfo(entry.record, key, isFolder);
   const size_t dot = entry.shown.rfind('.');
-  const bool hidden = strlen(entry.record.szDisplayName) < key.size() && dot != std::string::npos && dot != 0;
-  entry.display = hidden ? entry.shown.substr(0, dot) : entry.shown;
+  entry.display = hidden && dot != std::string::npos && dot != 0 ? entry.shown.substr(0, dot) : entry.shown;
   if (const auto exact = WideToAnsiExact(Utf8ToWide(entry.display)); exact && exact->size() < 260)
     SetName(entry.record.szDisplayName, *exact);
 }

@@ -176,8 +176,8 @@ STDMETHODIMP CZipFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, ST
       CriticalSectionLock lock(m_pRoot->RootLock());
       const MemberEntry* member = MemberOfKey(record.szName);
       if ((flags & 0xFF00) == SHGDN_FORPARSING) {
-        const std::string shown = member != nullptr ? member->shown : WideToUtf8(AnsiToWide(record.szName));
-        text = Utf8ToWide(m_pRoot->ZipPath() + " : " + m_strPath + shown);
+        text = Utf8ToWide(m_pRoot->ZipPath() + " : " + m_strPath) +
+               (member != nullptr ? Utf8ToWide(member->shown) : AnsiToWide(record.szName));
       } else {
         // A member no listing confirms any more keeps the name it was given.
         text = member != nullptr ? Utf8ToWide(member->display) : AnsiToWide(record.szDisplayName);

@@ -114,6 +114,6 @@ void CZipFolder::FillPropertiesPage(const std::vector<std::string>& names, Prope
     page.location = GetFolderDisplayName();
     page.type = totals.type;
   }
-  page.size = format::FormatByteSize64(totals.size);
-  page.compressed = format::FormatByteSize64(totals.compressed);
+  page.size = format::FormatByteSize(totals.size, true);
+  page.compressed = format::FormatByteSize(totals.compressed, true);
 }

@@ -60,9 +60,6 @@ std::string FormatKilobytes(uint64_t bytes);
 // "1.43 MB (1,500,000 bytes)".
 std::string FormatByteSize(uint64_t bytes, bool detailed);
 
-// The detailed form.
-inline std::string FormatByteSize64(uint64_t bytes) { return FormatByteSize(bytes, true); }
-
 // Date and time without seconds in the user's formats; "?" for a zero time.
 // The time is shown as stored, with no time-zone conversion.
 std::string FormatFileTime(const FILETIME& time, bool longDate);
