@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "item_id.h"
+#include "member_record.h"
 #include "progress_sink.h"
 #include "zipengine.h"
 

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "item_id.h"
+#include "member_record.h"
 
 // Fills szDisplayName and iIcon of the record for the given name (one path
 // component).  True when the user's settings hide the name's extension.

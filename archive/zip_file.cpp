@@ -2,6 +2,9 @@
 
 #include <shellapi.h>
 
+#include <atomic>
+#include <stdexcept>
+
 #include "archive_lock.h"
 #include "change_watcher.h"
 #include "drop_data.h"
@@ -9,10 +12,10 @@
 #include "file_info.h"
 #include "guard.h"
 #include "handles.h"
-#include "progress_dlg.h"
 #include "strings.h"
 #include "zip_exceptions.h"
-#include "zip_folder.h"
+#include "top_folder.h"
+#include "user_interaction.h"
 #include "zip_request.h"
 
 namespace {
@@ -31,7 +34,11 @@ uint32_t StampOf(const FILETIME& time) {
   return ticks > kEpoch ? static_cast<uint32_t>((ticks - kEpoch) / 10000000ull) : 0;
 }
 
+std::atomic<TopFolderFactory> g_topFolderFactory{nullptr};
+
 }  // namespace
+
+void InstallTopFolderFactory(TopFolderFactory factory) { g_topFolderFactory.store(factory); }
 
 CZipFile* CZipFile::Create() {
   auto* file = new CZipFile();
@@ -39,13 +46,17 @@ CZipFile* CZipFile::Create() {
 }
 
 CZipFile::CZipFile() {
-  m_pRootFolder = CZipFolder::CreateTopFolder(this, ControllingUnknown());
-  m_pRootInner = m_pRootFolder->InnerUnknown();
+  const TopFolderFactory factory = g_topFolderFactory.load();
+  if (factory == nullptr) throw std::logic_error("no top folder factory installed");
+  const TopFolder top = factory(this, ControllingUnknown());
+  m_pRootFolder = top.folder;
+  m_pTree = top.tree;
+  m_pRootInner = top.inner;
 }
 
 CZipFile::~CZipFile() {
   m_watcher.reset();  // stops the watcher before anything it could use goes
-  m_pRootFolder->DestroyTopFolder();
+  m_pTree->DestroyTopFolder();
 }
 
 const InterfaceEntry* CZipFile::Interfaces() const {
@@ -62,11 +73,7 @@ HRESULT CZipFile::QueryAggregates(REFIID iid, void** out) { return m_pRootInner-
 void CZipFile::RunRequest(ZIPREQUEST& request, HWND parent) {
   request.pRoot = this;
   request.pException = nullptr;
-  INT_PTR result = 0;
-  {
-    CProgressDlg dialog(ExecuteRequest, &request, parent);
-    result = dialog.DoModal();
-  }
+  const INT_PTR result = UserInteraction().RunWithProgress(ExecuteRequest, request, parent);
   if (request.pException) std::rethrow_exception(request.pException);
   if (result == -1) throw CZipWinException();
 }
@@ -146,7 +153,7 @@ void CZipFile::RefreshListing() {
     if (m_timeListed != 0) {
       m_timeListed = 0;
       m_listedFileTime = 0;
-      m_pRootFolder->Sweep(0);
+      m_pTree->Sweep(0);
     }
     return;
   }
@@ -173,8 +180,8 @@ void CZipFile::RefreshListing() {
   MemberListing listing(m_strZipPath);
   ListingRecord member;
   for (int32_t i = 0; i < listing.Count() && !listing.Ended(); ++i)
-    if (listing.Next(member, stamp)) m_pRootFolder->AddEntry(member);
-  m_pRootFolder->Sweep(stamp);
+    if (listing.Next(member, stamp)) m_pTree->ListMember(member);
+  m_pTree->Sweep(stamp);
   m_timeListed = stamp;
   m_listedFileTime = fileTime;
   m_listedFileSize = fileSize;

@@ -14,11 +14,13 @@
 
 class CZipFolder;
 class ChangeWatcher;
+class IMemberTree;
 struct ZIPREQUEST;
 
 class CZipFile final : public ComObject, public IPersistFolder, public IPersistFile, public IShellExtInit {
  public:
-  // A new, unloaded archive object with its top folder aggregated.
+  // A new, unloaded archive object with its top folder aggregated (made by
+  // the installed factory, see top_folder.h).
   static CZipFile* Create();
   DECLARE_COM_OBJECT()
 
@@ -77,6 +79,7 @@ class CZipFile final : public ComObject, public IPersistFolder, public IPersistF
   uint32_t m_timeListed = 0;
   uint32_t m_lastStamp = 0;
   CZipFolder* m_pRootFolder = nullptr;
+  IMemberTree* m_pTree = nullptr;
   IUnknown* m_pRootInner = nullptr;
   std::unique_ptr<ChangeWatcher> m_watcher;
 };

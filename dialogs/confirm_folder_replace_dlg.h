@@ -12,9 +12,6 @@ class CConfirmFolderReplaceDlg : public CDialog {
  public:
   CConfirmFolderReplaceDlg(const std::string& text, HWND owner);
 
-  // As the file question, with the folder flag of the add operation.
-  static bool Ask(HWND owner, const std::string& name, bool& yesToAll);
-
  protected:
   BOOL OnInitDialog() override;
   bool OnCommand(WORD id, WORD code) override;

@@ -1,6 +1,6 @@
 // The real face of the user-interaction seam: message boxes and the
 // system's dialogs.
-#include "user_interaction.h"
+#include "windows_user_interaction.h"
 
 #include <commdlg.h>
 #include <shellapi.h>
@@ -12,6 +12,7 @@
 #include "file_name_dlg.h"
 #include "new_folder_dlg.h"
 #include "open_in_folder_dlg.h"
+#include "progress_dlg.h"
 #include "properties_sheet.h"
 #include "resource.h"
 #include "strings.h"
@@ -115,6 +116,10 @@ class RealUserInteraction final : public IUserInteraction {
     operation.pFrom = from.c_str();
     operation.pTo = to.c_str();
     return SHFileOperationW(&operation);
+  }
+  INT_PTR RunWithProgress(Worker worker, ZIPREQUEST& request, HWND owner) override {
+    CProgressDlg dialog(worker, &request, owner);
+    return dialog.DoModal();
   }
 };
 

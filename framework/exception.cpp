@@ -1,9 +1,22 @@
 #include "exception.h"
 
+#include <atomic>
+
 #include "strings.h"
-#include "user_interaction.h"
 
 const char kNoErrorMessageText[] = "No error message is available.";
+
+namespace {
+
+int ShowMessageBox(const std::string& text, UINT type) {
+  return MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(kApplicationName).c_str(), type | MB_SETFOREGROUND);
+}
+
+std::atomic<ErrorMessageShower> g_shower{&ShowMessageBox};
+
+}  // namespace
+
+void SetErrorMessageShower(ErrorMessageShower shower) { g_shower.store(shower != nullptr ? shower : &ShowMessageBox); }
 
 BOOL CException::GetErrorMessage(LPSTR buffer, UINT bufferSize, PUINT) const {
   const std::string text = Message();
@@ -16,5 +29,5 @@ int CException::ReportError(UINT type, UINT messageId) const {
   std::string shown = Message();
   if (shown.empty() && messageId != 0) shown = LoadStr(messageId);
   if (shown.empty()) shown = kNoErrorMessageText;
-  return UserInteraction().ShowMessage(nullptr, shown, type);
+  return g_shower.load()(shown, type);
 }

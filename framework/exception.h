@@ -15,8 +15,8 @@ class CException {
   // nothing written, when the exception has no message.
   BOOL GetErrorMessage(LPSTR buffer, UINT bufferSize, PUINT helpContext = nullptr) const;
 
-  // Shows the message (or the fallback text) through the user-interaction
-  // seam; returns the box's answer.
+  // Shows the message (or the fallback text) through the installed shower;
+  // returns the box's answer.
   virtual int ReportError(UINT type = MB_OK, UINT messageId = 0) const;
 
   // The whole message; empty when there is none.  Subclasses word it.
@@ -28,6 +28,11 @@ class CUserCancelException : public CException {
  public:
   int ReportError(UINT = MB_OK, UINT = 0) const override { return 0; }
 };
+
+// Where ReportError shows its text: the application installs its own way of
+// talking to the user; until then a plain message box.  Returns the answer.
+using ErrorMessageShower = int (*)(const std::string& text, UINT type);
+void SetErrorMessageShower(ErrorMessageShower shower);
 
 // The text shown for an exception that has no message of its own.
 extern const char kNoErrorMessageText[];

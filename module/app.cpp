@@ -6,6 +6,7 @@
 
 #include "help.h"
 #include "strings.h"
+#include "wiring.h"
 #include "workspace.h"
 
 UINT TemporaryDirectoryClipboardFormat() { return RegisterClipboardFormatA(kTemporaryDirectoryFormatName); }
@@ -28,6 +29,7 @@ std::string ModuleShortFileName() {
 CArchiveShellApp::CArchiveShellApp() : m_clock([] { return std::time(nullptr); }) {}
 
 bool CArchiveShellApp::InitInstance() {
+  WireLayers();
   // The profile's registry key is fixed in the profile helper; nothing to set.
   // The help page is written out for the user's browser, so it goes where
   // the user may write rather than beside the library.

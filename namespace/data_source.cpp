@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "drop_data.h"
+#include "folder_operations.h"
 #include "guard.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
@@ -69,7 +70,7 @@ HGLOBAL CZipDataSource::RenderDropList() {
   m_bExtracted = true;
   m_bExtracting = true;
   try {
-    m_pFolder->ExtractToDirectory(m_strMemberSpec, m_strWorkspace, m_pParentWnd);
+    FolderOperations().ExtractToDirectory(*m_pFolder, m_strMemberSpec, m_strWorkspace, m_pParentWnd);
   } catch (const CException& e) {
     m_bExtracting = false;
     m_bFailed = true;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "drop_data.h"
+#include "folder_operations.h"
 #include "guard.h"
 #include "resource.h"
 #include "strings.h"
@@ -76,7 +77,7 @@ HRESULT FolderMenu::Query(CZipFolder& folder, HMENU menu, UINT index, UINT first
     root->RefreshListing();
     if (!root->IsBrowsed()) {
       AddVerb(menu, index, firstId, kVerbExtractToFolder);
-      if (folder.FindInstaller(nullptr)) AddVerb(menu, index + 1, firstId, kVerbInstall);
+      if (FolderOperations().FindInstaller(folder, nullptr)) AddVerb(menu, index + 1, firstId, kVerbInstall);
     } else {
       AddVerb(menu, index, firstId, kVerbOpen);
       EnableMenuItem(menu, index, MF_BYPOSITION | MF_GRAYED);
@@ -98,15 +99,15 @@ HRESULT FolderMenu::Invoke(CZipFolder& folder, const std::vector<std::string>& s
     const std::string verb = HIWORD(verbField) == 0 ? VerbAt(LOWORD(verbField)) : std::string(info->lpVerb);
     const HWND parent = info->hwnd;
     if (verb == kVerbDelete) {
-      folder.DeleteMembers(selection, parent);
+      FolderOperations().DeleteMembers(folder, selection, parent);
     } else if (verb == kVerbCopy) {
-      folder.CopyToClipboard(selection, parent, nullptr);
+      FolderOperations().CopyToClipboard(folder, selection, parent);
     } else if (verb == kVerbInstall) {
-      folder.OpenInFolder(parent, nullptr);
+      FolderOperations().OpenInFolder(folder, parent);
     } else if (verb == kVerbProperties) {
-      folder.ShowProperties(parent, selection);
+      FolderOperations().ShowProperties(folder, parent, selection);
     } else if (verb == kVerbExtractToFolder) {
-      folder.UnzipToNewFolder(parent);
+      FolderOperations().UnzipToNewFolder(folder, parent);
     }
     // "open" and every verb not ours do nothing, successfully.
   });
@@ -165,7 +166,7 @@ STDMETHODIMP CZipFolder::Drop(IDataObject* data, DWORD, POINTL, DWORD*) {
     const DropFilesMedium files(data);
     if (!files.Offered()) throw CZipWinException(0, ERROR_INVALID_DATA);
     wellFormed = static_cast<bool>(files);
-    if (wellFormed) AddDroppedFiles(files.get(), nullptr);
+    if (wellFormed) FolderOperations().AddDroppedFiles(*this, files.get(), nullptr);
   });
   return wellFormed ? S_OK : E_INVALIDARG;
 }

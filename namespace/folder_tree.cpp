@@ -24,6 +24,11 @@ CZipFolder* CZipFolder::CreateSubFolder(CZipFile* root, const std::string& path)
 
 CZipFolder* CZipFolder::CreateTopFolder(CZipFile* root, IUnknown* outer) { return new CZipFolder(root, "", outer); }
 
+TopFolder CZipFolder::MakeTopFolder(CZipFile* root, IUnknown* outer) {
+  CZipFolder* folder = CreateTopFolder(root, outer);
+  return {folder, folder, folder->InnerUnknown()};
+}
+
 void CZipFolder::DestroyTopFolder() { delete this; }
 
 CZipFolder::~CZipFolder() {

@@ -87,8 +87,3 @@ std::string ItemIdListToPath(LPCITEMIDLIST list) {
   }
   return path;
 }
-
-void SetName(char (&field)[260], const std::string& text) {
-  memset(field, 0, sizeof(field));
-  memcpy(field, text.data(), text.size() < sizeof(field) ? text.size() : sizeof(field) - 1);
-}

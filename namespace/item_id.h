@@ -8,23 +8,9 @@
 #include <cstdint>
 #include <string>
 
-class CZipFolder;
+#include "member_record.h"
 
 #pragma pack(push, 1)
-
-// One member of a folder level.  In memory pSubFolder is the real folder
-// object (set for a folder member, null for a file).
-struct ZIPENTRY {
-  char szName[260];
-  char szDisplayName[260];
-  int32_t iIcon;
-  uint32_t dwSize;
-  uint32_t dwCompressedSize;
-  FILETIME ftModified;
-  uint32_t dwAttributes;
-  uint32_t dwListingStamp;
-  CZipFolder* pSubFolder;
-};
 
 // The record as an identifier carries it: 552 bytes on every architecture,
 // because the shell stores identifiers.  The sub-folder field is the folder
@@ -54,9 +40,6 @@ static_assert(sizeof(ZIPENTRY_STORED) == 552);
 static_assert(offsetof(ZIPENTRY_STORED, iIcon) == 520 && offsetof(ZIPENTRY_STORED, ftModified) == 532);
 static_assert(offsetof(ZIPENTRY_STORED, dwAttributes) == 540 && offsetof(ZIPENTRY_STORED, dwSubFolder) == 548);
 static_assert(sizeof(ZIPITEMID) == 556 && offsetof(ZIPITEMID, record) == 2);
-#if UINTPTR_MAX == 0xFFFFFFFFu
-static_assert(sizeof(ZIPENTRY) == 552 && offsetof(ZIPENTRY, pSubFolder) == 548);
-#endif
 
 constexpr uint16_t kItemIdSize = 554;
 
@@ -70,5 +53,3 @@ LPCITEMIDLIST NextItemId(LPCITEMIDLIST item);
 // The relative folder path a list names: each szName followed by a backslash.
 std::string ItemIdListToPath(LPCITEMIDLIST list);
 
-// Fills a fixed-size name field, cutting what does not fit.
-void SetName(char (&field)[260], const std::string& text);

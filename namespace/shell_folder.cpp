@@ -3,14 +3,15 @@
 #include <vector>
 
 #include "enum_idlist.h"
+#include "folder_operations.h"
 #include "guard.h"
 #include "item_menu.h"
 #include "locks.h"
 #include "strings.h"
+#include "view_creator.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
 #include "zip_folder.h"
-#include "zip_view.h"
 
 namespace {
 constexpr SFGAOF kItemFlags = SFGAO_FOLDER | SFGAO_DROPTARGET | SFGAO_HASPROPSHEET | SFGAO_CANDELETE | SFGAO_CANCOPY;
@@ -101,14 +102,7 @@ STDMETHODIMP CZipFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_
 STDMETHODIMP CZipFolder::CreateViewObject(HWND owner, REFIID iid, void** out) {
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
-  return ComGuard(E_FAIL, [&]() -> HRESULT {
-    // OLE is the host's: its threads have it.  Without it the view works,
-    // only files cannot be dropped on it.
-    CZipView* view = CZipView::Create(this, owner);
-    const HRESULT hr = view->QueryInterface(iid, out);
-    view->Release();
-    return hr;
-  });
+  return CreateFolderView(this, owner, iid, out);
 }
 
 STDMETHODIMP CZipFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items, SFGAOF* inOut) {
@@ -152,7 +146,7 @@ STDMETHODIMP CZipFolder::GetUIObjectOf(HWND, UINT count, PCUITEMID_CHILD_ARRAY i
     return ComGuard(E_FAIL, [&] {
       std::vector<std::string> names;
       for (UINT i = 0; i < count; ++i) names.emplace_back(ReadItemId(items[i]).szName);
-      *out = CreateDragData(names, nullptr, nullptr);
+      *out = FolderOperations().CreateDragData(*this, names);
     });
   }
   if (IsEqualIID(iid, IID_IContextMenu)) {

@@ -18,6 +18,7 @@
 #include "entry_map.h"
 #include "folder_menu.h"
 #include "item_id.h"
+#include "top_folder.h"
 
 class CZipFile;
 class MemberList;
@@ -39,13 +40,16 @@ class CZipFolder final : public ComObject,
                          public IShellFolder,
                          public IDropTarget,
                          public IContextMenu,
-                         public IExtractIconA {
+                         public IExtractIconA,
+                         public IMemberTree {
  public:
   // A folder created by the tree; its creator holds the first reference.
   static CZipFolder* CreateSubFolder(CZipFile* root, const std::string& path);
   // The top folder, aggregated into its root and deleted by it.
   static CZipFolder* CreateTopFolder(CZipFile* root, IUnknown* outer);
-  void DestroyTopFolder();
+  // The same, as the archive root's factory wants it (top_folder.h).
+  static TopFolder MakeTopFolder(CZipFile* root, IUnknown* outer);
+  void DestroyTopFolder() override;
 
   // IUnknown: the top folder counts on its root; every other folder keeps
   // its root alive for as long as anyone but its parent holds it, through
@@ -58,7 +62,8 @@ class CZipFolder final : public ComObject,
   // Files a listed member under its path below this folder, starting at
   // offset; implicit folders are created on the way.
   void AddEntry(const ListingRecord& member, size_t offset = 0);
-  void Sweep(uint32_t stamp);
+  void ListMember(const ListingRecord& member) override { AddEntry(member); }
+  void Sweep(uint32_t stamp) override;
   // Resolves a\b\ (consuming it); a path without backslash names this folder.
   // The result is only safe under the root lock: a sweep may free it.
   CZipFolder* FindFolder(std::string& path);

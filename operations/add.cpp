@@ -5,11 +5,10 @@
 #include <optional>
 
 #include "archive_lock.h"
-#include "confirm_file_replace_dlg.h"
-#include "confirm_folder_replace_dlg.h"
 #include "drop_data.h"
 #include "handles.h"
 #include "member_list.h"
+#include "replace_questions.h"
 #include "resource.h"
 #include "strings.h"
 #include "workspace.h"
@@ -115,10 +114,10 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
       bool replace = true;
       if (isDirectory && member->IsFolder()) {
         answered = true;
-        replace = CConfirmFolderReplaceDlg::Ask(parent, member->shown, folderYesToAll);
+        replace = AskFolderReplace(parent, member->shown, folderYesToAll);
       } else if (!isDirectory && !member->IsFolder()) {
         answered = true;
-        replace = CConfirmFileReplaceDlg::Ask(parent, *member, fileYesToAll, path);
+        replace = AskFileReplace(parent, *member, fileYesToAll, path);
       }
       if (!replace) continue;
     }

@@ -43,6 +43,17 @@ CZipView* CZipView::Create(CZipFolder* folder, HWND owner) {
   return view;
 }
 
+HRESULT CreateZipViewObject(CZipFolder* folder, HWND owner, REFIID iid, void** out) {
+  return ComGuard(E_FAIL, [&]() -> HRESULT {
+    // OLE is the host's: its threads have it.  Without it the view works,
+    // only files cannot be dropped on it.
+    CZipView* view = CZipView::Create(folder, owner);
+    const HRESULT hr = view->QueryInterface(iid, out);
+    view->Release();
+    return hr;
+  });
+}
+
 CZipView::CZipView(CZipFolder* folder, HWND owner) : m_pFolder(folder), m_hwndOwner(owner), m_sharedMenu(CreateMenu()) {
   m_pFolder->AddRef();
 }

@@ -190,3 +190,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
 // archive's lock.  False when the folder has no listing.
 bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSize, bool showRatio,
                   bool showAttributes, uint64_t& totalSize, uint32_t& token);
+
+// The folder's view creator (view_creator.h): a new view of folder, asked
+// for iid.
+HRESULT CreateZipViewObject(CZipFolder* folder, HWND owner, REFIID iid, void** out);

@@ -11,10 +11,11 @@
 #include "new_folder_dlg.h"
 #include "fake_user_interaction.h"
 #include "profile.h"
+#include "replace_questions.h"
 #include "resource.h"
 #include "strings.h"
 #include "temp_dir.h"
-#include "user_interaction.h"
+#include "windows_user_interaction.h"
 
 using namespace dialog_script;
 
@@ -102,10 +103,10 @@ TEST(ReplaceDialogs, EscapeAbandonsTheOperation) {
   const std::string path = dir.Write("a.txt", "new");
   bool yesToAll = false;
   Script file("Confirm File Replace", [](HWND dialog) { PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0); });
-  EXPECT_THROW(CConfirmFileReplaceDlg::Ask(nullptr, existing, yesToAll, path), CUserCancelException);
+  EXPECT_THROW(AskFileReplace(nullptr, existing, yesToAll, path), CUserCancelException);
   EXPECT_TRUE(file.Found());
   Script folder("Confirm Folder Replace", [](HWND dialog) { PostMessageA(dialog, WM_KEYDOWN, VK_ESCAPE, 0); });
-  EXPECT_THROW(CConfirmFolderReplaceDlg::Ask(nullptr, "pics", yesToAll), CUserCancelException);
+  EXPECT_THROW(AskFolderReplace(nullptr, "pics", yesToAll), CUserCancelException);
   EXPECT_TRUE(folder.Found());
   EXPECT_FALSE(yesToAll);
 }

@@ -7,6 +7,7 @@
 #include "exception.h"
 #include "fake_user_interaction.h"
 #include "format.h"
+#include "replace_questions.h"
 #include "temp_dir.h"
 
 namespace {
@@ -28,7 +29,7 @@ class ReplaceQuestions : public ::testing::Test, protected WithFakeUser {
 TEST_F(ReplaceQuestions, FileQuestionWordsBothSides) {
   user.answers = {IDYES};
   bool yesToAll = false;
-  EXPECT_TRUE(CConfirmFileReplaceDlg::Ask(nullptr, existing, yesToAll, path));
+  EXPECT_TRUE(AskFileReplace(nullptr, existing, yesToAll, path));
   EXPECT_FALSE(yesToAll);
   ASSERT_EQ(1u, user.fileReplaceTexts.size());
   const FileReplaceTexts& texts = user.fileReplaceTexts[0];
@@ -46,13 +47,13 @@ TEST_F(ReplaceQuestions, FileQuestionWordsBothSides) {
 TEST_F(ReplaceQuestions, YesToAllSilencesLaterFileQuestionsOnly) {
   user.answers = {IDOK, IDNO};
   bool filesToAll = false, foldersToAll = false;
-  EXPECT_TRUE(CConfirmFileReplaceDlg::Ask(nullptr, existing, filesToAll, path));
+  EXPECT_TRUE(AskFileReplace(nullptr, existing, filesToAll, path));
   EXPECT_TRUE(filesToAll);
-  EXPECT_TRUE(CConfirmFileReplaceDlg::Ask(nullptr, existing, filesToAll, path));
-  EXPECT_TRUE(CConfirmFileReplaceDlg::Ask(nullptr, existing, filesToAll, path));
+  EXPECT_TRUE(AskFileReplace(nullptr, existing, filesToAll, path));
+  EXPECT_TRUE(AskFileReplace(nullptr, existing, filesToAll, path));
   EXPECT_EQ(1u, user.questions.size());
   // The folder question has its own flag and is still asked.
-  EXPECT_FALSE(CConfirmFolderReplaceDlg::Ask(nullptr, "pics", foldersToAll));
+  EXPECT_FALSE(AskFolderReplace(nullptr, "pics", foldersToAll));
   ASSERT_EQ(2u, user.questions.size());
   EXPECT_EQ("folder replace", user.questions[1].kind);
   EXPECT_EQ(0u, user.questions[1].text.find("This folder already contains a file called 'pics'.\n\nIf the files"));
@@ -61,10 +62,10 @@ TEST_F(ReplaceQuestions, YesToAllSilencesLaterFileQuestionsOnly) {
 TEST_F(ReplaceQuestions, NoSkipsAndCancelAbandons) {
   user.answers = {IDNO, IDCANCEL, IDNO, IDCANCEL};
   bool yesToAll = false;
-  EXPECT_FALSE(CConfirmFileReplaceDlg::Ask(nullptr, existing, yesToAll, path));
-  EXPECT_THROW(CConfirmFileReplaceDlg::Ask(nullptr, existing, yesToAll, path), CUserCancelException);
-  EXPECT_FALSE(CConfirmFolderReplaceDlg::Ask(nullptr, "pics", yesToAll));
-  EXPECT_THROW(CConfirmFolderReplaceDlg::Ask(nullptr, "pics", yesToAll), CUserCancelException);
+  EXPECT_FALSE(AskFileReplace(nullptr, existing, yesToAll, path));
+  EXPECT_THROW(AskFileReplace(nullptr, existing, yesToAll, path), CUserCancelException);
+  EXPECT_FALSE(AskFolderReplace(nullptr, "pics", yesToAll));
+  EXPECT_THROW(AskFolderReplace(nullptr, "pics", yesToAll), CUserCancelException);
   EXPECT_FALSE(yesToAll);
   EXPECT_TRUE(user.boxes.empty()) << "a cancel reports nothing";
 }
@@ -72,7 +73,7 @@ TEST_F(ReplaceQuestions, NoSkipsAndCancelAbandons) {
 TEST_F(ReplaceQuestions, AVanishedNewFileStillGetsAQuestion) {
   user.answers = {IDYES};
   bool yesToAll = false;
-  EXPECT_TRUE(CConfirmFileReplaceDlg::Ask(nullptr, existing, yesToAll, dir / "gone.txt"));
+  EXPECT_TRUE(AskFileReplace(nullptr, existing, yesToAll, dir / "gone.txt"));
   ASSERT_EQ(1u, user.fileReplaceTexts.size());
   EXPECT_EQ(format::FormatByteSize(0, false) + "\nmodified on ?", user.fileReplaceTexts[0].newText);
 }

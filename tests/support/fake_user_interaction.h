@@ -68,6 +68,10 @@ class FakeUserInteraction : public IUserInteraction {
     operation.fFlags = FOF_SILENT | FOF_NOCONFIRMATION | FOF_NOERRORUI | FOF_NOCONFIRMMKDIR;
     return SHFileOperationW(&operation);
   }
+  // Requests run as they would for the user: under the default's window.
+  INT_PTR RunWithProgress(Worker worker, ZIPREQUEST& request, HWND owner) override {
+    return DefaultUserInteraction().RunWithProgress(worker, request, owner);
+  }
 
   std::vector<Box> boxes;
   int abouts = 0;

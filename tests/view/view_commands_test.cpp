@@ -22,6 +22,7 @@
 #include "shell_data.h"
 #include "strings.h"
 #include "view_support.h"
+#include "windows_user_interaction.h"
 #include "zip_maker.h"
 
 using namespace view_test;

@@ -7,6 +7,8 @@
 
 #include <string>
 
+struct ZIPREQUEST;
+
 // What the file replace question shows.
 struct FileReplaceTexts {
   std::string question;      // "This folder already contains a file called '...'."
@@ -68,13 +70,25 @@ class IUserInteraction {
   // Moves a directory into another with the shell's own progress and
   // questions; the shell's result (0 on success).
   virtual int MoveWithShell(const std::string& source, const std::string& destinationDir) = 0;
+
+  // Runs worker(&request) on a thread of its own under the progress window,
+  // which appears only when the run takes longer than a moment.  Returns
+  // once the thread has ended: IDOK, or -1 when the window could not be
+  // made.  A thread that cannot start comes back as the request's
+  // exception or is thrown.
+  using Worker = unsigned(__stdcall*)(void* request);
+  virtual INT_PTR RunWithProgress(Worker worker, ZIPREQUEST& request, HWND owner) = 0;
 };
 
-// The one in force: the real windows unless a test installed its own.
+// The one in force: a test's replacement, else the default.
 IUserInteraction& UserInteraction();
 
-// The real windows; defined with the dialogs.
-IUserInteraction& WindowsUserInteraction();
+// The default: the real windows, which the module installs when it starts
+// (the dialogs live in a layer above this one).  Until then a stand-in that
+// never blocks: messages go to the debugger, questions are cancelled and
+// requests run without a window.
+IUserInteraction& DefaultUserInteraction();
+void InstallDefaultUserInteraction(IUserInteraction& windows);
 
 // Installs a replacement for as long as the object lives.
 class ScopedUserInteraction {
