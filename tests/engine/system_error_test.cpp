@@ -26,9 +26,9 @@ struct ExtractRequest {
   UNZIPCMD cmd{};
   RenameContext ctx;
   QueryLog query;
-  std::string zip, spec, dest;
+  std::string zip, members, dest;
   ExtractRequest(std::string zipPath, std::string destDir)
-      : ctx{"", destDir + kSep}, zip(std::move(zipPath)), spec("*.*"), dest(std::move(destDir)) {
+      : ctx{"", destDir + kSep}, zip(std::move(zipPath)), members("*.*"), dest(std::move(destDir)) {
     cmd.cbSize = sizeof cmd;
     cmd.nFunction = ZE_UNZIP_EXTRACT;
     cmd.nSpanDisk = -1;
@@ -40,7 +40,7 @@ struct ExtractRequest {
   }
   int run() {
     cmd.pszZipFile = zip.c_str();
-    cmd.pszSpec = spec.c_str();
+    cmd.pszSpec = members.c_str();
     cmd.pszDestDir = dest.c_str();
     return dunzip(&cmd);
   }
