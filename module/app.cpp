@@ -6,6 +6,7 @@
 
 #include "help.h"
 #include "strings.h"
+#include "trace.h"
 #include "workspace.h"
 
 UINT TemporaryDirectoryClipboardFormat() { return RegisterClipboardFormatA(kTemporaryDirectoryFormatName); }
@@ -111,6 +112,7 @@ BOOL CALLBACK StartOnce(PINIT_ONCE, PVOID, PVOID*) {
     g_started = TheApp().InitInstance();
   } catch (...) {
     // Nothing may cross the system's callback; the library stays unstarted.
+    TraceCurrentException("start-up");
   }
   return TRUE;
 }

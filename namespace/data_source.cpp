@@ -6,6 +6,7 @@
 
 #include "drop_data.h"
 #include "guard.h"
+#include "trace.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_folder.h"
@@ -74,6 +75,7 @@ HGLOBAL CZipDataSource::RenderDropList() {
     m_bExtracting = false;
     m_bFailed = true;
     GlobalFree(list);
+    TraceCurrentException("drop list extraction");
     e.ReportError();
     return nullptr;
   } catch (...) {
