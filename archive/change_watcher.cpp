@@ -5,6 +5,7 @@
 
 #include "guard.h"
 #include "strings.h"
+#include "trace.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_file.h"
@@ -67,6 +68,7 @@ void Watch(ChangeWatcher::Control& control) {
       // Another program may be half-way through writing the archive: its
       // last write wakes the watcher again.  Nobody asked for this listing,
       // so no message; and the watcher must keep watching.
+      TraceCurrentException("change watcher refresh");
     }
   }
 }

@@ -64,7 +64,7 @@ MemberListing::MemberListing(const std::string& zipPath)
   InitUnzipBlock(block, zipPath, nullptr);
   block.nFunction = ZE_UNZIP_COUNT;
   const int result = dunzip(&block);
-  if (result != 0) throw CZipEngineException(0, result);
+  if (result != 0) throw CZipEngineException(0, result, block.dwSystemError);
   m_count = block.nMemberCount;
 }
 
@@ -77,7 +77,7 @@ bool MemberListing::Next(ListingRecord& member, uint32_t stamp) {
   block.nFunction = ZE_UNZIP_NEXT;
   block.pMemberInfoLong = &info;
   const int result = dunzip(&block);
-  if (result != 0) throw CZipEngineException(0, result);
+  if (result != 0) throw CZipEngineException(0, result, block.dwSystemError);
   if (info.bEnd) {
     m_ended = true;
     return false;

@@ -34,10 +34,11 @@ void SetCaption(ProgressSink* progress, UINT textId) {
   if (progress != nullptr) progress->SetCaption(textId);
 }
 
-void CheckEngine(int result) {
+// systemError is the block's: the system's reason behind the result.
+void CheckEngine(int result, uint32_t systemError) {
   // The user stopped the run; the engine left everything as it was.
   if (result == ZE_CANCELLED) throw CUserCancelException();
-  if (result != 0) throw CZipEngineException(0, result);
+  if (result != 0) throw CZipEngineException(0, result, systemError);
 }
 
 }  // namespace
@@ -81,7 +82,7 @@ void InitZipBlock(ZIPCMD& block, const std::string& zipPath, std::string& workDi
     temp.resize(length + 1);
     length = GetTempPathW(static_cast<DWORD>(temp.size()), temp.data());
   }
-  if (length == 0 || length >= temp.size()) throw CZipWinException();
+  if (length == 0 || length >= temp.size()) throw CZipWinException(0, length == 0 ? 0 : ERROR_FILENAME_EXCED_RANGE);
   workDir = WideToUtf8(std::wstring_view(temp.data(), length));
   if (!workDir.empty() && workDir.back() == '\\') workDir.pop_back();
   block.pszWorkDir = workDir.c_str();
@@ -107,7 +108,8 @@ void ZipDelete(const std::string& zipPath, const std::string& members, ProgressS
   block.nFunction = ZE_ZIP_DELETE;
   block.pszItems = members.c_str();
   block.bLiteral = 1;
-  CheckEngine(dzip(&block));
+  const int result = dzip(&block);
+  CheckEngine(result, block.dwSystemError);
 }
 
 void ZipAdd(const std::string& zipPath, const std::string& spec, const std::string& drop,
@@ -126,7 +128,8 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
   block.pszComment = kArchiveComment;
   block.pfnRenameLong = AddRename;
   block.pRenameContext = const_cast<RENAMECONTEXT*>(&names);
-  CheckEngine(dzip(&block));
+  const int result = dzip(&block);
+  CheckEngine(result, block.dwSystemError);
 }
 
 void UnzipExtract(const std::string& zipPath, const std::string& members, const std::string& folderPath,
@@ -142,7 +145,8 @@ void UnzipExtract(const std::string& zipPath, const std::string& members, const 
   block.pszDestDir = destDir.c_str();
   block.pfnRenameLong = ExtractRename;
   block.pRenameContext = const_cast<RENAMECONTEXT*>(&context);
-  CheckEngine(dunzip(&block));
+  const int result = dunzip(&block);
+  CheckEngine(result, block.dwSystemError);
 }
 
 void UpdateArchive(ZIPREQUEST& request) {

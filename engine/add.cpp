@@ -95,7 +95,7 @@ public:
       while (p.size() > 1 && isSep(p.back()) && p[p.size() - 2] != ':') p.pop_back();
       os::FileInfo info;
       os::Err e = os::stat(p, info, enc_);
-      if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
+      if (e == os::Err::NotFound) failSystem(ZE_NOT_FOUND);
       if (e != os::Err::None) {
         add(p, false, info, true);
       } else if (info.isDir) {
@@ -115,8 +115,8 @@ private:
   void walk(const std::string& dir) {
     std::vector<os::DirEntry> list;
     os::Err e = os::listDir(dir, list, enc_);
-    if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
-    if (e != os::Err::None) fail(ZE_FILE_OPEN);
+    if (e == os::Err::NotFound) failSystem(ZE_NOT_FOUND);
+    if (e != os::Err::None) failSystem(ZE_FILE_OPEN);
     std::sort(list.begin(), list.end(), [](const os::DirEntry& a, const os::DirEntry& b) { return a.name < b.name; });
     std::string base = dir;
     if (!isSep(base.back())) base += os::kSep;
@@ -252,7 +252,7 @@ public:
 
 private:
   void unreadable(const AddSource& s, os::Err e) {
-    if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
+    if (e == os::Err::NotFound) failSystem(ZE_NOT_FOUND);
     // The caller decides whether a file it cannot read is skipped.
     if (ask(cmd_, ZE_Q_SKIP_UNREADABLE, s.path) > 0) return;
     fail(ZE_FILE_OPEN);
@@ -293,7 +293,7 @@ private:
     if (!stored && e.compressedSize >= e.size) stored = true;
     if (stored) {
       out_.rewind(dataStart);
-      if (f.seek(0) != os::Err::None) fail(ZE_FILE_OPEN);
+      if (f.seek(0) != os::Err::None) failSystem(ZE_FILE_OPEN);
       e.method = kMethodStore;
       streamPass(s, f, e, false);
     }
@@ -323,7 +323,7 @@ private:
       BlockDeflater blocks(level_, threads);
       auto read = [&](uint8_t* buf, size_t cap) {
         size_t got = 0;
-        if (f.read(buf, cap, got) != os::Err::None) fail(ZE_FILE_OPEN);
+        if (f.read(buf, cap, got) != os::Err::None) failSystem(ZE_FILE_OPEN);
         return got;
       };
       auto write = [&](const uint8_t* p, size_t n) { out_.write(p, n); };
@@ -346,7 +346,7 @@ private:
     bool eof = false, probed = false;
     while (!eof) {
       size_t got = 0;
-      if (f.read(inBuf_.data(), inBuf_.size(), got) != os::Err::None) fail(ZE_FILE_OPEN);
+      if (f.read(inBuf_.data(), inBuf_.size(), got) != os::Err::None) failSystem(ZE_FILE_OPEN);
       eof = got < inBuf_.size();
       crc = crc32_z(crc, inBuf_.data(), got);
       in += got;
@@ -479,19 +479,19 @@ void addFiles(ZIPCMD& cmd) {
     os::File f;
     if (f.openReadWrite(path, enc) != os::Err::None) {
       undo.discard();
-      fail(ZE_ZIP_OPEN);
+      failSystem(ZE_ZIP_OPEN);
     }
     if (f.seek(dirStart) != os::Err::None) {
       undo.discard();
-      fail(ZE_ZIP_WRITE);
+      failSystem(ZE_ZIP_WRITE);
     }
     try {
       OutSink out(f, dirStart);
       NewMemberWriter(cmd, out, entries, level).writeAll(chosen, packItems);
       writeCentralDirectory(out, entries, comment);
       out.flush();
-      if (out.position() < oldSize && f.truncate(out.position()) != os::Err::None) fail(ZE_ZIP_WRITE);
-      if (f.sync() != os::Err::None) fail(ZE_ZIP_WRITE);
+      if (out.position() < oldSize && f.truncate(out.position()) != os::Err::None) failSystem(ZE_ZIP_WRITE);
+      if (f.sync() != os::Err::None) failSystem(ZE_ZIP_WRITE);
     } catch (...) {
       // Put the archive back as it was: same directory, same length.  If
       // that fails too, the record stays for the next open.

@@ -21,18 +21,18 @@ FileSource::FileSource(const std::string& path, os::Enc enc) {
   // Every open of an archive first puts back a grow that a crash cut short.
   recoverInterruptedGrow(path, enc);
   os::Err e = file_.openRead(path, enc);
-  if (e == os::Err::NotFound) fail(ZE_NOT_FOUND);
-  if (e != os::Err::None) fail(ZE_ZIP_OPEN);
+  if (e == os::Err::NotFound) failSystem(ZE_NOT_FOUND);
+  if (e != os::Err::None) failSystem(ZE_ZIP_OPEN);
   e = file_.size(size_);
   if (e == os::Err::IsDir) fail(ZE_ZIP_OPEN);
-  if (e != os::Err::None) fail(ZE_ZIP_READ);
+  if (e != os::Err::None) failSystem(ZE_ZIP_READ);
 }
 
 namespace {
 
 void readExact(Source& src, uint64_t offset, void* buf, size_t len) {
   size_t got = 0;
-  if (!src.readAt(offset, buf, len, got)) fail(ZE_ZIP_READ);
+  if (!src.readAt(offset, buf, len, got)) failSystem(ZE_ZIP_READ);
   if (got != len) fail(ZE_DAMAGED);
 }
 

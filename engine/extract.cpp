@@ -139,7 +139,7 @@ void extractMembers(UNZIPCMD& cmd) {
     const Entry& e = *job.entry;
     if (job.isDir) {
       os::Err err = os::makeDirsUtf8(job.file);
-      if (err != os::Err::None) fail(writeError(err));
+      if (err != os::Err::None) failSystem(writeError(err));
       dirs.push_back(&job);
       doneBytes += e.size + 1024;
       all.report(doneBytes, total);
@@ -149,14 +149,14 @@ void extractMembers(UNZIPCMD& cmd) {
     std::string parent = job.file.substr(0, cut);
     if (parent != lastParent) {
       os::Err err = os::makeDirsUtf8(parent);
-      if (err != os::Err::None) fail(writeError(err));
+      if (err != os::Err::None) failSystem(writeError(err));
       lastParent = parent;
     }
     os::File out;
     os::Err err = out.createUtf8(job.file, true);
     if (err == os::Err::Exists || err == os::Err::Access) {
       os::FileInfo info;
-      if (os::statUtf8(job.file, info) != os::Err::None) fail(writeError(err));
+      if (os::statUtf8(job.file, info) != os::Err::None) failSystem(writeError(err));
       if (info.isDir) fail(ZE_FILE_WRITE);
       if (asker.ask(ZE_Q_OVERWRITE_FILE, job.path, overwriteAll) == ZE_ANSWER_NO) {
         doneBytes += e.size + 1024;
@@ -172,13 +172,13 @@ void extractMembers(UNZIPCMD& cmd) {
       if (info.attrs & (os::kAttrReadOnly | os::kAttrHidden | os::kAttrSystem)) os::setAttributesUtf8(job.file, 0);
       err = out.createUtf8(job.file, false);
     }
-    if (err != os::Err::None) fail(writeError(err));
+    if (err != os::Err::None) failSystem(writeError(err));
     PartialFile guard(out, job.file);
     one.reset();
     uint64_t written = 0;
     decoder.decode(win, cd, e, [&](const uint8_t* p, size_t n) {
       os::Err we = out.write(p, n);
-      if (we != os::Err::None) fail(writeError(we));
+      if (we != os::Err::None) failSystem(writeError(we));
       written += n;
       if (e.size >= (uint64_t(256) << 10)) one.report(written, e.size);
       all.report(doneBytes + written, total);

@@ -17,7 +17,7 @@ const uint8_t* ReadWindow::get(uint64_t offset, size_t len) {
   if (len > buf_.size()) buf_.resize(len);
   if (offset > src_.size() || len > src_.size() - offset) fail(ZE_DAMAGED);
   size_t got = 0;
-  if (!src_.readAt(offset, buf_.data(), buf_.size(), got)) fail(ZE_ZIP_READ);
+  if (!src_.readAt(offset, buf_.data(), buf_.size(), got)) failSystem(ZE_ZIP_READ);
   start_ = offset;
   len_ = got;
   if (got < len) fail(ZE_DAMAGED);

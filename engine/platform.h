@@ -24,6 +24,12 @@ enum class Enc : uint8_t { Ansi, Utf8 };
 
 enum class Err { None, NotFound, Access, DiskFull, Exists, IsDir, CrossVolume, Other };
 
+// The system's own code (GetLastError on Windows, errno elsewhere) behind
+// the last failure a platform call of this thread returned, so a failed run
+// can name the real reason; noted by the implementations.
+uint32_t lastSystemError();
+void noteSystemError(uint32_t code);
+
 // Which file an open handle is, independent of its name: volume serial and
 // file index (Windows), device and inode (POSIX).
 struct FileId {

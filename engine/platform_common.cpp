@@ -9,6 +9,7 @@
 namespace ze::os {
 
 namespace {
+thread_local uint32_t t_systemError = 0;
 std::atomic<int64_t> g_writeBudget{-1};
 std::atomic<bool> g_hasUnreadable{false};
 std::mutex g_unreadableMutex;
@@ -26,6 +27,10 @@ uint32_t tempCheck(uint64_t unique) {
 }
 
 }  // namespace
+
+uint32_t lastSystemError() { return t_systemError; }
+
+void noteSystemError(uint32_t code) { t_systemError = code; }
 
 std::string tempFileName(uint64_t unique) {
   char name[40];

@@ -23,6 +23,7 @@ namespace ze::os {
 namespace {
 
 Err fromErrno(int e) {
+  if (e != 0) noteSystemError(uint32_t(e));
   switch (e) {
   case 0: return Err::None;
   case ENOENT:
@@ -225,7 +226,11 @@ Err stat(const std::string& path, FileInfo& info, Enc) {
 Err makeDirs(const std::string& path, Enc) {
   if (path.empty()) return Err::None;
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0) return S_ISDIR(st.st_mode) ? Err::None : Err::Exists;
+  if (::stat(path.c_str(), &st) == 0) {
+    if (S_ISDIR(st.st_mode)) return Err::None;
+    noteSystemError(ENOTDIR);  // a file stands where the directory goes
+    return Err::Exists;
+  }
   size_t cut = path.find_last_of('/');
   if (cut != std::string::npos && cut > 0) {
     Err e = makeDirs(path.substr(0, cut));

@@ -18,6 +18,7 @@ namespace ze::os {
 namespace {
 
 Err fromError(DWORD e) {
+  if (e != ERROR_SUCCESS) noteSystemError(e);
   switch (e) {
   case ERROR_SUCCESS: return Err::None;
   case ERROR_FILE_NOT_FOUND:
@@ -589,7 +590,11 @@ Err makeDirs(const std::string& path, Enc enc) {
   if (path.empty()) return Err::None;
   const std::wstring wide = widePath(path, enc);
   DWORD a = GetFileAttributesW(wide.c_str());
-  if (a != INVALID_FILE_ATTRIBUTES) return (a & FILE_ATTRIBUTE_DIRECTORY) ? Err::None : Err::Exists;
+  if (a != INVALID_FILE_ATTRIBUTES) {
+    if (a & FILE_ATTRIBUTE_DIRECTORY) return Err::None;
+    noteSystemError(ERROR_DIRECTORY);  // a file stands where the directory goes
+    return Err::Exists;
+  }
   size_t cut = path.find_last_of("\\/");
   if (cut != std::string::npos && cut > 0 && path[cut - 1] != ':') {
     Err e = makeDirs(path.substr(0, cut), enc);

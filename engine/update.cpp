@@ -66,7 +66,7 @@ void copyRange(ExistingArchive& arc, uint64_t from, uint64_t to, const std::vect
     if (!starts.empty()) {
       uint8_t sig[4];
       size_t got = 0;
-      if (!arc.src->readAt(starts[0], sig, 4, got)) fail(ZE_ZIP_READ);
+      if (!arc.src->readAt(starts[0], sig, 4, got)) failSystem(ZE_ZIP_READ);
       if (got != 4 || get32(sig) != kSigLocal) fail(ZE_DAMAGED);
     }
     while (pos < to) {
@@ -82,7 +82,7 @@ void copyRange(ExistingArchive& arc, uint64_t from, uint64_t to, const std::vect
   while (pos < to) {
     size_t n = size_t(std::min<uint64_t>(to - pos, buf.size()));
     size_t got = 0;
-    if (!arc.src->readAt(pos, buf.data(), n, got)) fail(ZE_ZIP_READ);
+    if (!arc.src->readAt(pos, buf.data(), n, got)) failSystem(ZE_ZIP_READ);
     if (got != n) fail(ZE_DAMAGED);
     while (next < starts.size() && starts[next] < pos + n) {
       uint64_t s = starts[next++];
@@ -154,10 +154,10 @@ Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd)
   os::removeStaleTemps(dir, enc_);
   os::Err e = os::createTemp(dir, file_, temp_, archive, enc_);
   if (e != os::Err::None) {
-    if (!cmd.bUseWorkDir || !cmd.pszWorkDir || !*cmd.pszWorkDir) fail(ZE_TEMP_WRITE);
+    if (!cmd.bUseWorkDir || !cmd.pszWorkDir || !*cmd.pszWorkDir) failSystem(ZE_TEMP_WRITE);
     os::removeStaleTemps(cmd.pszWorkDir, enc_);
     e = os::createTemp(cmd.pszWorkDir, file_, temp_, archive, enc_);
-    if (e != os::Err::None) fail(ZE_TEMP_WRITE);
+    if (e != os::Err::None) failSystem(ZE_TEMP_WRITE);
     inWorkDir_ = true;
   }
 }
@@ -170,12 +170,12 @@ Replacement::~Replacement() {
 }
 
 void Replacement::commit() {
-  if (file_.sync() != os::Err::None) fail(writeError());
+  if (file_.sync() != os::Err::None) failSystem(writeError());
   os::keepFileMetadata(archive_, temp_, enc_);
   // Renamed while still held, so no other update takes it for a dead one's.
   os::Err e = os::replaceFile(temp_, archive_, enc_);
   if (e == os::Err::CrossVolume && inWorkDir_) e = moveBesideArchive();
-  if (e != os::Err::None) fail(e == os::Err::DiskFull ? ZE_ZIP_WRITE_FULL : ZE_ZIP_WRITE);
+  if (e != os::Err::None) failSystem(e == os::Err::DiskFull ? ZE_ZIP_WRITE_FULL : ZE_ZIP_WRITE);
   committed_ = true;
   file_.close();
 }

@@ -13,7 +13,7 @@ namespace ze {
 OutSink::OutSink(os::File& f, uint64_t start, size_t capacity)
     : f_(f), buf_(capacity), bufStart_(start), pos_(start), writeCode_(ZE_ZIP_WRITE), fullCode_(ZE_ZIP_WRITE_FULL) {}
 
-void OutSink::failed(os::Err e) const { fail(e == os::Err::DiskFull ? fullCode_ : writeCode_); }
+void OutSink::failed(os::Err e) const { failSystem(e == os::Err::DiskFull ? fullCode_ : writeCode_); }
 
 void OutSink::write(const void* p, size_t n) {
   if (n == 0) return;

@@ -150,7 +150,8 @@ struct UNZIPCMD {
   const char* pszDestDir;     // 24  function 8
   int32_t bUtf8;              // 28  1: every text of the block is UTF-8 (see below)
   MEMBERINFOLONG* pMemberInfoLong;  // 32  function 2: when set, filled instead of pMemberInfo
-  uint8_t reserved36[16];     // 36
+  uint32_t dwSystemError;     // 36  written by the engine (see below)
+  uint8_t reserved40[12];     // 40
   int32_t bRecurse;           // 52  1: patterns match at any depth
   int32_t bLiteral;           // 56  1: pszSpec is a literal member list
   ZE_PROGRESS pfnProgressA;   // 60  this file, 0..100
@@ -179,7 +180,7 @@ struct ZIPCMD {
   ZE_PROGRESS pfnProgressA;   // 24  this file, 0..100
   void* pProgressAUser;       // 28
   int32_t bUtf8;              // 32  1: every text of the block is UTF-8 (see below)
-  uint8_t reserved36[4];      // 36
+  uint32_t dwSystemError;     // 36  written by the engine (see below)
   int32_t nLevel;             // 40  0 store, 1..9 deflate
   int32_t bLiteral;           // 44  delete: 1: pszItems is a literal member list
   int32_t bUseWorkDir;        // 48  1: temporary files go to pszWorkDir
@@ -237,6 +238,7 @@ static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems)
 static_assert(offsetof(UNZIPCMD, bUtf8) == 28 && offsetof(UNZIPCMD, pMemberInfoLong) == 32);
 static_assert(offsetof(UNZIPCMD, pfnRenameLong) == 126);
 static_assert(offsetof(ZIPCMD, bUtf8) == 32 && offsetof(ZIPCMD, pfnRenameLong) == 176);
+static_assert(offsetof(UNZIPCMD, dwSystemError) == 36 && offsetof(ZIPCMD, dwSystemError) == 36);
 static_assert(sizeof(NAMEMAPLONG) == 2 * ZE_LONG_NAME_MAX && offsetof(NAMEMAPLONG, szInput) == ZE_LONG_NAME_MAX);
 static_assert(offsetof(MEMBERINFOLONG, dwCrc32) == 16 && offsetof(MEMBERINFOLONG, wAttributes) == 24);
 static_assert(offsetof(MEMBERINFOLONG, szDate) == 26 && offsetof(MEMBERINFOLONG, bEnd) == 44);
@@ -283,6 +285,13 @@ static_assert(offsetof(MEMBERINFOLONG, szName) == 48 && sizeof(MEMBERINFOLONG) =
 //      place unless a member is replaced or dropped.
 // Both change the archive through a new file renamed over it once complete,
 // so a failure leaves it as it was.
+//
+// dwSystemError: every run that gets past the block check sets it, to the
+// system's own error (GetLastError on Windows, errno elsewhere) behind a
+// failure to open, read, write, create or rename a file or directory, and
+// to 0 for success and for every other failure (damaged data, a name
+// refused, cancel), so a caller can name the real reason (access denied,
+// disk full, path not found).
 //
 // bUtf8: every text of the block is UTF-8 (archive, destination, work and
 // root directories, specifications, literal and drop lists, add items, the

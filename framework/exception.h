@@ -21,12 +21,18 @@ class CException {
 
   // The whole message; empty when there is none.  Subclasses word it.
   virtual std::string Message() const { return {}; }
+
+  // What went wrong as a COM result, for a boundary that passes it on; the
+  // generic failure unless the exception knows better.
+  virtual HRESULT Result() const { return E_FAIL; }
 };
 
 // The user chose Cancel: the operation ends and nothing is reported.
 class CUserCancelException : public CException {
  public:
   int ReportError(UINT = MB_OK, UINT = 0) const override { return 0; }
+  // What the shell expects of an operation the user stopped.
+  HRESULT Result() const override { return HRESULT_FROM_WIN32(ERROR_CANCELLED); }
 };
 
 // Where ReportError shows its text: the application installs its own way of

@@ -232,7 +232,7 @@ STDMETHODIMP CFileHandler::GetCommandString(UINT_PTR, UINT type, UINT*, CHAR* na
 
 STDMETHODIMP CFileHandler::InvokeCommand(CMINVOKECOMMANDINFO* info) {
   if (info == nullptr) return E_INVALIDARG;
-  return ComGuard(E_FAIL, [&] { return CopyToZipFile(info->hwnd); });
+  return ComGuardResult([&] { return CopyToZipFile(info->hwnd); });
 }
 
 bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replaces) {

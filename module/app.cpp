@@ -6,6 +6,7 @@
 
 #include "help.h"
 #include "strings.h"
+#include "trace.h"
 #include "wiring.h"
 #include "workspace.h"
 
@@ -113,6 +114,7 @@ BOOL CALLBACK StartOnce(PINIT_ONCE, PVOID, PVOID*) {
     g_started = TheApp().InitInstance();
   } catch (...) {
     // Nothing may cross the system's callback; the library stays unstarted.
+    TraceCurrentException("start-up");
   }
   return TRUE;
 }

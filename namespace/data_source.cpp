@@ -7,6 +7,7 @@
 #include "drop_data.h"
 #include "folder_operations.h"
 #include "guard.h"
+#include "trace.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_folder.h"
@@ -75,6 +76,7 @@ HGLOBAL CZipDataSource::RenderDropList() {
     m_bExtracting = false;
     m_bFailed = true;
     GlobalFree(list);
+    TraceCurrentException("drop list extraction");
     e.ReportError();
     return nullptr;
   } catch (...) {

@@ -94,7 +94,8 @@ HRESULT FolderMenu::Query(CZipFolder& folder, HMENU menu, UINT index, UINT first
 HRESULT FolderMenu::Invoke(CZipFolder& folder, const std::vector<std::string>& selection,
                            const CMINVOKECOMMANDINFO* info) const {
   if (info == nullptr) return E_INVALIDARG;
-  return ComGuard(E_FAIL, [&] {
+  // The caller learns why a command failed: cancelled, denied, disk full.
+  return ComGuardResult([&] {
     const auto verbField = reinterpret_cast<UINT_PTR>(info->lpVerb);
     const std::string verb = HIWORD(verbField) == 0 ? VerbAt(LOWORD(verbField)) : std::string(info->lpVerb);
     const HWND parent = info->hwnd;

@@ -8,6 +8,7 @@
 #include "drop_data.h"
 #include "handles.h"
 #include "strings.h"
+#include "trace.h"
 #include "zip_exceptions.h"
 
 namespace {
@@ -23,6 +24,7 @@ void DeferWorkspaceDeletion(const std::string& path) noexcept {
     if (IWorkspaceKeeper* keeper = g_keeper.load()) keeper->AddPendingWorkspace(path);
   } catch (...) {
     // Without memory to queue it, the workspace stays in the temporary directory.
+    TraceCurrentException("workspace deletion");
   }
 }
 

@@ -8,27 +8,50 @@
 CZipWinException::CZipWinException(int32_t context, uint32_t error)
     : m_context(context), m_error(error != 0 ? error : GetLastError()) {}
 
-std::string CZipWinException::Message() const {
-  // The system's text is passed on as it comes, line break included, in
-  // whatever language the system speaks.
+namespace {
+
+// The system's text as it comes, line break included, in whatever language
+// the system speaks.
+std::string SystemText(uint32_t error) {
   WCHAR description[201] = L"";
-  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, m_error, 0, description,
+  FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, description,
                  static_cast<DWORD>(std::size(description) - 1), nullptr);
-  std::string text;
   try {
-    text = WideToUtf8(description);
+    return WideToUtf8(description);
   } catch (const CException&) {
     // Only a cut pair could be unspellable: the number still tells.
+    return {};
   }
-  return FormatInts(IDS_SYSTEM_ERROR, {m_context, static_cast<int32_t>(m_error)}) + " " + text;
 }
+
+// A failure result for a Windows error or a failure result; the generic
+// failure for none, which would otherwise read as success.
+HRESULT ResultOfError(uint32_t error) {
+  if (error == 0) return E_FAIL;
+  const HRESULT result = HRESULT_FROM_WIN32(error);
+  return FAILED(result) ? result : E_FAIL;
+}
+
+}  // namespace
+
+std::string SystemErrorText(uint32_t error) {
+  std::string text = SystemText(error);
+  while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' ')) text.pop_back();
+  return text;
+}
+
+std::string CZipWinException::Message() const {
+  return FormatInts(IDS_SYSTEM_ERROR, {m_context, static_cast<int32_t>(m_error)}) + " " + SystemText(m_error);
+}
+
+HRESULT CZipWinException::Result() const { return ResultOfError(m_error); }
 
 CZipUserException::CZipUserException(UINT stringId) : m_text(LoadStr(stringId)) {}
 
 std::string CZipFailException::Message() const { return FormatInts(IDS_UNEXPECTED_ERROR, {m_first, m_second}); }
 
-CZipEngineException::CZipEngineException(int32_t context, int32_t code)
-    : m_context(context), m_code(code != 0 ? code : static_cast<int32_t>(GetLastError())) {}
+CZipEngineException::CZipEngineException(int32_t context, int32_t code, uint32_t systemError)
+    : m_context(context), m_code(code != 0 ? code : static_cast<int32_t>(GetLastError())), m_systemError(systemError) {}
 
 UINT EngineResultTextId(int32_t code) {
   switch (code) {
@@ -53,5 +76,28 @@ UINT EngineResultTextId(int32_t code) {
 
 std::string CZipEngineException::Message() const {
   const UINT textId = EngineResultTextId(m_code);
-  return FormatInts(IDS_ZIPPING_ERROR, {m_context, m_code}) + " " + (textId != 0 ? LoadStr(textId) : "");
+  std::string text = FormatInts(IDS_ZIPPING_ERROR, {m_context, m_code}) + " " + (textId != 0 ? LoadStr(textId) : "");
+  // A missing file (9) is all the engine's text says and all there is to say.
+  if (m_systemError == 0 || m_code == 9) return text;
+  const std::string reason = SystemErrorText(m_systemError);
+  if (reason.empty()) return text;
+  if (textId != 0) text += ' ';
+  return text + reason;
+}
+
+HRESULT CZipEngineException::Result() const {
+  // The codes are the engine's results (zipengine.h), named here by number
+  // as above so that the exceptions need nothing of the engine.
+  if (m_code == 4) return E_OUTOFMEMORY;
+  if (m_systemError != 0) return ResultOfError(m_systemError);
+  switch (m_code) {
+    case 1:
+    case 3: return HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT);
+    case 9: return HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
+    case 15:
+    case 50: return HRESULT_FROM_WIN32(ERROR_DISK_FULL);
+    case 16: return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
+    case 80: return HRESULT_FROM_WIN32(ERROR_CANCELLED);
+    default: return E_FAIL;
+  }
 }

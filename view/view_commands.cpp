@@ -88,7 +88,7 @@ void CZipView::OnPaste() {
     return;
   }
   DropFilesMedium files(clipboard.Get());
-  if (!files.Offered()) throw CZipWinException(0, 0);
+  if (!files.Offered()) throw CZipWinException(0, ERROR_INVALID_DATA);
   // A malformed list on the clipboard is as good as none.
   if (!files) {
     UserInteraction().Beep(0);

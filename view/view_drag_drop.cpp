@@ -9,6 +9,7 @@
 #include "drop_data.h"
 #include "guard.h"
 #include "resource.h"
+#include "trace.h"
 #include "view_drop_target.h"
 #include "zip_exceptions.h"
 #include "zip_view.h"
@@ -134,6 +135,7 @@ STDMETHODIMP CZipViewDropTarget::DragOver(DWORD, POINTL point, DWORD* effect) {
       m_dropHighlight = row;
     }
   } catch (...) {
+    TraceCurrentException("drop highlight");
   }
   // Whatever the keys: files are always copied in.
   *effect = DROPEFFECT_COPY;

@@ -95,7 +95,7 @@ STDMETHODIMP CZipView::UIActivate(UINT state) {
 }
 
 STDMETHODIMP CZipView::Refresh() {
-  return ComGuard(E_FAIL, [&] { FillList(); });
+  return ComGuardResult([&] { FillList(); });
 }
 
 STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS settings, IShellBrowser* browser,

@@ -106,4 +106,44 @@ TEST(ReportError, ShowsTheMessageOrTheFallbackInAnOkBox) {
   EXPECT_EQ(kNoErrorMessageText, fake.user.boxes[1].text);
 }
 
+TEST(Result, EachExceptionTellsWhatWentWrong) {
+  EXPECT_EQ(E_FAIL, CZipUserException(IDS_READ_ONLY).Result());
+  EXPECT_EQ(E_FAIL, CZipFailException(0, 0).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANCELLED), CUserCancelException().Result());
+  EXPECT_EQ(E_ACCESSDENIED, CZipWinException(0, ERROR_ACCESS_DENIED).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION), CZipWinException(0, ERROR_SHARING_VIOLATION).Result());
+  // A COM failure passed as the error stays itself.
+  EXPECT_EQ(E_NOINTERFACE, CZipWinException(0, static_cast<uint32_t>(E_NOINTERFACE)).Result());
+  // No error at all must still read as a failure, never as S_OK.
+  SetLastError(ERROR_SUCCESS);
+  EXPECT_EQ(E_FAIL, CZipWinException(0, 0).Result());
+}
+
+TEST(Result, EngineResultsMapOntoTheirCondition) {
+  EXPECT_EQ(E_OUTOFMEMORY, CZipEngineException(0, 4).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), CZipEngineException(0, 50).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_DISK_FULL), CZipEngineException(0, 15).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND), CZipEngineException(0, 9).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILE_CORRUPT), CZipEngineException(0, 3).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_CANCELLED), CZipEngineException(0, 80).Result());
+  EXPECT_EQ(E_FAIL, CZipEngineException(0, 18).Result());
+  // The system's own reason is more precise than the engine's condition.
+  EXPECT_EQ(E_ACCESSDENIED, CZipEngineException(0, 18, ERROR_ACCESS_DENIED).Result());
+  EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND), CZipEngineException(0, 14, ERROR_PATH_NOT_FOUND).Result());
+  EXPECT_EQ(E_OUTOFMEMORY, CZipEngineException(0, 4, ERROR_ACCESS_DENIED).Result());
+}
+
+TEST(EngineException, TheSystemsReasonEndsTheMessage) {
+  const std::string denied = SystemErrorText(ERROR_ACCESS_DENIED);
+  ASSERT_FALSE(denied.empty());
+  EXPECT_NE('\n', denied.back()) << "the closing line break is cut";
+  EXPECT_EQ("Zipping Error: 0-18 Could not open zip file. " + denied,
+            MessageOf(CZipEngineException(0, 18, ERROR_ACCESS_DENIED)));
+  EXPECT_EQ("Zipping Error: 0-2 " + SystemErrorText(ERROR_DISK_FULL),
+            MessageOf(CZipEngineException(0, 2, ERROR_DISK_FULL)));
+  // "Cannot find file" says it all; a reason the system has no text for adds nothing.
+  EXPECT_EQ("Zipping Error: 0-9 Cannot find file", MessageOf(CZipEngineException(0, 9, ERROR_FILE_NOT_FOUND)));
+  EXPECT_EQ("Zipping Error: 0-18 Could not open zip file.", MessageOf(CZipEngineException(0, 18, 0x7FFFFFF0u)));
+}
+
 }  // namespace

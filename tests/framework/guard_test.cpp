@@ -56,4 +56,26 @@ TEST_F(GuardTest, ThreadProceduresEndWithTheirExitCode) {
   EXPECT_EQ(1u, user.boxes.size());
 }
 
+TEST_F(GuardTest, TheGenericFailureGivesTheExceptionsOwnResult) {
+  struct Case {
+    std::function<void()> raise;
+    HRESULT expected;
+    size_t reports;
+  };
+  const Case cases[] = {
+      {[] { throw CZipWinException(0, ERROR_ACCESS_DENIED); }, E_ACCESSDENIED, 1},
+      {[] { throw CZipEngineException(0, 50); }, HRESULT_FROM_WIN32(ERROR_DISK_FULL), 1},
+      {[] { throw CZipUserException(IDS_READ_ONLY); }, E_FAIL, 1},
+      {[] { throw CUserCancelException(); }, HRESULT_FROM_WIN32(ERROR_CANCELLED), 0},
+      {[] { throw std::bad_alloc(); }, E_OUTOFMEMORY, 0},
+      {[] { throw 42; }, E_UNEXPECTED, 0},
+  };
+  for (const Case& c : cases) {
+    user.boxes.clear();
+    EXPECT_EQ(c.expected, ComGuardResult([&] { c.raise(); }));
+    EXPECT_EQ(c.reports, user.boxes.size());
+  }
+  EXPECT_EQ(S_FALSE, ComGuardResult([]() -> HRESULT { return S_FALSE; }));
+}
+
 }  // namespace
