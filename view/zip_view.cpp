@@ -57,7 +57,7 @@ CZipView::~CZipView() {
 
 const InterfaceEntry* CZipView::Interfaces() const {
   static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipView, IShellView),
-                                         InterfaceEntry{&IID_IOleWindow, InterfaceOffset<CZipView, IShellView>()},
+                                         COM_INTERFACE_ENTRY_AS(CZipView, IOleWindow, IShellView),
                                          COM_INTERFACE_ENTRY(CZipView, IZipViewColumns), {nullptr, 0}};
   return table;
 }
