@@ -310,7 +310,7 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DefWindowProcA(window, msg, wParam, lParam);
       if (m_list.GetSafeHwnd() != nullptr) SetFocus(m_list.GetSafeHwnd());
       return 0;
-    case WM_USER:
+    case kMsgListFocus:
       MergeMenus(wParam != 0);
       return 0;
     case WM_DESTROY:
