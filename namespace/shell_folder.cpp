@@ -2,6 +2,7 @@
 #include <cstring>
 #include <vector>
 
+#include "com_ptr.h"
 #include "enum_idlist.h"
 #include "guard.h"
 #include "item_menu.h"
@@ -104,10 +105,8 @@ STDMETHODIMP CZipFolder::CreateViewObject(HWND owner, REFIID iid, void** out) {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     // OLE is the host's: its threads have it.  Without it the view works,
     // only files cannot be dropped on it.
-    CZipView* view = CZipView::Create(this, owner);
-    const HRESULT hr = view->QueryInterface(iid, out);
-    view->Release();
-    return hr;
+    const Microsoft::WRL::ComPtr<CZipView> view = AdoptRef(CZipView::Create(this, owner));
+    return view->QueryInterface(iid, out);
   });
 }
 

@@ -43,16 +43,14 @@ CZipView* CZipView::Create(CZipFolder* folder, HWND owner) {
   return view;
 }
 
-CZipView::CZipView(CZipFolder* folder, HWND owner) : m_pFolder(folder), m_hwndOwner(owner), m_sharedMenu(CreateMenu()) {
-  m_pFolder->AddRef();
-}
+CZipView::CZipView(CZipFolder* folder, HWND owner)
+    : m_pFolder(folder), m_hwndOwner(owner), m_sharedMenu(CreateMenu()) {}
 
 CZipView::~CZipView() {
   HWND window = m_hWnd.load();
   if (window != nullptr && IsWindow(window)) DestroyWindow(window);
-  if (m_pBrowser != nullptr) m_pBrowser->Release();
+  m_pBrowser.Reset();
   if (m_sharedMenu != nullptr) DestroyMenu(m_sharedMenu);
-  m_pFolder->Release();
 }
 
 const InterfaceEntry* CZipView::Interfaces() const {
@@ -93,9 +91,7 @@ STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS 
   if (settings == nullptr || browser == nullptr || rect == nullptr || window == nullptr) return E_INVALIDARG;
   return ComGuard(E_FAIL, [&] {
     m_folderSettings = *settings;
-    if (m_pBrowser != nullptr) m_pBrowser->Release();
     m_pBrowser = browser;
-    m_pBrowser->AddRef();
     HWND parent = nullptr;
     m_pBrowser->GetWindow(&parent);
 
@@ -120,11 +116,11 @@ void CZipView::ShowFolder(IShellView* previous) {
   // A predecessor of our own kind hands over its layout; the toolbar
   // buttons it merged stay in place.  Any other predecessor's buttons are
   // its own, so ours are set up as for a first view.
-  IZipViewColumns* predecessor = nullptr;
+  Microsoft::WRL::ComPtr<IZipViewColumns> predecessor;
   if (previous != nullptr &&
-      SUCCEEDED(previous->QueryInterface(IID_IZipViewColumns, reinterpret_cast<void**>(&predecessor)))) {
+      SUCCEEDED(previous->QueryInterface(IID_IZipViewColumns, reinterpret_cast<void**>(predecessor.GetAddressOf())))) {
     const HRESULT hr = predecessor->GetViewColumns(&m_columns);
-    predecessor->Release();
+    predecessor.Reset();
     if (FAILED(hr)) SetDefaultColumns();
   } else {
     SetUpToolbar();
@@ -144,8 +140,7 @@ STDMETHODIMP CZipView::DestroyViewWindow() {
     if (m_pBrowser != nullptr) {
       // The browser's pop-ups go back to it before our shared menu is destroyed.
       m_pBrowser->RemoveMenusSB(m_sharedMenu);
-      m_pBrowser->Release();
-      m_pBrowser = nullptr;
+      m_pBrowser.Reset();
     }
   });
 }
