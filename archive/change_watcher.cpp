@@ -3,6 +3,7 @@
 #include <mutex>
 #include <string>
 
+#include "com_ptr.h"
 #include "guard.h"
 #include "strings.h"
 #include "trace.h"
@@ -29,23 +30,13 @@ struct NotificationHandleTraits {
 };
 using UniqueNotification = UniqueHandle<HANDLE, NotificationHandleTraits>;
 
-// A counted reference on the root, taken only while it is alive.
-class RootReference {
- public:
-  explicit RootReference(ChangeWatcher::Control& control) {
-    std::lock_guard<std::mutex> lock(control.mutex);
-    if (control.root != nullptr && control.root->TryAddRef()) m_root = control.root;
-  }
-  ~RootReference() {
-    if (m_root != nullptr) m_root->Release();
-  }
-  RootReference(const RootReference&) = delete;
-  RootReference& operator=(const RootReference&) = delete;
-  CZipFile* get() const { return m_root; }
-
- private:
-  CZipFile* m_root = nullptr;
-};
+// A counted reference on the root, taken only while it is alive; null once
+// it is being destroyed.
+Microsoft::WRL::ComPtr<CZipFile> RootReference(ChangeWatcher::Control& control) {
+  std::lock_guard<std::mutex> lock(control.mutex);
+  if (control.root != nullptr && control.root->TryAddRef()) return AdoptRef(control.root);
+  return nullptr;
+}
 
 void Watch(ChangeWatcher::Control& control) {
   UniqueNotification notification(
@@ -60,10 +51,10 @@ void Watch(ChangeWatcher::Control& control) {
     // Re-armed before the refresh: a change that lands while the archive is
     // listed wakes the watcher once more instead of going unseen.
     if (!FindNextChangeNotification(notification.get())) return;
-    RootReference root(control);
-    if (root.get() == nullptr) return;
+    const Microsoft::WRL::ComPtr<CZipFile> root = RootReference(control);
+    if (root == nullptr) return;
     try {
-      root.get()->RefreshListing();
+      root->RefreshListing();
     } catch (const CException&) {
       // Another program may be half-way through writing the archive: its
       // last write wakes the watcher again.  Nobody asked for this listing,

@@ -13,7 +13,7 @@ void ProgressSink::Report(int percent, int which) {
     m_file = percent;
   }
   if (percent != 0 && (which == 0 || which == 1)) m_anyProgress = true;
-  if (const HWND dialog = m_dialog) SendMessageA(dialog, WM_USER, static_cast<WPARAM>(percent), which);
+  if (const HWND dialog = m_dialog) SendMessageA(dialog, kMsgProgress, static_cast<WPARAM>(percent), which);
 }
 
 void ProgressSink::SetCaption(UINT textId) {

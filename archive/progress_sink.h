@@ -8,6 +8,10 @@
 
 #include <atomic>
 
+// Sent by the worker to the attached progress dialog: wParam the percentage,
+// lParam which bar (as Report's which).
+constexpr UINT kMsgProgress = WM_USER;
+
 class ProgressSink {
  public:
   // Worker side.  which: 0 the whole run (resets this file's bar), 1 this

@@ -63,7 +63,7 @@ const InterfaceEntry* CZipFile::Interfaces() const {
   static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipFile, IPersistFolder),
                                          COM_INTERFACE_ENTRY(CZipFile, IPersistFile),
                                          COM_INTERFACE_ENTRY(CZipFile, IShellExtInit),
-                                         InterfaceEntry{&IID_IPersist, InterfaceOffset<CZipFile, IPersistFolder>()},
+                                         COM_INTERFACE_ENTRY_AS(CZipFile, IPersist, IPersistFolder),
                                          {nullptr, 0}};
   return table;
 }
@@ -198,10 +198,6 @@ HRESULT CreateZipFileObject(IUnknown* outer, REFIID iid, void** out) {
   *out = nullptr;
   if (outer != nullptr) return CLASS_E_NOAGGREGATION;
   return ComGuard(E_OUTOFMEMORY, [&]() -> HRESULT {
-    CZipFile* file = CZipFile::Create();
-    file->InternalAddRef();
-    const HRESULT hr = file->InternalQueryInterface(iid, out);
-    file->InternalRelease();
-    return hr;
+    return CZipFile::Create()->QueryNewObject(iid, out);
   });
 }

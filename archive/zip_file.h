@@ -68,7 +68,6 @@ class CZipFile final : public ComObject, public IPersistFolder, public IPersistF
   ~CZipFile() override;
   void LoadPath(const std::string& path);
 
-  ModuleLock m_moduleLock;
   std::string m_strZipPath;
   NamedMutex m_archiveMutex;
   CriticalSection m_rootLock;

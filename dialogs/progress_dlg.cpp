@@ -90,7 +90,7 @@ void CProgressDlg::OnProgress(WPARAM percent, LPARAM which) {
 
 INT_PTR CProgressDlg::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, bool& handled) {
   switch (message) {
-    case WM_USER:
+    case kMsgProgress:
       OnProgress(wParam, lParam);
       handled = true;
       return 1;

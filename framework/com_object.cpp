@@ -29,16 +29,18 @@ HRESULT ComObject::InternalQueryInterface(REFIID iid, void** out) {
     InternalAddRef();
     return S_OK;
   }
-  char* base = static_cast<char*>(MostDerived());
-  for (const InterfaceEntry* entry = Interfaces(); entry->iid != nullptr; ++entry) {
-    if (IsEqualIID(iid, *entry->iid)) {
-      auto* unknown = reinterpret_cast<IUnknown*>(base + entry->offset);
-      unknown->AddRef();
-      *out = unknown;
-      return S_OK;
-    }
-  }
+  // The table's interfaces count through the object's own AddRef, which
+  // goes to the outer object when aggregated.
+  if (SUCCEEDED(QISearch(MostDerived(), Interfaces(), iid, out))) return S_OK;
+  *out = nullptr;
   return QueryAggregates(iid, out);
+}
+
+HRESULT ComObject::QueryNewObject(REFIID iid, void** out) {
+  InternalAddRef();
+  const HRESULT hr = InternalQueryInterface(iid, out);
+  InternalRelease();
+  return hr;
 }
 
 ULONG ComObject::InternalAddRef() { return ++m_refs; }

@@ -5,10 +5,9 @@
 
 #include <windows.h>
 #include <unknwn.h>
+#include <shlwapi.h>
 
 #include <atomic>
-#include <cstddef>
-#include <cstdint>
 
 namespace module_counts {
 void LockModule();
@@ -19,8 +18,8 @@ long Locks();
 bool CanUnload();
 }  // namespace module_counts
 
-// Keeps the module locked while it lives (a member of objects that must hold
-// the library loaded for as long as they exist).
+// Keeps the module locked while it lives, for what holds the library loaded
+// without being an object; a ComObject is counted already.
 class ModuleLock {
  public:
   ModuleLock() { module_counts::LockModule(); }
@@ -29,20 +28,16 @@ class ModuleLock {
   ModuleLock& operator=(const ModuleLock&) = delete;
 };
 
-struct InterfaceEntry {
-  const IID* iid;  // nullptr ends the table
-  std::ptrdiff_t offset;
-};
+// One row of an object's interface table, searched by the platform's
+// QISearch; a null iid ends the table.
+using InterfaceEntry = QITAB;
 
-// Offset of interface base I inside class T.
-template <typename T, typename I>
-std::ptrdiff_t InterfaceOffset() {
-  constexpr std::uintptr_t kProbe = 0x1000;
-  return reinterpret_cast<std::uintptr_t>(static_cast<I*>(reinterpret_cast<T*>(kProbe))) - kProbe;
-}
-
-#define COM_INTERFACE_ENTRY(Class, Interface) \
-  InterfaceEntry { &IID_##Interface, InterfaceOffset<Class, Interface>() }
+// The class answers IID_Interface with its Interface base.
+#define COM_INTERFACE_ENTRY(Class, Interface) COM_INTERFACE_ENTRY_AS(Class, Interface, Interface)
+// The class answers IID_Interface with its Base, which derives from Interface
+// (IOleWindow through IShellView, IPersist through IPersistFolder).
+#define COM_INTERFACE_ENTRY_AS(Class, Interface, Base) \
+  InterfaceEntry { &IID_##Interface, static_cast<int>(OFFSETOFCLASS(Base, Class)) }
 
 class ComObject {
  public:
@@ -55,6 +50,9 @@ class ComObject {
   IUnknown* ControllingUnknown();
 
   HRESULT InternalQueryInterface(REFIID iid, void** out);
+  // Hands a new object, which nobody holds yet, out as iid; an object that
+  // does not answer iid is destroyed here.
+  HRESULT QueryNewObject(REFIID iid, void** out);
   ULONG InternalAddRef();
   ULONG InternalRelease();
   // Adds a reference unless the count already reached zero (the object is

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 
+#include "handles.h"
 #include "strings.h"
 
 namespace {
@@ -46,30 +47,6 @@ std::wstring WideAt(const BYTE* chars, size_t count) {
   return wide;
 }
 
-// A global block's bytes while this object lives; none when it cannot be
-// locked (a freed or discarded block).
-class LockedGlobal {
- public:
-  explicit LockedGlobal(HGLOBAL block) : m_block(block) {
-    if (block == nullptr) return;
-    m_bytes = static_cast<const BYTE*>(GlobalLock(block));
-    if (m_bytes != nullptr) m_size = GlobalSize(block);
-  }
-  ~LockedGlobal() {
-    if (m_bytes != nullptr) GlobalUnlock(m_block);
-  }
-  LockedGlobal(const LockedGlobal&) = delete;
-  LockedGlobal& operator=(const LockedGlobal&) = delete;
-
-  const BYTE* bytes() const { return m_bytes; }
-  size_t size() const { return m_size; }
-
- private:
-  HGLOBAL m_block;
-  const BYTE* m_bytes = nullptr;
-  size_t m_size = 0;
-};
-
 }  // namespace
 
 std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t size, std::wstring* unspellable) {
@@ -106,7 +83,7 @@ std::optional<std::vector<std::string>> ParseDropList(const void* bytes, size_t 
 }
 
 std::optional<std::vector<std::string>> ReadDropFiles(HGLOBAL block) {
-  const LockedGlobal locked(block);
+  const GlobalLockGuard locked(block);
   std::wstring unspellable;
   auto paths = ParseDropList(locked.bytes(), locked.size(), &unspellable);
   if (!paths && !unspellable.empty()) throw CUnspellableNameException(unspellable);
@@ -123,21 +100,19 @@ HGLOBAL MakeWideDropFiles(const std::vector<std::string>& paths) {
   list.push_back(L'\0');
   const size_t listBytes = list.size() * sizeof(WCHAR);
 
-  const HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + listBytes);
-  if (block == nullptr) throw std::bad_alloc();
-  auto* bytes = static_cast<BYTE*>(GlobalLock(block));
-  if (bytes == nullptr) {
-    GlobalFree(block);
-    throw std::bad_alloc();
+  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, sizeof(DROPFILES) + listBytes));
+  if (!block) throw std::bad_alloc();
+  {
+    const GlobalLockGuard locked(block.get());
+    if (!locked) throw std::bad_alloc();
+    DROPFILES header{};
+    header.pFiles = sizeof(DROPFILES);
+    header.fNC = FALSE;
+    header.fWide = TRUE;
+    memcpy(locked.bytes(), &header, sizeof(header));
+    memcpy(locked.bytes() + sizeof(DROPFILES), list.data(), listBytes);
   }
-  DROPFILES header{};
-  header.pFiles = sizeof(DROPFILES);
-  header.fNC = FALSE;
-  header.fWide = TRUE;
-  memcpy(bytes, &header, sizeof(header));
-  memcpy(bytes + sizeof(DROPFILES), list.data(), listBytes);
-  GlobalUnlock(block);
-  return block;
+  return block.release();
 }
 
 FORMATETC DropFilesFormat() { return FORMATETC{CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL}; }
@@ -163,7 +138,7 @@ DropFilesMedium::DropFilesMedium(IDataObject* data) {
   m_held = true;
   // Checked once here, without allocating, so that holders outside a guard
   // can test it; the paths are read where they are used.
-  const LockedGlobal locked(m_medium.hGlobal);
+  const GlobalLockGuard locked(m_medium.hGlobal);
   m_wellFormed = WalkDropList(locked.bytes(), locked.size(), [](const BYTE*, size_t, bool) {});
 }
 
@@ -173,18 +148,13 @@ DropFilesMedium::~DropFilesMedium() {
 
 HGLOBAL CopyGlobal(HGLOBAL source) {
   const SIZE_T size = GlobalSize(source);
-  HGLOBAL copy = GlobalAlloc(GMEM_MOVEABLE, size);
-  if (copy == nullptr) return nullptr;
-  void* to = GlobalLock(copy);
-  void* from = GlobalLock(source);
-  if (to == nullptr || from == nullptr) {
-    if (from) GlobalUnlock(source);
-    if (to) GlobalUnlock(copy);
-    GlobalFree(copy);
-    return nullptr;
+  UniqueGlobal copy(GlobalAlloc(GMEM_MOVEABLE, size));
+  if (!copy) return nullptr;
+  {
+    const GlobalLockGuard to(copy.get());
+    const GlobalLockGuard from(source);
+    if (!to || !from) return nullptr;
+    memcpy(to.get(), from.get(), size);
   }
-  memcpy(to, from, size);
-  GlobalUnlock(source);
-  GlobalUnlock(copy);
-  return copy;
+  return copy.release();
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <utility>
 
 template <typename T, typename Traits>
@@ -62,3 +63,29 @@ using UniqueFileHandle = UniqueHandle<HANDLE, FileHandleTraits>;
 using UniqueFindHandle = UniqueHandle<HANDLE, FindHandleTraits>;
 using UniqueGlobal = UniqueHandle<HGLOBAL, GlobalTraits>;
 using UniqueRegKey = UniqueHandle<HKEY, RegKeyTraits>;
+
+// A global block's memory while the guard lives; null when the block cannot
+// be locked (none, freed or discarded).
+class GlobalLockGuard {
+ public:
+  explicit GlobalLockGuard(HGLOBAL block) : m_block(block) {
+    if (block == nullptr) return;
+    m_data = GlobalLock(block);
+    if (m_data != nullptr) m_size = GlobalSize(block);
+  }
+  ~GlobalLockGuard() {
+    if (m_data != nullptr) GlobalUnlock(m_block);
+  }
+  GlobalLockGuard(const GlobalLockGuard&) = delete;
+  GlobalLockGuard& operator=(const GlobalLockGuard&) = delete;
+
+  explicit operator bool() const { return m_data != nullptr; }
+  void* get() const { return m_data; }
+  BYTE* bytes() const { return static_cast<BYTE*>(m_data); }
+  size_t size() const { return m_size; }
+
+ private:
+  HGLOBAL m_block;
+  void* m_data = nullptr;
+  size_t m_size = 0;
+};

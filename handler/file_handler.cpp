@@ -301,10 +301,7 @@ void CFileHandler::AddSelection(const std::string& archivePath) {
   POINT point{};
   DragQueryPoint(static_cast<HDROP>(list.get()), &point);
   ComPtr<IDataObject> data;
-  auto* source = new DropListData(nullptr, list.release());
-  source->InternalAddRef();
-  source->InternalQueryInterface(IID_PPV_ARGS(&data));
-  source->InternalRelease();
+  (new DropListData(nullptr, list.release()))->QueryNewObject(IID_PPV_ARGS(&data));
   DWORD effect = DROPEFFECT_COPY;
   // Failures are the drop target's to report; the file tells what happened.
   target->Drop(data.Get(), MK_CONTROL, POINTL{point.x, point.y}, &effect);

@@ -39,8 +39,6 @@ class CFileHandler final : public ComObject, public IShellExtInit, public IConte
   void AddSelection(const std::string& archivePath);
   HRESULT CopyToZipFile(HWND owner);
 
-  // The shell holds handlers across its menus; the library stays loaded.
-  ModuleLock m_moduleLock;
   std::string m_strPath;
   UniqueGlobal m_hDropList;
   int32_t m_nKind = kOneFile;

@@ -37,9 +37,5 @@ HRESULT CreateComInstance(IUnknown* outer, REFIID iid, void** out, Args&&... arg
   if (out == nullptr) return E_POINTER;
   *out = nullptr;
   if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
-  T* object = new T(outer, std::forward<Args>(args)...);
-  object->InternalAddRef();
-  const HRESULT hr = object->InternalQueryInterface(iid, out);
-  object->InternalRelease();
-  return hr;
+  return (new T(outer, std::forward<Args>(args)...))->QueryNewObject(iid, out);
 }

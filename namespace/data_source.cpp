@@ -37,16 +37,11 @@ CZipDataSource::CZipDataSource(CZipFolder* folder, HGLOBAL dropTemplate, std::st
       m_strMemberSpec(std::move(memberSpec)),
       m_strWorkspace(std::move(workspace)),
       m_pParentWnd(parent),
-      m_hOffsets(offsets) {
-  m_pFolder->AddRef();
-}
+      m_hOffsets(offsets) {}
 
 CZipDataSource::~CZipDataSource() {
-  GlobalFree(m_hDropTemplate);
-  if (m_hOffsets) GlobalFree(m_hOffsets);
   // The consumer may still be copying from the files.
   DeferWorkspaceDeletion(m_strWorkspace);
-  m_pFolder->Release();
 }
 
 const InterfaceEntry* CZipDataSource::Interfaces() const {
@@ -56,7 +51,7 @@ const InterfaceEntry* CZipDataSource::Interfaces() const {
 
 bool CZipDataSource::Offers(const FORMATETC& format) const {
   if (!IsGlobalContent(format)) return false;
-  return format.cfFormat == CF_HDROP || (m_hOffsets != nullptr && format.cfFormat == ShellObjectOffsetsFormat());
+  return format.cfFormat == CF_HDROP || (m_hOffsets && format.cfFormat == ShellObjectOffsetsFormat());
 }
 
 HGLOBAL CZipDataSource::RenderDropList() {
@@ -64,10 +59,10 @@ HGLOBAL CZipDataSource::RenderDropList() {
   // after it failed, the files the list names are not all there: a
   // consumer gets nothing rather than a partial copy.
   if (m_bExtracting || m_bFailed) return nullptr;
-  HGLOBAL list = CopyGlobal(m_hDropTemplate);
-  if (list == nullptr) return nullptr;
+  UniqueGlobal list(CopyGlobal(m_hDropTemplate.get()));
+  if (!list) return nullptr;
   // The button is still down: a target is only looking at the data.
-  if (GetCapture() != nullptr || m_bExtracted) return list;
+  if (GetCapture() != nullptr || m_bExtracted) return list.release();
   m_bExtracted = true;
   m_bExtracting = true;
   try {
@@ -75,18 +70,17 @@ HGLOBAL CZipDataSource::RenderDropList() {
   } catch (const CException& e) {
     m_bExtracting = false;
     m_bFailed = true;
-    GlobalFree(list);
+    list.reset();
     TraceCurrentException("drop list extraction");
     e.ReportError();
     return nullptr;
   } catch (...) {
     m_bExtracting = false;
     m_bFailed = true;
-    GlobalFree(list);
     throw;
   }
   m_bExtracting = false;
-  return list;
+  return list.release();
 }
 
 STDMETHODIMP CZipDataSource::GetData(FORMATETC* format, STGMEDIUM* medium) {
@@ -94,7 +88,7 @@ STDMETHODIMP CZipDataSource::GetData(FORMATETC* format, STGMEDIUM* medium) {
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     *medium = STGMEDIUM{};
     if (!Offers(*format)) return DV_E_FORMATETC;
-    HGLOBAL data = format->cfFormat == CF_HDROP ? RenderDropList() : CopyGlobal(m_hOffsets);
+    HGLOBAL data = format->cfFormat == CF_HDROP ? RenderDropList() : CopyGlobal(m_hOffsets.get());
     if (data == nullptr) return E_FAIL;
     medium->tymed = TYMED_HGLOBAL;
     medium->hGlobal = data;

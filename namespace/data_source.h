@@ -5,10 +5,12 @@
 
 #include <windows.h>
 #include <objidl.h>
+#include <wrl/client.h>
 
 #include <string>
 
 #include "com_object.h"
+#include "handles.h"
 
 class CZipFolder;
 
@@ -43,13 +45,12 @@ class CZipDataSource final : public ComObject, public IDataObject {
   HGLOBAL RenderDropList();
   bool Offers(const FORMATETC& format) const;
 
-  ModuleLock m_moduleLock;
-  CZipFolder* m_pFolder;
-  HGLOBAL m_hDropTemplate;
+  Microsoft::WRL::ComPtr<CZipFolder> m_pFolder;
+  UniqueGlobal m_hDropTemplate;
   std::string m_strMemberSpec;
   std::string m_strWorkspace;
   HWND m_pParentWnd;
-  HGLOBAL m_hOffsets;
+  UniqueGlobal m_hOffsets;
   bool m_bExtracted = false;
   // The extraction failed: the files the list names are not there.
   bool m_bFailed = false;

@@ -27,7 +27,6 @@ class CZipEnumIDList final : public ComObject, public IEnumIDList {
   CZipEnumIDList(std::vector<ZIPENTRY> entries, ULONG current)
       : m_arrEntries(std::move(entries)), m_nCurrent(current) {}
 
-  ModuleLock m_moduleLock;
   std::vector<ZIPENTRY> m_arrEntries;
   ULONG m_nCurrent;
 };

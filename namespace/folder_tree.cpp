@@ -266,7 +266,7 @@ MemberEntry& CZipFolder::MemberOrSyncError(const std::string& key) {
 Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FolderOfItems(LPCITEMIDLIST list) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   CZipFolder* folder = this;
-  for (LPCITEMIDLIST item = list; item != nullptr && item->mkid.cb != 0; item = NextItemId(item)) {
+  for (LPCITEMIDLIST item = list; !ILIsEmpty(item); item = ILNext(item)) {
     // An item too short for its own size field names nothing.
     if (item->mkid.cb < sizeof(uint16_t)) return nullptr;
     const ZIPENTRY record = ReadItemId(item);

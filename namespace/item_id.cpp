@@ -7,12 +7,6 @@
 
 namespace {
 
-IMalloc* ShellAllocator() {
-  IMalloc* allocator = nullptr;
-  if (FAILED(SHGetMalloc(&allocator)) || allocator == nullptr) throw CZipUserException(IDS_NO_MEMORY);
-  return allocator;
-}
-
 uint32_t SubFolderTag(const CZipFolder* folder) {
   if (folder == nullptr) return 0;
   const auto bits = reinterpret_cast<uintptr_t>(folder);
@@ -23,9 +17,8 @@ uint32_t SubFolderTag(const CZipFolder* folder) {
 }  // namespace
 
 LPITEMIDLIST MakeItemId(const ZIPENTRY& record) {
-  IMalloc* allocator = ShellAllocator();
-  auto* item = static_cast<ZIPITEMID*>(allocator->Alloc(sizeof(ZIPITEMID)));
-  allocator->Release();
+  // The shell's allocator: the shell frees what a folder hands it.
+  auto* item = static_cast<ZIPITEMID*>(SHAlloc(sizeof(ZIPITEMID)));
   if (item == nullptr) throw CZipUserException(IDS_NO_MEMORY);
   item->cb = kItemIdSize;
   ZIPENTRY_STORED& out = item->record;
@@ -43,12 +36,7 @@ LPITEMIDLIST MakeItemId(const ZIPENTRY& record) {
 }
 
 void FreeItemId(LPITEMIDLIST item) {
-  if (item == nullptr) return;
-  IMalloc* allocator = nullptr;
-  if (SUCCEEDED(SHGetMalloc(&allocator)) && allocator != nullptr) {
-    allocator->Free(item);
-    allocator->Release();
-  }
+  if (item != nullptr) ILFree(item);
 }
 
 ZIPENTRY ReadItemId(LPCITEMIDLIST list) {
@@ -73,13 +61,11 @@ ZIPENTRY ReadItemId(LPCITEMIDLIST list) {
   return record;
 }
 
-LPCITEMIDLIST NextItemId(LPCITEMIDLIST item) {
-  return reinterpret_cast<LPCITEMIDLIST>(reinterpret_cast<const BYTE*>(item) + item->mkid.cb);
-}
+LPCITEMIDLIST NextItemId(LPCITEMIDLIST item) { return ILNext(item); }
 
 std::string ItemIdListToPath(LPCITEMIDLIST list) {
   std::string path;
-  for (LPCITEMIDLIST item = list; item != nullptr && item->mkid.cb != 0; item = NextItemId(item)) {
+  for (LPCITEMIDLIST item = list; !ILIsEmpty(item); item = ILNext(item)) {
     const char* name = reinterpret_cast<const char*>(item) + sizeof(uint16_t);
     const size_t room = item->mkid.cb > sizeof(uint16_t) ? item->mkid.cb - sizeof(uint16_t) : 0;
     path.append(name, strnlen(name, room < 260 ? room : 260));

@@ -102,7 +102,7 @@ void CZipView::FillList() {
   m_selectedSize = 0;
   m_selectedFileCount = 0;
   m_bHasSelection = false;
-  if (!FillListView(*m_pFolder, m_list, m_columns.showCompressedSize != 0, m_columns.showRatio != 0,
+  if (!FillListView(*m_pFolder.Get(), m_list, m_columns.showCompressedSize != 0, m_columns.showRatio != 0,
                     m_columns.showAttributes != 0, m_totalSize, m_listingToken)) {
     // The archive has gone: nothing the rows named exists any more.
     EnableWindow(list, FALSE);

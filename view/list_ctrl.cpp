@@ -24,9 +24,7 @@ bool CZipListCtrl::Create(HWND parent) {
   m_hWnd = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_SHAREIMAGELISTS, 0, 0, 0, 0, parent,
                            nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
   if (m_hWnd == nullptr) return false;
-  SetWindowLongPtrA(m_hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
-  m_baseProc = reinterpret_cast<WNDPROC>(
-      SetWindowLongPtrA(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&CZipListCtrl::SubclassProc)));
+  SetWindowSubclass(m_hWnd, &CZipListCtrl::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
   SendMessageA(m_hWnd, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(SystemImageList(SHGFI_LARGEICON)));
   SendMessageA(m_hWnd, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(SystemImageList(SHGFI_SMALLICON)));
   return true;
@@ -37,19 +35,20 @@ void CZipListCtrl::DestroyWindow() {
   m_hWnd = nullptr;
 }
 
-LRESULT CALLBACK CZipListCtrl::SubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam) {
-  auto* self = reinterpret_cast<CZipListCtrl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-  const WNDPROC base = self->m_baseProc;
-  const LRESULT result = CallWindowProcA(base, window, msg, wParam, lParam);
+LRESULT CALLBACK CZipListCtrl::SubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                           DWORD_PTR self) {
+  const LRESULT result = DefSubclassProc(window, msg, wParam, lParam);
   switch (msg) {
     case WM_SETFOCUS:
-      SendMessageA(GetParent(window), WM_USER, 1, 0);
+      SendMessageA(GetParent(window), kMsgListFocus, 1, 0);
       break;
     case WM_KILLFOCUS:
-      SendMessageA(GetParent(window), WM_USER, 0, 0);
+      SendMessageA(GetParent(window), kMsgListFocus, 0, 0);
       break;
     case WM_NCDESTROY:
-      self->m_hWnd = nullptr;
+      // The last message the window gets: the subclass is taken off here.
+      RemoveWindowSubclass(window, &CZipListCtrl::SubclassProc, id);
+      reinterpret_cast<CZipListCtrl*>(self)->m_hWnd = nullptr;
       break;
     default:
       break;

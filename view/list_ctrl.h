@@ -8,6 +8,10 @@
 
 #include <string>
 
+// Sent by the list to its parent when it gains (wParam 1) or loses (0) the
+// focus.
+constexpr UINT kMsgListFocus = WM_USER;
+
 class CZipListCtrl {
  public:
   CZipListCtrl() = default;
@@ -38,8 +42,8 @@ class CZipListCtrl {
   bool GetColumnWidth(int position, int* width) const;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam);
+  static LRESULT CALLBACK SubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                       DWORD_PTR self);
 
   HWND m_hWnd = nullptr;
-  WNDPROC m_baseProc = nullptr;
 };

@@ -6,8 +6,10 @@
 
 #include <vector>
 
+#include "com_ptr.h"
 #include "drop_data.h"
 #include "guard.h"
+#include "handles.h"
 #include "resource.h"
 #include "trace.h"
 #include "view_drop_target.h"
@@ -51,32 +53,29 @@ HGLOBAL CZipView::MakeItemOffsets(POINT anchor) {
     SendMessageA(list, LVM_GETITEMPOSITION, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&position));
     points.push_back({position.x - anchor.x, position.y - anchor.y});
   }
-  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, points.size() * sizeof(POINT));
-  if (block == nullptr) throw CZipWinException(0, 0);
-  void* target = GlobalLock(block);
-  if (target == nullptr) {
-    const DWORD error = GetLastError();
-    GlobalFree(block);
-    throw CZipWinException(0, error);
+  UniqueGlobal block(GlobalAlloc(GMEM_MOVEABLE, points.size() * sizeof(POINT)));
+  if (!block) throw CZipWinException(0, 0);
+  {
+    const GlobalLockGuard target(block.get());
+    if (!target) throw CZipWinException(0, GetLastError());
+    memcpy(target.get(), points.data(), points.size() * sizeof(POINT));
   }
-  memcpy(target, points.data(), points.size() * sizeof(POINT));
-  GlobalUnlock(block);
-  return block;
+  return block.release();
 }
 
 void CZipView::OnBeginDrag(const NMLISTVIEW& start) {
   const std::vector<std::string> names = GetSelectedNames();
   if (names.empty()) return;
-  IDataObject* data = m_pFolder->CreateDragData(names, m_hWnd.load(), MakeItemOffsets(start.ptAction));
+  const Microsoft::WRL::ComPtr<IDataObject> data =
+      AdoptRef(m_pFolder->CreateDragData(names, m_hWnd.load(), MakeItemOffsets(start.ptAction)));
   if (data == nullptr) return;
   DefaultDropSource source;
   DWORD effect = DROPEFFECT_NONE;
   // Nothing in the archive changes because of a drag out; members let go
   // over their own list stay where they are.
   m_bDraggingOut = true;
-  DoDragDrop(data, &source, DROPEFFECT_COPY, &effect);
+  DoDragDrop(data.Get(), &source, DROPEFFECT_COPY, &effect);
   m_bDraggingOut = false;
-  data->Release();
 }
 
 bool CZipViewDropTarget::Register(HWND list) {

@@ -47,28 +47,24 @@ HRESULT CreateZipViewObject(CZipFolder* folder, HWND owner, REFIID iid, void** o
   return ComGuard(E_FAIL, [&]() -> HRESULT {
     // OLE is the host's: its threads have it.  Without it the view works,
     // only files cannot be dropped on it.
-    CZipView* view = CZipView::Create(folder, owner);
-    const HRESULT hr = view->QueryInterface(iid, out);
-    view->Release();
-    return hr;
+    const Microsoft::WRL::ComPtr<CZipView> view = AdoptRef(CZipView::Create(folder, owner));
+    return view->QueryInterface(iid, out);
   });
 }
 
-CZipView::CZipView(CZipFolder* folder, HWND owner) : m_pFolder(folder), m_hwndOwner(owner), m_sharedMenu(CreateMenu()) {
-  m_pFolder->AddRef();
-}
+CZipView::CZipView(CZipFolder* folder, HWND owner)
+    : m_pFolder(folder), m_hwndOwner(owner), m_sharedMenu(CreateMenu()) {}
 
 CZipView::~CZipView() {
   HWND window = m_hWnd.load();
   if (window != nullptr && IsWindow(window)) DestroyWindow(window);
-  if (m_pBrowser != nullptr) m_pBrowser->Release();
+  m_pBrowser.Reset();
   if (m_sharedMenu != nullptr) DestroyMenu(m_sharedMenu);
-  m_pFolder->Release();
 }
 
 const InterfaceEntry* CZipView::Interfaces() const {
   static const InterfaceEntry table[] = {COM_INTERFACE_ENTRY(CZipView, IShellView),
-                                         InterfaceEntry{&IID_IOleWindow, InterfaceOffset<CZipView, IShellView>()},
+                                         COM_INTERFACE_ENTRY_AS(CZipView, IOleWindow, IShellView),
                                          COM_INTERFACE_ENTRY(CZipView, IZipViewColumns), {nullptr, 0}};
   return table;
 }
@@ -104,9 +100,7 @@ STDMETHODIMP CZipView::CreateViewWindow(IShellView* previous, LPCFOLDERSETTINGS 
   if (settings == nullptr || browser == nullptr || rect == nullptr || window == nullptr) return E_INVALIDARG;
   return ComGuard(E_FAIL, [&] {
     m_folderSettings = *settings;
-    if (m_pBrowser != nullptr) m_pBrowser->Release();
     m_pBrowser = browser;
-    m_pBrowser->AddRef();
     HWND parent = nullptr;
     m_pBrowser->GetWindow(&parent);
 
@@ -131,11 +125,11 @@ void CZipView::ShowFolder(IShellView* previous) {
   // A predecessor of our own kind hands over its layout; the toolbar
   // buttons it merged stay in place.  Any other predecessor's buttons are
   // its own, so ours are set up as for a first view.
-  IZipViewColumns* predecessor = nullptr;
+  Microsoft::WRL::ComPtr<IZipViewColumns> predecessor;
   if (previous != nullptr &&
-      SUCCEEDED(previous->QueryInterface(IID_IZipViewColumns, reinterpret_cast<void**>(&predecessor)))) {
+      SUCCEEDED(previous->QueryInterface(IID_IZipViewColumns, reinterpret_cast<void**>(predecessor.GetAddressOf())))) {
     const HRESULT hr = predecessor->GetViewColumns(&m_columns);
-    predecessor->Release();
+    predecessor.Reset();
     if (FAILED(hr)) SetDefaultColumns();
   } else {
     SetUpToolbar();
@@ -155,8 +149,7 @@ STDMETHODIMP CZipView::DestroyViewWindow() {
     if (m_pBrowser != nullptr) {
       // The browser's pop-ups go back to it before our shared menu is destroyed.
       m_pBrowser->RemoveMenusSB(m_sharedMenu);
-      m_pBrowser->Release();
-      m_pBrowser = nullptr;
+      m_pBrowser.Reset();
     }
   });
 }
@@ -321,7 +314,7 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DefWindowProcA(window, msg, wParam, lParam);
       if (m_list.GetSafeHwnd() != nullptr) SetFocus(m_list.GetSafeHwnd());
       return 0;
-    case WM_USER:
+    case kMsgListFocus:
       MergeMenus(wParam != 0);
       return 0;
     case WM_DESTROY:

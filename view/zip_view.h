@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <shlobj.h>
+#include <wrl/client.h>
 
 #include <atomic>
 #include <cstdint>
@@ -98,7 +99,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void SelectAll();
   void InvertSelection();
 
-  CZipFolder* Folder() const { return m_pFolder; }
+  CZipFolder* Folder() const { return m_pFolder.Get(); }
   // Where the selected rows lie relative to anchor (client coordinates): the
   // anchor on the screen, then each row's offset; the caller owns the block.
   HGLOBAL MakeItemOffsets(POINT anchor);
@@ -160,7 +161,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void SortBy(int key);
   void SetViewMode(UINT mode);
 
-  CZipFolder* m_pFolder;
+  Microsoft::WRL::ComPtr<CZipFolder> m_pFolder;
   HWND m_hwndOwner;
   std::atomic<HWND> m_hWnd{nullptr};
   uint32_t m_listingToken = 0;
@@ -168,7 +169,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   HACCEL m_accelerators = nullptr;
   FOLDERSETTINGS m_folderSettings{};
   VIEWCOLUMNS m_columns{};
-  IShellBrowser* m_pBrowser = nullptr;
+  Microsoft::WRL::ComPtr<IShellBrowser> m_pBrowser;
   CZipListCtrl m_list;
   CZipViewDropTarget m_dropTarget{*this};
   int m_sortKey = kColumnName;

@@ -4,6 +4,7 @@
 #include <oleidl.h>
 
 #include "com_object.h"
+#include "com_ptr.h"
 
 namespace {
 
@@ -119,6 +120,17 @@ TEST(ComObject, AggregatedObjectDelegatesToItsOuter) {
   EXPECT_FALSE(innerDestroyed);
   uiWindow->Release();
   EXPECT_TRUE(innerDestroyed);
+}
+
+TEST(ComObject, AdoptedReferenceIsTheOnlyOne) {
+  bool destroyed = false;
+  auto* object = new TwoFaces(&destroyed);
+  object->InternalAddRef();
+  {
+    const Microsoft::WRL::ComPtr<TwoFaces> held = AdoptRef(object);
+    EXPECT_EQ(object, held.Get());
+  }
+  EXPECT_TRUE(destroyed) << "adopting added a reference nobody releases";
 }
 
 TEST(ModuleLock, HoldsTheLibraryWhileItLives) {
