@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 namespace module_counts {
 void LockModule();
@@ -107,3 +108,18 @@ class ComObject {
   void* MostDerived() override { return this; }                                                    \
                                                                                                    \
  public:
+
+// A creator for a ComObject-derived class T constructed as T(outer, args...).
+// Aggregated, the caller receives the inner IUnknown; on its own, the asked
+// interface.  A failed query frees the new object.
+template <typename T, typename... Args>
+HRESULT CreateComInstance(IUnknown* outer, REFIID iid, void** out, Args&&... args) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  T* object = new T(outer, std::forward<Args>(args)...);
+  object->InternalAddRef();
+  const HRESULT hr = object->InternalQueryInterface(iid, out);
+  object->InternalRelease();
+  return hr;
+}
