@@ -1,9 +1,11 @@
-// The one way the DLL names members to the engine: a literal list, so a
-// member called "*", "a?.txt" or holding a quote names itself and nothing
-// else.  Paths are stored names with backslashes, relative to the archive.
+// The lists the DLL hands the engine, each built in one place.  Members go
+// as a literal list, so a member called "*", "a?.txt" or holding a quote
+// names itself and nothing else; their paths are stored names with
+// backslashes, relative to the archive.
 #pragma once
 
 #include <string>
+#include <utility>
 
 #include "zipengine.h"
 
@@ -35,5 +37,27 @@ class MemberList {
     m_text += '\0';
   }
 
+  std::string m_text;
+};
+
+// The files an add takes from disk, as the engine reads them: each path in
+// double quotes, blank-separated, so a blank in a name stays in the name.
+class AddSpec {
+ public:
+  AddSpec() = default;
+  // Continues a list already built.
+  explicit AddSpec(std::string text) : m_text(std::move(text)) {}
+
+  void Add(const std::string& path) {
+    if (!m_text.empty()) m_text += ' ';
+    m_text += '"';
+    m_text += path;
+    m_text += '"';
+  }
+
+  bool Empty() const { return m_text.empty(); }
+  const std::string& Text() const { return m_text; }
+
+ private:
   std::string m_text;
 };

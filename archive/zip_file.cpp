@@ -7,6 +7,7 @@
 
 #include "archive_lock.h"
 #include "change_watcher.h"
+#include "class_ids.h"
 #include "drop_data.h"
 #include "engine_adaptor.h"
 #include "file_info.h"
@@ -19,9 +20,6 @@
 #include "zip_request.h"
 
 namespace {
-
-// {3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18}, the class registered for zip files.
-constexpr CLSID kZipFileClassId = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
 
 uint64_t ToUint64(const FILETIME& time) {
   return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -96,7 +94,7 @@ bool CZipFile::TryAddRef() { return InternalTryAddRef(); }
 
 STDMETHODIMP CZipFile::GetClassID(CLSID* id) {
   if (id == nullptr) return E_POINTER;
-  *id = kZipFileClassId;
+  *id = CLSID_ZipFile;
   return S_OK;
 }
 

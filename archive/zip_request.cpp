@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine_adaptor.h"
+#include "member_list.h"
 #include "profile.h"
 #include "resource.h"
 #include "strings.h"
@@ -118,12 +119,13 @@ void ZipAdd(const std::string& zipPath, const std::string& spec, const std::stri
   ZIPCMD block;
   std::string workDir;
   InitZipBlock(block, zipPath, workDir, progress);
-  const std::string quotedSource = "\"" + names.strDrop + "\"";
+  AddSpec root;  // one path, quoted as the engine reads its paths
+  root.Add(names.strDrop);
   block.nFunction = ZE_ZIP_ADD;
   block.pszItems = spec.c_str();
   block.pszDropItems = drop.empty() ? nullptr : drop.c_str();
   block.bRecurse = 1;
-  block.pszRootDir = quotedSource.c_str();
+  block.pszRootDir = root.Text().c_str();
   block.bSetComment = 1;
   block.pszComment = kArchiveComment;
   block.pfnRenameLong = AddRename;
@@ -153,18 +155,16 @@ void UpdateArchive(ZIPREQUEST& request) {
   // One engine run, one rewrite: the replaced members leave in the same
   // commit that brings their new versions, so a failure keeps them all.
   RENAMECONTEXT names{request.strBaseDir, request.strFolderPath, ""};
-  std::string spec = request.strAddSpec;
+  AddSpec spec(request.strAddSpec);
   std::optional<ScopedWorkspace> workspace;  // the staged copies go however the update ends
   if (request.pCopyList != nullptr && !request.pCopyList->empty()) {
     workspace.emplace();
     names.strStaged = workspace->Path() + "\\";
-    for (const std::string& path : *request.pCopyList) {
-      if (!spec.empty()) spec += ' ';
-      spec += "\"" + CopyIntoWorkspace(path, request.strBaseDir, names.strStaged) + "\"";
-    }
+    for (const std::string& path : *request.pCopyList)
+      spec.Add(CopyIntoWorkspace(path, request.strBaseDir, names.strStaged));
   }
-  if (spec.empty() && request.strSpec.empty()) return;
-  ZipAdd(request.pRoot->ZipPath(), spec, request.strSpec, names, request.pProgress);
+  if (spec.Empty() && request.strSpec.empty()) return;
+  ZipAdd(request.pRoot->ZipPath(), spec.Text(), request.strSpec, names, request.pProgress);
 }
 
 unsigned __stdcall ExecuteRequest(void* argument) {

@@ -20,7 +20,7 @@ enum : int32_t { kRequestUpdate = 0, kRequestDelete = 1, kRequestExtract = 2 };
 struct ZIPREQUEST {
   int32_t nOperation = kRequestUpdate;
   CZipFile* pRoot = nullptr;  // set by RunRequest
-  // Update: files to add, each a double-quoted full path, separated by one blank.
+  // Update: files to add, an AddSpec's text (member_list.h).
   std::string strAddSpec;
   // A literal member list (member_list.h).  Delete: members to delete;
   // update: members the added files replace, dropped in the same rewrite;

@@ -8,6 +8,9 @@
 #include <shlwapi.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <utility>
 
 namespace module_counts {
 void LockModule();
@@ -105,3 +108,14 @@ class ComObject {
   void* MostDerived() override { return this; }                                                    \
                                                                                                    \
  public:
+
+// A creator for a ComObject-derived class T constructed as T(outer, args...).
+// Aggregated, the caller receives the inner IUnknown; on its own, the asked
+// interface.  A failed query frees the new object.
+template <typename T, typename... Args>
+HRESULT CreateComInstance(IUnknown* outer, REFIID iid, void** out, Args&&... args) {
+  if (out == nullptr) return E_POINTER;
+  *out = nullptr;
+  if (outer != nullptr && !IsEqualIID(iid, IID_IUnknown)) return CLASS_E_NOAGGREGATION;
+  return (new T(outer, std::forward<Args>(args)...))->QueryNewObject(iid, out);
+}

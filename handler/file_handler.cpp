@@ -8,8 +8,8 @@
 #include <cstring>
 #include <vector>
 
-#include "class_objects.h"
 #include "drop_data.h"
+#include "empty_archive.h"
 #include "exception.h"
 #include "guard.h"
 #include "resource.h"
@@ -18,13 +18,11 @@
 #include "verbs.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
+#include "zip_file.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-// The end-of-central-directory record of an archive without members.
-constexpr BYTE kEmptyArchive[22] = {0x50, 0x4B, 0x05, 0x06};
 
 std::string DirectoryOf(const std::string& path) {
   const size_t slash = path.find_last_of('\\');
@@ -285,11 +283,10 @@ bool CFileHandler::ChooseArchivePath(HWND owner, std::string& path, bool& replac
 }
 
 void CFileHandler::AddSelection(const std::string& archivePath) {
-  CLSID clsid;
-  HRESULT hr = CLSIDFromProgID(Utf8ToWide(kZipFileProgId).c_str(), &clsid);
-  if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
+  // The archive object is this library's own class: made here, not through
+  // the registry, so the handler works with the very code it ships with.
   ComPtr<IPersistFile> archive;
-  hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&archive));
+  HRESULT hr = CreateZipFileObject(nullptr, IID_PPV_ARGS(&archive));
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));
   hr = archive->Load(Utf8ToWide(archivePath).c_str(), 0);
   if (FAILED(hr)) throw CZipWinException(0, static_cast<uint32_t>(hr));

@@ -43,3 +43,6 @@ class CFileHandler final : public ComObject, public IShellExtInit, public IConte
   UniqueGlobal m_hDropList;
   int32_t m_nKind = kOneFile;
 };
+
+// The class object's creator.
+HRESULT CreateFileHandlerObject(IUnknown* outer, REFIID iid, void** out);

@@ -1,7 +1,9 @@
 #include "class_objects.h"
 
 #include "com_object.h"
+#include "file_handler.h"
 #include "guard.h"
+#include "zip_file.h"
 
 namespace {
 

@@ -5,18 +5,54 @@
 #include <cstring>
 #include <vector>
 
-#include "class_objects.h"
+#include "class_ids.h"
+#include "empty_archive.h"
 #include "handles.h"
 #include "resource.h"
 #include "strings.h"
+#include "verbs.h"
 #include "zip_exceptions.h"
 
 namespace {
 
 constexpr char kApprovedKey[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
-constexpr char kZipOpenCommand[] = "explorer.exe /root,{3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18},%1";
-constexpr char kZipExploreCommand[] = "explorer.exe /e,/root,{3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18},%1";
+constexpr char kZipExtension[] = ".zip";
 constexpr char kContentType[] = "application/x-zip-compressed";
+
+// Each class of the library: its CLSID key and ProgID key are ours alone and
+// go whole on removal, with everything written below them; its approval is
+// one value in a shared key.
+struct ClassEntries {
+  const char* clsidText;
+  const char* progId;
+  const char* name;  // the CLSID key's default value
+  bool hasIcon;      // the library's icon stands for the class
+};
+constexpr ClassEntries kClasses[] = {
+    // The archive root's key is unnamed: the shell shows the ProgID's name.
+    {kZipFileClsidText, kZipFileProgId, "", true},
+    {kFileHandlerClsidText, kFileHandlerProgId, kFileHandlerProgId, false},
+};
+
+// Keys of ours inside keys other programs share: written with our class id,
+// and removed only while they still name it.
+struct SharedEntry {
+  const char* parent;
+  const char* name;
+  const char* clsidText;
+};
+constexpr SharedEntry kSharedHandlers[] = {
+    {"*\\shellex\\ContextMenuHandlers", kFileHandlerProgId, kFileHandlerClsidText},
+    {"Folder\\shellex\\ContextMenuHandlers", kFileHandlerProgId, kFileHandlerClsidText},
+};
+
+std::string ClsidKey(const char* clsidText) { return std::string("CLSID\\") + clsidText; }
+std::string SharedPath(const SharedEntry& entry) { return std::string(entry.parent) + "\\" + entry.name; }
+std::string BelowZipFile(const std::string& path) { return std::string(kZipFileProgId) + "\\" + path; }
+// The browser command that opens an archive as the root of its own window.
+std::string RootCommand(const char* switches) {
+  return std::string("explorer.exe ") + switches + "/root," + kZipFileClsidText + ",%1";
+}
 
 void Check(LONG result) {
   if (result != ERROR_SUCCESS) throw CZipWinException(0, static_cast<uint32_t>(result));
@@ -49,17 +85,19 @@ LONG SetString(HKEY key, const char* name, const std::string& value) {
 }
 
 // RegSetValueA: sets a key's default value, creating the key path as needed.
-void SetDefault(const char* path, const std::string& value) {
-  Check(RegSetValueA(HKEY_CLASSES_ROOT, path, REG_SZ, value.c_str(), static_cast<DWORD>(value.size())));
+void SetDefault(const std::string& path, const std::string& value) {
+  Check(RegSetValueA(HKEY_CLASSES_ROOT, path.c_str(), REG_SZ, value.c_str(), static_cast<DWORD>(value.size())));
 }
 
 // The standard entries of an in-process class and its class name.
-void RegisterClass(const char* clsidText, const char* progId, const std::string& libraryPath) {
-  const std::string clsidKey = std::string("CLSID\\") + clsidText;
+void RegisterClass(const ClassEntries& entry, const std::string& libraryPath) {
+  const char* clsidText = entry.clsidText;
+  const char* progId = entry.progId;
+  const std::string clsidKey = ClsidKey(clsidText);
   LONG result = ERROR_SUCCESS;
   UniqueRegKey clsid = CreateKey(HKEY_CLASSES_ROOT, clsidKey, &result);
   Check(result);
-  Check(SetString(clsid.get(), nullptr, progId));
+  Check(SetString(clsid.get(), nullptr, entry.name));
   UniqueRegKey server = CreateKey(clsid.get(), "InprocServer32", &result);
   Check(result);
   Check(SetString(server.get(), nullptr, libraryPath));
@@ -109,33 +147,26 @@ void DeleteHandlerKey(const std::string& path, const char* clsidText) {
 }  // namespace
 
 void RegisterServer(const std::string& libraryPath) {
-  RegisterClass(kZipFileClsidText, kZipFileProgId, libraryPath);
-  RegisterClass(kFileHandlerClsidText, kFileHandlerProgId, libraryPath);
+  for (const ClassEntries& entry : kClasses) RegisterClass(entry, libraryPath);
 
   LONG result = ERROR_SUCCESS;
-  {
-    UniqueRegKey clsid = OpenKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kZipFileClsidText, &result);
-    Check(result);
-    SetString(clsid.get(), nullptr, "");
-    UniqueRegKey server = OpenKey(clsid.get(), "InProcServer32");
-    SetString(server.get(), "ThreadingModel", "Apartment");
-    UniqueRegKey icon = CreateKey(clsid.get(), "DefaultIcon");
-    SetString(icon.get(), nullptr, libraryPath + ",0");
-  }
-  {
-    UniqueRegKey clsid = OpenKey(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kFileHandlerClsidText, &result);
+  for (const ClassEntries& entry : kClasses) {
+    UniqueRegKey clsid = OpenKey(HKEY_CLASSES_ROOT, ClsidKey(entry.clsidText), &result);
     Check(result);
     UniqueRegKey server = OpenKey(clsid.get(), "InprocServer32");
     SetString(server.get(), "ThreadingModel", "Apartment");
+    if (entry.hasIcon) {
+      UniqueRegKey icon = CreateKey(clsid.get(), "DefaultIcon");
+      SetString(icon.get(), nullptr, libraryPath + ",0");
+    }
   }
   {
     UniqueRegKey approved = CreateKey(HKEY_LOCAL_MACHINE, kApprovedKey, &result);
     Check(result);
-    SetString(approved.get(), kZipFileClsidText, kZipFileProgId);
-    SetString(approved.get(), kFileHandlerClsidText, kFileHandlerProgId);
+    for (const ClassEntries& entry : kClasses) SetString(approved.get(), entry.clsidText, entry.progId);
   }
   {
-    UniqueRegKey zip = CreateKey(HKEY_CLASSES_ROOT, ".zip", &result);
+    UniqueRegKey zip = CreateKey(HKEY_CLASSES_ROOT, kZipExtension, &result);
     Check(result);
     SetString(zip.get(), nullptr, kZipFileProgId);
     SetString(zip.get(), "Content Type", kContentType);
@@ -147,24 +178,21 @@ void RegisterServer(const std::string& libraryPath) {
   }
   SetDefault(kZipFileProgId, LoadStr(IDS_ZIP_FILE_TYPE));
 
-  const std::string zipFileClsid = kZipFileClsidText;
-  const std::string handlerClsid = kFileHandlerClsidText;
-  SetDefault("ZipFile\\shell\\explore\\command", kZipExploreCommand);
-  SetDefault("ZipFile\\shell\\open\\command", kZipOpenCommand);
-  SetDefault("ZipFile\\shellex\\ContextMenuHandlers\\ZipFile", zipFileClsid);
-  SetDefault("ZipFile\\shellex\\DropHandler", zipFileClsid);
-  SetDefault("*\\shellex\\ContextMenuHandlers\\ZipFileHandler", handlerClsid);
-  SetDefault("Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", handlerClsid);
+  // Below the archive root's ProgID, so removing that key removes them.
+  SetDefault(BelowZipFile(std::string("shell\\") + kVerbExplore + "\\command"), RootCommand("/e,"));
+  SetDefault(BelowZipFile(std::string("shell\\") + kVerbOpen + "\\command"), RootCommand(""));
+  SetDefault(BelowZipFile(std::string("shellex\\ContextMenuHandlers\\") + kZipFileProgId), kZipFileClsidText);
+  SetDefault(BelowZipFile("shellex\\DropHandler"), kZipFileClsidText);
+  for (const SharedEntry& entry : kSharedHandlers) SetDefault(SharedPath(entry), entry.clsidText);
 }
 
 void UnregisterServer() {
-  DeleteHandlerKey("*\\shellex\\ContextMenuHandlers\\ZipFileHandler", kFileHandlerClsidText);
-  DeleteHandlerKey("Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", kFileHandlerClsidText);
+  for (const SharedEntry& entry : kSharedHandlers) DeleteHandlerKey(SharedPath(entry), entry.clsidText);
 
   // The .zip type stays for other programs: only what still holds our values
   // goes.
   LONG result = ERROR_SUCCESS;
-  if (UniqueRegKey zip = OpenKey(HKEY_CLASSES_ROOT, ".zip", &result)) {
+  if (UniqueRegKey zip = OpenKey(HKEY_CLASSES_ROOT, kZipExtension, &result)) {
     std::string type;
     if (ReadDefault(zip.get(), "", &type) && type == kZipFileProgId) CheckRemoval(RegDeleteValueA(zip.get(), ""));
     if (UniqueRegKey shellNew = OpenKey(zip.get(), "ShellNew")) {
@@ -192,14 +220,11 @@ void UnregisterServer() {
   }
 
   if (UniqueRegKey approved = OpenKey(HKEY_LOCAL_MACHINE, kApprovedKey, &result)) {
-    CheckRemoval(RegDeleteValueA(approved.get(), kZipFileClsidText));
-    CheckRemoval(RegDeleteValueA(approved.get(), kFileHandlerClsidText));
+    for (const ClassEntries& entry : kClasses) CheckRemoval(RegDeleteValueA(approved.get(), entry.clsidText));
   } else {
     CheckRemoval(result);
   }
 
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kZipFileProgId);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, kFileHandlerProgId);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kZipFileClsidText);
-  DeleteKeyTree(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kFileHandlerClsidText);
+  for (const ClassEntries& entry : kClasses) DeleteKeyTree(HKEY_CLASSES_ROOT, entry.progId);
+  for (const ClassEntries& entry : kClasses) DeleteKeyTree(HKEY_CLASSES_ROOT, ClsidKey(entry.clsidText));
 }

@@ -10,7 +10,3 @@ void RegisterServer(const std::string& libraryPath);
 // Removes what RegisterServer wrote and nothing of other programs: shared
 // values are removed only while they still hold ours.
 void UnregisterServer();
-
-// The 22-byte empty archive of the shell's New menu: an end-of-central-
-// directory record with no entries and no comment.
-inline constexpr unsigned char kEmptyArchive[22] = {0x50, 0x4B, 0x05, 0x06};

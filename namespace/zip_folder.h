@@ -21,6 +21,7 @@
 #include "top_folder.h"
 
 class CZipFile;
+class AddSpec;
 class MemberList;
 struct ListingRecord;
 struct PropertyTotals;
@@ -124,7 +125,7 @@ class CZipFolder final : public ComObject,
   // Appends path, and below a directory everything in it, to the add
   // specification or the copy list, and the members it replaces to
   // `replaced`.  Throws on a conflict.
-  void CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
+  void CollectForAdd(const std::string& path, const std::string& sourceDir, AddSpec& addSpec,
                      MemberList& replaced, std::vector<std::string>& copyList);
   // A copy of this folder's listed member of that name, read under the root
   // lock, so the caller can ask about it with nothing held.

@@ -48,12 +48,6 @@ std::string BelowRoot(const std::string& path) {
   return rest != nullptr ? WideToUtf8(rest) : path;
 }
 
-std::string Quoted(const std::string& text) { return "\"" + text + "\" "; }
-
-void TrimTrailingBlanks(std::string& text) {
-  while (!text.empty() && text.back() == ' ') text.pop_back();
-}
-
 // The engine resolves names against the current directory while it runs;
 // afterwards the process gets its own back, so the dropped directory (or a
 // workspace) is not held and can be removed.
@@ -141,16 +135,15 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
   if (!InTreeNow()) throw CZipUserException(IDS_SYNC_ERROR);
   const CurrentDirectoryScope currentDirectory(sourceDir);
 
-  std::string addSpec;
+  AddSpec addSpec;
   MemberList replaced;
   std::vector<std::string> copyList;
   for (const std::string& path : chosen) CollectForAdd(path, sourceDir, addSpec, replaced, copyList);
-  TrimTrailingBlanks(addSpec);
-  if (addSpec.empty() && copyList.empty()) return;
+  if (addSpec.Empty() && copyList.empty()) return;
 
   ZIPREQUEST request;
   request.nOperation = kRequestUpdate;
-  request.strAddSpec = addSpec;
+  request.strAddSpec = addSpec.Text();
   request.strSpec = replaced.Text();
   request.pCopyList = &copyList;
   request.strBaseDir = sourceDir;
@@ -169,7 +162,7 @@ bool CZipFolder::InTreeNow() {
   return IsInTree();
 }
 
-void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourceDir, std::string& addSpec,
+void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourceDir, AddSpec& addSpec,
                                MemberList& replaced, std::vector<std::string>& copyList) {
   CriticalSectionLock lock(m_pRoot->RootLock());
   const DWORD attributes = AttributesOf(path);
@@ -197,7 +190,7 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
   if (m_pRoot->GetRootFolder()->FindEntry(withinArchive)) {
     copyList.push_back(path);
   } else {
-    addSpec += Quoted(isDirectory ? path + "\\" : path);
+    addSpec.Add(isDirectory ? path + "\\" : path);
   }
 
   if (!isDirectory) return;

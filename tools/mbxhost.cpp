@@ -68,7 +68,7 @@ void Demonstrate(host::ShellHost& browser, const std::wstring& what) {
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show) {
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  std::wstring target, progId = L"ZipFile", hwndFile, demonstrate;
+  std::wstring target, progId = kZipFileProgIdWide.data(), hwndFile, demonstrate;
   long exitAfter = -1;
   UINT viewMode = FVM_DETAILS;
   for (int i = 1; i < argc; ++i) {

@@ -15,6 +15,10 @@
 #include <string>
 #include <vector>
 
+// The product's plain headers of what the host shares with the views it
+// hosts; by path, since the host links none of the product.
+#include "../util/class_ids.h"
+#include "../view/browser_commands.h"
 #include "tree_pane.h"
 
 namespace host {
@@ -26,7 +30,7 @@ constexpr UINT kCmdUp = FCIDM_BROWSERFIRST + 0x12;
 // Shows the opened zip file's own context menu, as for a right-click on it.
 constexpr UINT kCmdFileMenu = FCIDM_BROWSERFIRST + 0x13;
 // The file browser's own refresh command; views post it to ask for Refresh.
-constexpr UINT kCmdRefresh = 41061;
+constexpr UINT kCmdRefresh = kBrowserRefreshCommand;
 
 // Control ids of the frame's children.
 constexpr UINT kToolbarId = FCIDM_TOOLBAR;
@@ -80,7 +84,7 @@ class ShellHost final : public IShellBrowser, public IServiceProvider {
   HRESULT OpenDirectory(const std::wstring& path);
   // A zip file the way the registered open command shows it: the archive
   // class from its ProgID, initialised with the file's identifier list.
-  HRESULT OpenArchive(const std::wstring& path, const wchar_t* progId = L"ZipFile");
+  HRESULT OpenArchive(const std::wstring& path, const wchar_t* progId = kZipFileProgIdWide.data());
   // The same with the class given, or with an archive root object already
   // made (a test that loads the library itself); the root is initialised
   // with the file's identifier list here.

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "browser_commands.h"
 #include "com_object.h"
 #include "entry_map.h"
 #include "item_id.h"
@@ -45,8 +46,6 @@ enum ColumnKind : int {
 // GetCurrentInfo with this ViewMode asks a view of this system for its column
 // layout.
 constexpr UINT kViewColumnsMarker = 0x11111111;
-// The file browser's own refresh command.
-constexpr UINT kBrowserRefreshCommand = 41061;
 // Posted to the view window by RefreshBrowser, which may run on the change
 // watcher's thread: the browser is only ever called from the view's thread.
 constexpr UINT kMsgRefreshBrowser = WM_APP + 0x21;

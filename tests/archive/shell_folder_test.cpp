@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "class_ids.h"
 #include "fake_user_interaction.h"
 #include "strings.h"
 #include "forged_input.h"
@@ -70,7 +71,7 @@ TEST_F(ShellFolderTest, TheRootAnswersWithItsTopFolderAndKeepsOneIdentity) {
   persist->Release();
   CLSID id{};
   EXPECT_EQ(S_OK, root->GetClassID(&id));
-  const CLSID expected = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
+  const CLSID expected = CLSID_ZipFile;
   EXPECT_TRUE(IsEqualCLSID(expected, id));
 }
 

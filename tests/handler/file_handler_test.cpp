@@ -40,7 +40,7 @@ class CopyToZip : public ::testing::Test {
     // The ProgID must lead to this program's class object, not to the
     // registered DLL, or the fake would answer nothing.
     CLSID clsid{};
-    ASSERT_EQ(S_OK, CLSIDFromProgID(L"ZipFile", &clsid));
+    ASSERT_EQ(S_OK, CLSIDFromProgID(kZipFileProgIdWide.data(), &clsid));
     IUnknown* object = nullptr;
     ASSERT_EQ(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, reinterpret_cast<void**>(&object)));
     HMODULE owner = nullptr;

@@ -15,6 +15,8 @@
 #include <cstdio>
 #include <string>
 
+#include "class_ids.h"
+
 namespace {
 
 int Fail(const char* what, HRESULT hr) {
@@ -50,7 +52,7 @@ int main(int argc, char** argv) {
   if (FAILED(hr)) return Fail("CoInitializeEx", hr);
 
   CLSID clsid{};
-  hr = CLSIDFromProgID(L"ZipFile", &clsid);
+  hr = CLSIDFromProgID(kZipFileProgIdWide.data(), &clsid);
   if (FAILED(hr)) return Fail("CLSIDFromProgID(ZipFile)", hr);
   IPersistFolder* persist = nullptr;
   hr = CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IPersistFolder, reinterpret_cast<void**>(&persist));

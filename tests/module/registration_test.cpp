@@ -8,12 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "class_ids.h"
+
 namespace {
 
-const char kZipFileClsid[] = "{3D91E7B2-6A40-4C8F-B512-E07A9C4D2F18}";
-const char kHandlerClsid[] = "{6F2C9A41-3B7D-4E15-9C2A-5D8E1F047B36}";
-const CLSID CLSID_ZipFileClass = {0x3D91E7B2, 0x6A40, 0x4C8F, {0xB5, 0x12, 0xE0, 0x7A, 0x9C, 0x4D, 0x2F, 0x18}};
-const CLSID CLSID_FileHandlerClass = {0x6F2C9A41, 0x3B7D, 0x4E15, {0x9C, 0x2A, 0x5D, 0x8E, 0x1F, 0x04, 0x7B, 0x36}};
+const char* const kZipFileClsid = kZipFileClsidText;
+const char* const kHandlerClsid = kFileHandlerClsidText;
+const CLSID CLSID_ZipFileClass = CLSID_ZipFile;
+const CLSID CLSID_FileHandlerClass = CLSID_FileHandler;
+const std::string kZipFile = kZipFileProgId;
+const std::string kHandler = kFileHandlerProgId;
 const char kApproved[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Shell Extensions\\Approved";
 const char kForeignClsid[] = "{0B1C2D3E-4F50-6172-8394-A5B6C7D8E9F0}";
 
@@ -91,8 +95,8 @@ void Snapshot(HKEY root, const std::string& path, std::map<std::string, Value>& 
 std::map<std::string, Value> SnapshotOurEntries() {
   std::map<std::string, Value> all;
   for (const std::string& path :
-       {std::string("CLSID\\") + kZipFileClsid, std::string("CLSID\\") + kHandlerClsid, std::string("ZipFile"),
-        std::string("ZipFileHandler"), std::string(".zip"), std::string("*\\shellex\\ContextMenuHandlers"),
+       {std::string("CLSID\\") + kZipFileClsid, std::string("CLSID\\") + kHandlerClsid, kZipFile,
+        kHandler, std::string(".zip"), std::string("*\\shellex\\ContextMenuHandlers"),
         std::string("Folder\\shellex\\ContextMenuHandlers")}) {
     Snapshot(HKEY_CLASSES_ROOT, path, all);
   }
@@ -172,28 +176,28 @@ TEST_F(Registration, WritesEveryKeyAndValueWithItsExactData) {
   EXPECT_EQ(Sz(path + ",0"), Read(hkcr, zipClsid + "\\DefaultIcon", nullptr));
   EXPECT_EQ(Sz(path), Read(hkcr, handlerClsid + "\\InprocServer32", nullptr));
   EXPECT_EQ(Sz("Apartment"), Read(hkcr, handlerClsid + "\\InprocServer32", "ThreadingModel"));
-  EXPECT_EQ(Sz(kZipFileClsid), Read(hkcr, "ZipFile\\CLSID", nullptr));
-  EXPECT_EQ(Sz(kHandlerClsid), Read(hkcr, "ZipFileHandler\\CLSID", nullptr));
+  EXPECT_EQ(Sz(kZipFileClsid), Read(hkcr, kZipFile + "\\CLSID", nullptr));
+  EXPECT_EQ(Sz(kHandlerClsid), Read(hkcr, kHandler + "\\CLSID", nullptr));
 
-  EXPECT_EQ(Sz("ZipFile"), Read(HKEY_LOCAL_MACHINE, kApproved, kZipFileClsid));
-  EXPECT_EQ(Sz("ZipFileHandler"), Read(HKEY_LOCAL_MACHINE, kApproved, kHandlerClsid));
+  EXPECT_EQ(Sz(kZipFile), Read(HKEY_LOCAL_MACHINE, kApproved, kZipFileClsid));
+  EXPECT_EQ(Sz(kHandler), Read(HKEY_LOCAL_MACHINE, kApproved, kHandlerClsid));
 
-  EXPECT_EQ(Sz("ZipFile"), Read(hkcr, ".zip", nullptr));
+  EXPECT_EQ(Sz(kZipFile), Read(hkcr, ".zip", nullptr));
   EXPECT_EQ(Sz("application/x-zip-compressed"), Read(hkcr, ".zip", "Content Type"));
   const Value emptyArchive{REG_BINARY, {0x50, 0x4B, 0x05, 0x06, 0, 0, 0, 0, 0, 0, 0,
                                         0,    0,    0,    0,    0, 0, 0, 0, 0, 0, 0}};
   EXPECT_EQ(emptyArchive, Read(hkcr, ".zip\\ShellNew", "Data"));
   EXPECT_FALSE(Read(hkcr, ".zip\\ShellNew", "NullFile").has_value());
 
-  EXPECT_EQ(Sz("Zip File"), Read(hkcr, "ZipFile", nullptr));
+  EXPECT_EQ(Sz("Zip File"), Read(hkcr, kZipFile, nullptr));
   EXPECT_EQ(Sz(std::string("explorer.exe /e,/root,") + kZipFileClsid + ",%1"),
-            Read(hkcr, "ZipFile\\shell\\explore\\command", nullptr));
+            Read(hkcr, kZipFile + "\\shell\\explore\\command", nullptr));
   EXPECT_EQ(Sz(std::string("explorer.exe /root,") + kZipFileClsid + ",%1"),
-            Read(hkcr, "ZipFile\\shell\\open\\command", nullptr));
-  EXPECT_EQ(Sz(kZipFileClsid), Read(hkcr, "ZipFile\\shellex\\ContextMenuHandlers\\ZipFile", nullptr));
-  EXPECT_EQ(Sz(kZipFileClsid), Read(hkcr, "ZipFile\\shellex\\DropHandler", nullptr));
-  EXPECT_EQ(Sz(kHandlerClsid), Read(hkcr, "*\\shellex\\ContextMenuHandlers\\ZipFileHandler", nullptr));
-  EXPECT_EQ(Sz(kHandlerClsid), Read(hkcr, "Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", nullptr));
+            Read(hkcr, kZipFile + "\\shell\\open\\command", nullptr));
+  EXPECT_EQ(Sz(kZipFileClsid), Read(hkcr, kZipFile + "\\shellex\\ContextMenuHandlers\\" + kZipFile, nullptr));
+  EXPECT_EQ(Sz(kZipFileClsid), Read(hkcr, kZipFile + "\\shellex\\DropHandler", nullptr));
+  EXPECT_EQ(Sz(kHandlerClsid), Read(hkcr, "*\\shellex\\ContextMenuHandlers\\" + kHandler, nullptr));
+  EXPECT_EQ(Sz(kHandlerClsid), Read(hkcr, "Folder\\shellex\\ContextMenuHandlers\\" + kHandler, nullptr));
 }
 
 TEST_F(Registration, RunningAgainChangesNothingAndRestoresOurValues) {
@@ -205,7 +209,7 @@ TEST_F(Registration, RunningAgainChangesNothingAndRestoresOurValues) {
 
   Write(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kZipFileClsid, nullptr, Sz("stale description"));
   Write(HKEY_CLASSES_ROOT, std::string("CLSID\\") + kHandlerClsid + "\\InprocServer32", "ThreadingModel", Sz("Both"));
-  Write(HKEY_CLASSES_ROOT, "ZipFile\\shell\\open\\command", nullptr, Sz("notepad.exe %1"));
+  Write(HKEY_CLASSES_ROOT, kZipFile + "\\shell\\open\\command", nullptr, Sz("notepad.exe %1"));
   ASSERT_EQ(0u, Regsvr32(""));
   EXPECT_EQ(first, SnapshotOurEntries());
 }
@@ -238,9 +242,9 @@ TEST_F(Removal, LeavesNothingOfOursAndEverythingOfOthers) {
 
   ASSERT_EQ(0u, Regsvr32("/u"));
   for (const std::string& key :
-       {std::string("CLSID\\") + kZipFileClsid, std::string("CLSID\\") + kHandlerClsid, std::string("ZipFile"),
-        std::string("ZipFileHandler"), std::string("*\\shellex\\ContextMenuHandlers\\ZipFileHandler"),
-        std::string("Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler"), std::string(".zip\\ShellNew")}) {
+       {std::string("CLSID\\") + kZipFileClsid, std::string("CLSID\\") + kHandlerClsid, kZipFile,
+        kHandler, std::string("*\\shellex\\ContextMenuHandlers\\") + kHandler,
+        std::string("Folder\\shellex\\ContextMenuHandlers\\") + kHandler, std::string(".zip\\ShellNew")}) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
   }
   EXPECT_FALSE(Read(HKEY_LOCAL_MACHINE, kApproved, kZipFileClsid).has_value());
@@ -264,14 +268,14 @@ TEST_F(Removal, LeavesTheZipTypeToTheProgramThatTookItOver) {
   const Value otherTemplate{REG_BINARY, {'P', 'K', 5, 6, 1}};
   Write(HKEY_CLASSES_ROOT, ".zip", nullptr, Sz("OtherArchiver.Zip"));
   Write(HKEY_CLASSES_ROOT, ".zip\\ShellNew", "Data", otherTemplate);
-  Write(HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", nullptr, Sz(kForeignClsid));
+  Write(HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\" + kHandler, nullptr, Sz(kForeignClsid));
 
   ASSERT_EQ(0u, Regsvr32("/u"));
   EXPECT_EQ(Sz("OtherArchiver.Zip"), Read(HKEY_CLASSES_ROOT, ".zip", nullptr));
   EXPECT_EQ(otherTemplate, Read(HKEY_CLASSES_ROOT, ".zip\\ShellNew", "Data"));
-  EXPECT_EQ(Sz(kForeignClsid), Read(HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\ZipFileHandler", nullptr));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\ZipFileHandler"));
-  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "ZipFile"));
+  EXPECT_EQ(Sz(kForeignClsid), Read(HKEY_CLASSES_ROOT, "Folder\\shellex\\ContextMenuHandlers\\" + kHandler, nullptr));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "*\\shellex\\ContextMenuHandlers\\" + kHandler));
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kZipFile));
 }
 
 }  // namespace

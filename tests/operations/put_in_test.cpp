@@ -156,7 +156,7 @@ TEST_F(PutIn, ADirectoryOverAFolderReplacesOnlyWhatItBrings) {
   source.Write("docs\\readme.txt", "new readme");
   source.Write("docs\\added.txt", "added");
   user.answers = {IDYES};
-  std::string addSpec;
+  AddSpec addSpec;
   MemberList replaced;
   std::vector<std::string> copyList;
   top->CollectForAdd(source / "docs", source.path() + "\\", addSpec, replaced, copyList);
@@ -258,7 +258,7 @@ TEST_F(PutIn, AnEmptyDirectoryBecomesAnEmptyFolderAndThePathRulesHold) {
 
   // A path that already lies inside the archive, seen from its drive's root,
   // goes through the copy list; anything else is named by its full path.
-  std::string addSpec;
+  AddSpec addSpec;
   MemberList replaced;
   std::vector<std::string> copyList;
   const std::string inside = content / "keep.txt";
@@ -269,7 +269,7 @@ TEST_F(PutIn, AnEmptyDirectoryBecomesAnEmptyFolderAndThePathRulesHold) {
   holder.root()->RefreshListing();
   top->CollectForAdd(inside, content.path() + "\\", addSpec, replaced, copyList);
   EXPECT_EQ(std::vector<std::string>{inside}, copyList);
-  EXPECT_EQ("", addSpec);
+  EXPECT_EQ("", addSpec.Text());
   EXPECT_EQ(std::string("Mkeep.txt") + '\0', replaced.Text());
 }
 

@@ -23,7 +23,7 @@
 
 namespace {
 
-const CLSID kFileHandler = {0x6f2c9a41, 0x3b7d, 0x4e15, {0x9c, 0x2a, 0x5d, 0x8e, 0x1f, 0x04, 0x7b, 0x36}};
+const CLSID kFileHandler = CLSID_FileHandler;
 
 // Registers the built DLL the way a user does, with regsvr32 of the
 // program's own bitness, and waits for it.
@@ -69,7 +69,7 @@ TEST_F(RegisteredDll, BothClassesAreCreatedByClassId) {
                                    reinterpret_cast<void**>(&handler)));
   handler->Release();
   CLSID viaProgId{};
-  ASSERT_EQ(S_OK, CLSIDFromProgID(L"ZipFile", &viaProgId));
+  ASSERT_EQ(S_OK, CLSIDFromProgID(kZipFileProgIdWide.data(), &viaProgId));
   EXPECT_TRUE(IsEqualCLSID(kZipFile, viaProgId));
 }
 

@@ -27,7 +27,7 @@
 
 namespace {
 
-const CLSID kFileHandler = {0x6f2c9a41, 0x3b7d, 0x4e15, {0x9c, 0x2a, 0x5d, 0x8e, 0x1f, 0x04, 0x7b, 0x36}};
+const CLSID kFileHandler = CLSID_FileHandler;
 constexpr UINT kFirst = 100;
 
 std::string ItemText(HMENU menu, int position) {

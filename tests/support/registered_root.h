@@ -9,8 +9,10 @@
 
 #include <string>
 
+#include "class_ids.h"
+
 // The class registered for zip files.
-inline constexpr CLSID kZipFile = {0x3d91e7b2, 0x6a40, 0x4c8f, {0xb5, 0x12, 0xe0, 0x7a, 0x9c, 0x4d, 0x2f, 0x18}};
+inline constexpr CLSID kZipFile = CLSID_ZipFile;
 
 // The browsed archive's top folder, or null; the caller releases it.
 inline IShellFolder* BrowseRegistered(const std::string& zip) {
