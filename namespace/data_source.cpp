@@ -66,7 +66,7 @@ HGLOBAL CZipDataSource::RenderDropList() {
   m_bExtracted = true;
   m_bExtracting = true;
   try {
-    FolderOperations().ExtractToDirectory(*m_pFolder, m_strMemberSpec, m_strWorkspace, m_pParentWnd);
+    FolderOperations().ExtractToDirectory(*m_pFolder.Get(), m_strMemberSpec, m_strWorkspace, m_pParentWnd);
   } catch (const CException& e) {
     m_bExtracting = false;
     m_bFailed = true;

@@ -6,6 +6,7 @@
 
 #include <iterator>
 
+#include "com_ptr.h"
 #include "guard.h"
 #include "profile.h"
 #include "resource.h"
