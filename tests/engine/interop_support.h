@@ -196,8 +196,10 @@ inline Listing List(const fs::path& archive) {
     MEMBERINFO info{};
     UNZIPCMD n = UnzipBlock(ZE_UNZIP_NEXT, a);
     n.pMemberInfo = &info;
+    n.pListing = u.pListing;
     l.result = dunzip(&n);
-    if (l.result != ZE_OK) return l;
+    u.pListing = n.pListing;
+    if (l.result != ZE_OK) break;
     Member m;
     m.name = info.szName;
     m.size = info.dwSize;
@@ -209,6 +211,8 @@ inline Listing List(const fs::path& archive) {
     m.date = info.szDate;
     l.members.push_back(m);
   }
+  u.nFunction = ZE_UNZIP_END;
+  dunzip(&u);
   return l;
 }
 
