@@ -56,7 +56,7 @@ void writeFile(const std::string& path, const std::string& content) {
   ASSERT_TRUE(f.good()) << path;
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }

@@ -35,10 +35,7 @@ void put(const std::string& path, const std::string& content) {
   ASSERT_TRUE(f.good()) << path;
 }
 
-std::string get(const std::string& path) {
-  std::ifstream f(P(path), std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
-}
+std::string get(const std::string& path) { return readFile(P(path)); }
 
 bool has(const std::string& path) {
 #if defined(_WIN32)
