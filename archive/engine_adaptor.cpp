@@ -66,6 +66,16 @@ MemberListing::MemberListing(const std::string& zipPath)
   const int result = dunzip(&block);
   if (result != 0) throw CZipEngineException(0, result, block.dwSystemError);
   m_count = block.nMemberCount;
+  m_listing = block.pListing;
+}
+
+MemberListing::~MemberListing() {
+  if (m_listing == nullptr) return;
+  UNZIPCMD block;
+  InitUnzipBlock(block, m_zipPath, nullptr);
+  block.nFunction = ZE_UNZIP_END;
+  block.pListing = m_listing;
+  dunzip(&block);
 }
 
 bool MemberListing::Next(ListingRecord& member, uint32_t stamp) {
@@ -76,7 +86,9 @@ bool MemberListing::Next(ListingRecord& member, uint32_t stamp) {
   InitUnzipBlock(block, m_zipPath, nullptr);
   block.nFunction = ZE_UNZIP_NEXT;
   block.pMemberInfoLong = &info;
+  block.pListing = m_listing;
   const int result = dunzip(&block);
+  m_listing = block.pListing;
   if (result != 0) throw CZipEngineException(0, result, block.dwSystemError);
   if (info.bEnd) {
     m_ended = true;

@@ -32,6 +32,10 @@ class MemberListing {
  public:
   // Throws CZipEngineException on a nonzero engine result.
   explicit MemberListing(const std::string& zipPath);
+  // Ends the engine's listing if it was left before its end.
+  ~MemberListing();
+  MemberListing(const MemberListing&) = delete;
+  MemberListing& operator=(const MemberListing&) = delete;
   int32_t Count() const { return m_count; }
   // False past the last member and for a member that names only the top
   // ("./"), with member untouched.  Throws CZipEngineException, and
@@ -44,6 +48,7 @@ class MemberListing {
   int32_t m_count = 0;
   bool m_ended = false;
   std::unique_ptr<MEMBERINFOLONG> m_info;  // one buffer for the whole listing: names may be long
+  ZE_LISTING* m_listing = nullptr;         // the engine's position, carried from call to call
 };
 
 // The listing's date text "mm/dd/yy hh:mm" as a FILETIME without time-zone

@@ -184,8 +184,10 @@ int main(int argc, char** argv) {
     std::setvbuf(stdout, buf, _IOFBF, sizeof buf);
     for (int k = 0; k < n; ++k) {
       std::memset(&info, 0, sizeof info);
+      ZE_LISTING* listing = u.pListing;
       u = UnzipBlock(ZE_UNZIP_NEXT, archive.c_str());
       u.pMemberInfo = &info;
+      u.pListing = listing;
       rc = dunzip(&u);
       if (rc != ZE_OK) return Report("next member", rc);
       std::printf("%10u %10u %s %s\n", info.dwSize, info.dwCompressedSize, info.szDate, info.szName);

@@ -83,13 +83,14 @@ bool startsWithPath(const std::string& path, const std::string& root, os::Enc en
 
 class Collector {
 public:
-  explicit Collector(const ZIPCMD& cmd)
-      : cmd_(cmd), enc_(encodingOf(cmd)), root_(unquote(cmd.pszRootDir)), archive_(cmd.pszZipFile),
-        rename_(cmd.pfnRename, cmd.pfnRenameLong, cmd.pRenameContext, enc_ == os::Enc::Utf8) {}
+  explicit Collector(const AddRequest& request)
+      : request_(request), enc_(request.enc), root_(unquote(request.rootDir.c_str())), archive_(request.archive),
+        rename_(request.callbacks.rename, request.callbacks.renameLong, request.callbacks.renameContext,
+                enc_ == os::Enc::Utf8) {}
 
   void collect(std::vector<AddSource>& out) {
     out_ = &out;
-    for (const std::string& item : MemberSpec::splitItems(cmd_.pszItems ? cmd_.pszItems : "")) {
+    for (const std::string& item : MemberSpec::splitItems(request_.items)) {
       bool dirOnly = isSep(item.back());
       std::string p = item;
       while (p.size() > 1 && isSep(p.back()) && p[p.size() - 2] != ':') p.pop_back();
@@ -103,7 +104,7 @@ public:
           add(item, true, info, false);
         } else {
           add(p, true, info, false);
-          if (cmd_.bRecurse) walk(p);
+          if (request_.recurse) walk(p);
         }
       } else {
         add(p, false, info, false);
@@ -132,7 +133,7 @@ private:
   }
 
   void add(const std::string& path, bool isDir, const os::FileInfo& info, bool statFailed) {
-    if (isDir && !cmd_.bDirEntries) return;
+    if (isDir && !request_.dirEntries) return;
     // The archive never goes into itself.
     size_t restAt = 0;
     if (!isDir && startsWithPath(path, archive_, enc_, restAt) && restAt == path.size()) return;
@@ -186,18 +187,13 @@ private:
     return rest.substr(lead);
   }
 
-  const ZIPCMD& cmd_;
+  const AddRequest& request_;
   os::Enc enc_;
   std::string root_;
   std::string archive_;
   Renamer rename_;
   std::vector<AddSource>* out_ = nullptr;
 };
-
-int ask(const ZIPCMD& cmd, int code, const std::string& what) {
-  if (!cmd.pfnQuery) return -1;
-  return cmd.pfnQuery(code, intptr_t(what.c_str()), 0, 0, 0, 0, 0, cmd.pQueryUser);
-}
 
 OutEntry newEntry(const AddSource& s) {
   OutEntry e;
@@ -215,9 +211,10 @@ OutEntry newEntry(const AddSource& s) {
 
 class NewMemberWriter {
 public:
-  NewMemberWriter(ZIPCMD& cmd, OutSink& out, std::vector<OutEntry>& entries, int level)
-      : cmd_(cmd), out_(out), entries_(entries), level_(level), one_(cmd.pfnProgressA, cmd.pProgressAUser),
-        all_(cmd.pfnProgressB, cmd.pProgressBUser) {}
+  NewMemberWriter(const AddRequest& request, OutSink& out, std::vector<OutEntry>& entries, int level)
+      : request_(request), out_(out), entries_(entries), level_(level),
+        one_(request.callbacks.fileProgress, request.callbacks.fileProgressUser),
+        all_(request.callbacks.runProgress, request.callbacks.runProgressUser) {}
   ~NewMemberWriter() {
     if (zinit_) deflateEnd(&zs_);
   }
@@ -254,7 +251,7 @@ private:
   void unreadable(const AddSource& s, os::Err e) {
     if (e == os::Err::NotFound) failSystem(ZE_NOT_FOUND);
     // The caller decides whether a file it cannot read is skipped.
-    if (ask(cmd_, ZE_Q_SKIP_UNREADABLE, s.path) > 0) return;
+    if (ask(request_.callbacks, ZE_Q_SKIP_UNREADABLE, s.path) > 0) return;
     fail(ZE_FILE_OPEN);
   }
 
@@ -275,7 +272,7 @@ private:
   // Large files: compressed while written, header completed afterwards.
   void writeStreamed(const AddSource& s) {
     os::File f;
-    os::Err err = f.openRead(s.path, encodingOf(cmd_));
+    os::Err err = f.openRead(s.path, request_.enc);
     if (err != os::Err::None) return unreadable(s, err);
     OutEntry e = newEntry(s);
     const bool zip64 = s.info.size >= 0xF0000000ull;
@@ -381,7 +378,7 @@ private:
     return true;
   }
 
-  ZIPCMD& cmd_;
+  const AddRequest& request_;
   OutSink& out_;
   std::vector<OutEntry>& entries_;
   int level_;
@@ -394,13 +391,13 @@ private:
 
 }  // namespace
 
-void addFiles(ZIPCMD& cmd) {
-  const std::string path = cmd.pszZipFile;
-  const int level = std::clamp(int(cmd.nLevel), 0, 9);
-  const os::Enc enc = encodingOf(cmd);
+void addFiles(const AddRequest& request) {
+  const std::string& path = request.archive;
+  const int level = std::clamp(request.level, 0, 9);
+  const os::Enc enc = request.enc;
 
   std::vector<AddSource> sources;
-  Collector(cmd).collect(sources);
+  Collector(request).collect(sources);
 
   ExistingArchive arc;
   arc.open(path, enc);
@@ -408,7 +405,7 @@ void addFiles(ZIPCMD& cmd) {
 
   // Members the caller drops go in this same rewrite; the new files then
   // take their names without a question.
-  const MemberSpec drop = MemberSpec::literal(cmd.pszDropItems, enc);
+  const MemberSpec drop = MemberSpec::literal(request.dropItems, enc);
   std::vector<bool> replaced(cd.entries.size(), false);
   bool anyReplaced = false;
   // Same name, ignoring case and separator style: the new file replaces the member.
@@ -432,7 +429,7 @@ void addFiles(ZIPCMD& cmd) {
     auto it = existing.find(key);
     if (it != existing.end()) {
       if (!s.isDir && !replaceAll) {
-        int a = ask(cmd, ZE_Q_REPLACE_MEMBER, s.callerName);
+        int a = ask(request.callbacks, ZE_Q_REPLACE_MEMBER, s.callerName);
         if (a == ZE_ANSWER_NO) continue;
         if (a == ZE_ANSWER_ALL) replaceAll = true;
       }
@@ -446,7 +443,7 @@ void addFiles(ZIPCMD& cmd) {
     chosen.push_back(std::move(s));
   }
 
-  std::string comment = cmd.bSetComment ? std::string(cmd.pszComment ? cmd.pszComment : "") : cd.comment;
+  std::string comment = request.comment ? *request.comment : cd.comment;
   if (arc.exists && chosen.empty() && !anyReplaced && comment == cd.comment) return;  // nothing changes
 
   std::vector<size_t> keep;
@@ -461,7 +458,7 @@ void addFiles(ZIPCMD& cmd) {
 
   GrowUndo undo;
   std::vector<uint8_t> tail;
-  if (cmd.bGrow && arc.exists && !anyReplaced) {
+  if (request.grow && arc.exists && !anyReplaced) {
     // The old directory and end records, to put back on failure: kept in
     // memory, and in a synced record for a crash.  Without the record the
     // replace path runs instead.
@@ -487,7 +484,7 @@ void addFiles(ZIPCMD& cmd) {
     }
     try {
       OutSink out(f, dirStart);
-      NewMemberWriter(cmd, out, entries, level).writeAll(chosen, packItems);
+      NewMemberWriter(request, out, entries, level).writeAll(chosen, packItems);
       writeCentralDirectory(out, entries, comment);
       out.flush();
       if (out.position() < oldSize && f.truncate(out.position()) != os::Err::None) failSystem(ZE_ZIP_WRITE);
@@ -505,7 +502,7 @@ void addFiles(ZIPCMD& cmd) {
     return;
   }
 
-  Replacement rep(path, cmd);
+  Replacement rep(path, enc, request.workDir);
   OutSink out(rep.file(), 0);
   out.setErrorCodes(rep.writeError(), rep.fullError());
   if (arc.exists) {
@@ -514,7 +511,7 @@ void addFiles(ZIPCMD& cmd) {
     copyPrefix(arc, out);
     copyMembers(arc, keep, out, entries, none, done, keepBytes);
   }
-  NewMemberWriter(cmd, out, entries, level).writeAll(chosen, packItems);
+  NewMemberWriter(request, out, entries, level).writeAll(chosen, packItems);
   writeCentralDirectory(out, entries, comment);
   out.flush();
   arc.close();

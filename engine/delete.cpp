@@ -6,13 +6,13 @@
 
 namespace ze {
 
-void deleteMembers(ZIPCMD& cmd) {
-  std::string path = cmd.pszZipFile;
+void deleteMembers(const DeleteRequest& request) {
+  const std::string& path = request.archive;
   ExistingArchive arc;
-  const os::Enc enc = encodingOf(cmd);
+  const os::Enc enc = request.enc;
   arc.open(path, enc);
   if (!arc.exists) fail(ZE_NOT_FOUND);
-  const MemberSpec spec = MemberSpec::of(cmd.pszItems, cmd.bLiteral, enc);
+  const MemberSpec spec = MemberSpec::of(request.members.text, request.members.literal, enc);
   const CentralDirectory& cd = arc.cd;
   std::vector<size_t> keep;
   uint64_t total = 0;
@@ -24,9 +24,9 @@ void deleteMembers(ZIPCMD& cmd) {
   }
   if (keep.size() == cd.entries.size()) fail(ZE_NOT_FOUND);
 
-  Progress progress(cmd.pfnProgressB, cmd.pProgressBUser);
+  Progress progress(request.callbacks.runProgress, request.callbacks.runProgressUser);
   progress.report(0, total);
-  Replacement rep(path, cmd);
+  Replacement rep(path, enc, request.workDir);
   OutSink out(rep.file(), 0);
   out.setErrorCodes(rep.writeError(), rep.fullError());
   std::vector<OutEntry> entries;

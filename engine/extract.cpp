@@ -73,34 +73,35 @@ private:
 
 class Asker {
 public:
-  explicit Asker(const UNZIPCMD& cmd) : cmd_(cmd) {}
+  explicit Asker(const Callbacks& callbacks) : callbacks_(callbacks) {}
   // Answers ZE_ANSWER_*; without a callback the answer is yes.
   int ask(int code, const std::string& path, bool& all) {
     if (all) return ZE_ANSWER_YES;
-    if (!cmd_.pfnQuery) return ZE_ANSWER_YES;
-    int a = cmd_.pfnQuery(code, intptr_t(path.c_str()), 0, 0, 0, 0, 0, cmd_.pQueryUser);
+    if (!callbacks_.query) return ZE_ANSWER_YES;
+    int a = ze::ask(callbacks_, code, path);
     if (a == ZE_ANSWER_ALL) all = true;
     return a;
   }
 
 private:
-  const UNZIPCMD& cmd_;
+  const Callbacks& callbacks_;
 };
 
 }  // namespace
 
-void extractMembers(UNZIPCMD& cmd) {
-  if (!cmd.pszDestDir || !*cmd.pszDestDir) fail(ZE_FAILED);
-  const os::Enc enc = encodingOf(cmd);
+void extractMembers(const ExtractRequest& request) {
+  if (request.destDir.empty()) fail(ZE_FAILED);
+  const Callbacks& cb = request.callbacks;
+  const os::Enc enc = request.enc;
   const bool utf8 = enc == os::Enc::Utf8;
-  FileSource src(cmd.pszZipFile, enc);
+  FileSource src(request.archive, enc);
   CentralDirectory cd;
   readCentralDirectory(src, cd);
 
-  const MemberSpec spec = MemberSpec::of(cmd.pszSpec, cmd.bLiteral, enc);
-  Renamer rename(cmd.pfnRename, cmd.pfnRenameLong, cmd.pRenameContext, utf8);
+  const MemberSpec spec = MemberSpec::of(request.members.text, request.members.literal, enc);
+  Renamer rename(cb.rename, cb.renameLong, cb.renameContext, utf8);
   std::vector<Job> jobs;
-  std::string dest = cmd.pszDestDir;
+  const std::string& dest = request.destDir;
   for (const Entry& e : cd.entries) {
     std::string name, realName;
     memberNames(cd, e, utf8 ? nullptr : &name, &realName);
@@ -123,13 +124,13 @@ void extractMembers(UNZIPCMD& cmd) {
 
   uint64_t total = 0;
   for (const Job& j : jobs) total += j.entry->size + 1024;
-  Progress all(cmd.pfnProgressB, cmd.pProgressBUser);
-  Progress one(cmd.pfnProgressA, cmd.pProgressAUser);
+  Progress all(cb.runProgress, cb.runProgressUser);
+  Progress one(cb.fileProgress, cb.fileProgressUser);
   all.report(0, total);
 
   ReadWindow win(src);
   MemberDecoder decoder;
-  Asker asker(cmd);
+  Asker asker(cb);
   bool overwriteAll = false, readOnlyAll = false;
   std::vector<const Job*> dirs;
   std::string lastParent;

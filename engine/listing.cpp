@@ -1,31 +1,20 @@
-// Listing: a count reads the central directory once and keeps it, with a
-// position, for the next-member calls that follow.
+// Listing: the central directory is read once and kept, with a position,
+// for the next-member calls that follow.
+#include "listing.h"
+
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
-#include <map>
-#include <memory>
-#include <mutex>
 
 #include "centraldir.h"
 #include "errors.h"
-#include "ops.h"
 #include "zipformat.h"
 
 namespace ze {
 
 namespace {
 
-struct Cursor {
-  std::unique_ptr<CentralDirectory> cd;  // released once the last member is out
-  size_t next = 0;
-};
-
-constexpr size_t kMaxCursors = 32;
-std::mutex g_mutex;
-std::map<std::string, Cursor> g_cursors;
-
-std::unique_ptr<CentralDirectory> load(const char* path, os::Enc enc) {
+std::unique_ptr<CentralDirectory> load(const std::string& path, os::Enc enc) {
   auto cd = std::make_unique<CentralDirectory>();
   FileSource src(path, enc);
   readCentralDirectory(src, *cd);
@@ -70,72 +59,37 @@ void fillLong(MEMBERINFOLONG& info, const CentralDirectory& cd, const Entry& e, 
   info.szName[name.size()] = '\0';
 }
 
-void writeEnd(UNZIPCMD& cmd) {
-  if (cmd.pMemberInfoLong) {
-    std::memset(cmd.pMemberInfoLong, 0, offsetof(MEMBERINFOLONG, szName));
-    cmd.pMemberInfoLong->szName[0] = '\0';
-    cmd.pMemberInfoLong->bEnd = 1;
+void writeEnd(MEMBERINFO* info, MEMBERINFOLONG* longInfo) {
+  if (longInfo) {
+    std::memset(longInfo, 0, offsetof(MEMBERINFOLONG, szName));
+    longInfo->szName[0] = '\0';
+    longInfo->bEnd = 1;
   } else {
-    std::memset(cmd.pMemberInfo, 0, sizeof(MEMBERINFO));
+    std::memset(info, 0, sizeof(MEMBERINFO));
   }
 }
-
-// One position per archive file, whichever encoding names it.
-std::string keyOf(const char* path, os::Enc enc) { return os::toUtf8(path, enc); }
 
 }  // namespace
 
-void forgetListing(const std::string& path, os::Enc enc) {
-  const std::string key = keyOf(path.c_str(), enc);
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_cursors.erase(key);
+Listing::Listing(const std::string& archive, os::Enc enc) : cd_(load(archive, enc)), enc_(enc) {
+  count_ = cd_->entries.size();
+  if (!count_) cd_.reset();
 }
 
-void listCount(UNZIPCMD& cmd) {
-  const os::Enc enc = encodingOf(cmd);
-  std::string key = keyOf(cmd.pszZipFile, enc);
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    g_cursors.erase(key);
-  }
-  auto cd = load(cmd.pszZipFile, enc);
-  size_t n = cd->entries.size();
-  cmd.nMemberCount = n > 0x7FFFFFFF ? 0x7FFFFFFF : int32_t(n);
-  std::lock_guard<std::mutex> lock(g_mutex);
-  // Listings abandoned half-way must not pile up.
-  if (g_cursors.size() >= kMaxCursors && !g_cursors.count(key)) g_cursors.erase(g_cursors.begin());
-  Cursor& c = g_cursors[key];
-  c.cd = n ? std::move(cd) : nullptr;
-  c.next = 0;
-}
+Listing::~Listing() = default;
 
-void listNext(UNZIPCMD& cmd) {
-  if (!cmd.pMemberInfo && !cmd.pMemberInfoLong) fail(ZE_FAILED);
-  const os::Enc enc = encodingOf(cmd);
-  std::string key = keyOf(cmd.pszZipFile, enc);
-  std::unique_lock<std::mutex> lock(g_mutex);
-  auto it = g_cursors.find(key);
-  if (it == g_cursors.end()) {
-    lock.unlock();
-    auto cd = load(cmd.pszZipFile, enc);
-    lock.lock();
-    if (g_cursors.size() >= kMaxCursors) g_cursors.erase(g_cursors.begin());
-    it = g_cursors.insert_or_assign(key, Cursor{}).first;
-    if (!cd->entries.empty()) it->second.cd = std::move(cd);
+bool Listing::next(MEMBERINFO* info, MEMBERINFOLONG* longInfo) {
+  if (!cd_ || next_ >= cd_->entries.size()) {
+    writeEnd(info, longInfo);
+    return false;
   }
-  Cursor& c = it->second;
-  if (!c.cd || c.next >= c.cd->entries.size()) {
-    // Past the end: an empty name, and the next call starts over.
-    writeEnd(cmd);
-    g_cursors.erase(it);
-    return;
-  }
-  size_t index = c.next++;
+  size_t index = next_++;
   std::unique_ptr<CentralDirectory> last;
-  if (c.next >= c.cd->entries.size()) last = std::move(c.cd);
-  const CentralDirectory& cd = last ? *last : *c.cd;
-  if (cmd.pMemberInfoLong) fillLong(*cmd.pMemberInfoLong, cd, cd.entries[index], enc);
-  else fill(*cmd.pMemberInfo, cd, cd.entries[index], enc);
+  if (next_ >= cd_->entries.size()) last = std::move(cd_);  // released once the last member is out
+  const CentralDirectory& cd = last ? *last : *cd_;
+  if (longInfo) fillLong(*longInfo, cd, cd.entries[index], enc_);
+  else fill(*info, cd, cd.entries[index], enc_);
+  return true;
 }
 
 }  // namespace ze

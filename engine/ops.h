@@ -1,10 +1,13 @@
 // The engine's operations behind the two entry points.  Each throws
 // EngineError on failure; the entry points turn that into a result code.
+// Only the entry points read command blocks: the operations take requests
+// of plain values.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "errors.h"
@@ -13,14 +16,60 @@
 
 namespace ze {
 
-void listCount(UNZIPCMD& cmd);
-void listNext(UNZIPCMD& cmd);
-void extractMembers(UNZIPCMD& cmd);
-void deleteMembers(ZIPCMD& cmd);
-void addFiles(ZIPCMD& cmd);
+// The caller's callbacks for one run; any may be null.
+struct Callbacks {
+  ZE_PROGRESS fileProgress = nullptr;  // this file, 0..100
+  void* fileProgressUser = nullptr;
+  ZE_PROGRESS runProgress = nullptr;  // whole run, 0..100
+  void* runProgressUser = nullptr;
+  ZE_QUERY query = nullptr;
+  void* queryUser = nullptr;
+  ZE_RENAME rename = nullptr;
+  ZE_RENAME_LONG renameLong = nullptr;  // the one used in UTF-8 mode
+  void* renameContext = nullptr;
+};
 
-// Forgets any listing position kept for the archive (it was changed).
-void forgetListing(const std::string& path, os::Enc enc);
+// Which members a run names, as the caller wrote it; read (MemberSpec::of)
+// where the run has got that far, so its failures come in the same order.
+struct MemberText {
+  const char* text = nullptr;  // a specification, or a literal member list
+  bool literal = false;
+};
+
+struct ExtractRequest {
+  std::string archive;
+  os::Enc enc = os::Enc::Ansi;
+  MemberText members;
+  std::string destDir;
+  Callbacks callbacks;
+};
+
+struct DeleteRequest {
+  std::string archive;
+  os::Enc enc = os::Enc::Ansi;
+  MemberText members;
+  std::string workDir;  // for the replacement when the archive's directory refuses it; empty: none
+  Callbacks callbacks;
+};
+
+struct AddRequest {
+  std::string archive;
+  os::Enc enc = os::Enc::Ansi;
+  std::string items;    // quoted full paths
+  std::string rootDir;  // names are relative to it when no rename callback is set
+  bool recurse = false;
+  bool dirEntries = false;
+  int level = 0;  // 0 store, 1..9 deflate
+  bool grow = false;
+  std::optional<std::string> comment;  // set: the new archive comment
+  const char* dropItems = nullptr;     // literal member list, or null
+  std::string workDir;                 // as DeleteRequest
+  Callbacks callbacks;
+};
+
+void extractMembers(const ExtractRequest& request);
+void deleteMembers(const DeleteRequest& request);
+void addFiles(const AddRequest& request);
 
 // Asks the rename callback for a name.  A nonzero result, or a name that
 // fills the whole buffer (it may have been cut to fit, and a cut name can
@@ -48,8 +97,11 @@ private:
   std::unique_ptr<NAMEMAPLONG> map_;
 };
 
-inline os::Enc encodingOf(const UNZIPCMD& cmd) { return cmd.bUtf8 ? os::Enc::Utf8 : os::Enc::Ansi; }
-inline os::Enc encodingOf(const ZIPCMD& cmd) { return cmd.bUtf8 ? os::Enc::Utf8 : os::Enc::Ansi; }
+// Asks the query callback about a subject; -1 without one.
+inline int ask(const Callbacks& callbacks, int code, const std::string& subject) {
+  if (!callbacks.query) return -1;
+  return callbacks.query(code, intptr_t(subject.c_str()), 0, 0, 0, 0, 0, callbacks.queryUser);
+}
 
 // Reports a percentage through an optional callback, only when it grows.
 // A nonzero answer stops the run (ZE_CANCELLED), except to finished().

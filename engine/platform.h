@@ -187,12 +187,4 @@ bool isValidUtf8(std::string_view s);
 uint32_t nextCodePoint(std::string_view s, size_t& i);
 void appendUtf8(std::string& out, uint32_t cp);
 
-// Test seam: when non-negative, File::write fails with Err::DiskFull once
-// this many more bytes have been written.
-void setWriteFailureAfter(int64_t bytes);
-bool consumeWriteBudget(size_t len);
-// Test seam: File::openRead of this path fails as if access were denied.
-void setUnreadableForTests(const std::string& path);
-bool isUnreadableForTests(const std::string& path);
-
 }  // namespace ze::os

@@ -1,7 +1,5 @@
 // Pieces of the platform layer shared by both implementations.
-#include <atomic>
 #include <cstdio>
-#include <mutex>
 #include <string>
 
 #include "platform.h"
@@ -10,10 +8,6 @@ namespace ze::os {
 
 namespace {
 thread_local uint32_t t_systemError = 0;
-std::atomic<int64_t> g_writeBudget{-1};
-std::atomic<bool> g_hasUnreadable{false};
-std::mutex g_unreadableMutex;
-std::string g_unreadable;
 
 constexpr uint64_t kUniqueMask = (uint64_t(1) << 48) - 1;
 
@@ -54,18 +48,6 @@ bool isTempFileName(std::string_view name) {
     else check = (check << 4) | digit;
   }
   return check == tempCheck(unique);
-}
-
-void setUnreadableForTests(const std::string& path) {
-  std::lock_guard<std::mutex> lock(g_unreadableMutex);
-  g_unreadable = path;
-  g_hasUnreadable = !path.empty();
-}
-
-bool isUnreadableForTests(const std::string& path) {
-  if (!g_hasUnreadable.load(std::memory_order_relaxed)) return false;
-  std::lock_guard<std::mutex> lock(g_unreadableMutex);
-  return path == g_unreadable;
 }
 
 uint32_t nextCodePoint(std::string_view s, size_t& i) {
@@ -110,19 +92,6 @@ bool isValidUtf8(std::string_view s) {
     const size_t at = i;
     if (nextCodePoint(s, i) == 0xFFFD && s.compare(at, 3, "\xEF\xBF\xBD") != 0) return false;
   }
-  return true;
-}
-
-void setWriteFailureAfter(int64_t bytes) { g_writeBudget.store(bytes); }
-
-bool consumeWriteBudget(size_t len) {
-  int64_t budget = g_writeBudget.load(std::memory_order_relaxed);
-  if (budget < 0) return true;
-  if (int64_t(len) > budget) {
-    g_writeBudget.store(-1);  // fail once, so clean-up writes go through
-    return false;
-  }
-  g_writeBudget.store(budget - int64_t(len));
   return true;
 }
 

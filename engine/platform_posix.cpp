@@ -16,6 +16,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "io_gate.h"
 #include "platform.h"
 
 namespace ze::os {
@@ -65,7 +66,7 @@ void File::close() {
 
 Err File::openRead(const std::string& path, Enc) {
   close();
-  if (isUnreadableForTests(path)) return Err::Access;
+  if (!gate::mayOpenForReading(path)) return Err::Access;
   fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   return fd_ < 0 ? last() : Err::None;
 }
@@ -139,7 +140,7 @@ Err File::readAt(uint64_t offset, void* buf, size_t len, size_t& got) {
 }
 
 Err File::write(const void* buf, size_t len) {
-  if (!consumeWriteBudget(len)) return Err::DiskFull;
+  if (!gate::mayWrite(len)) return Err::DiskFull;
   auto* p = static_cast<const char*>(buf);
   while (len > 0) {
     ssize_t n = ::write(fd_, p, len);
@@ -189,7 +190,7 @@ Err File::identity(FileId& out) {
 Err File::copyFrom(File& src, uint64_t srcOffset, uint64_t len, uint64_t& copied) {
   copied = 0;
 #if defined(__linux__)
-  if (!consumeWriteBudget(size_t(len))) return Err::DiskFull;
+  if (!gate::mayWrite(size_t(len))) return Err::DiskFull;
   loff_t in = loff_t(srcOffset);
   while (copied < len) {
     size_t chunk = size_t(std::min<uint64_t>(len - copied, uint64_t(1) << 30));

@@ -11,6 +11,7 @@
 #include <mutex>
 #include <vector>
 
+#include "io_gate.h"
 #include "platform.h"
 
 namespace ze::os {
@@ -152,7 +153,7 @@ void File::close() {
 
 Err File::openRead(const std::string& path, Enc enc) {
   close();
-  if (isUnreadableForTests(path)) return Err::Access;
+  if (!gate::mayOpenForReading(path)) return Err::Access;
   const std::wstring wide = widePath(path, enc);
   h_ = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                    nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
@@ -220,7 +221,7 @@ Err File::readAt(uint64_t offset, void* buf, size_t len, size_t& got) {
 }
 
 Err File::write(const void* buf, size_t len) {
-  if (!consumeWriteBudget(len)) return Err::DiskFull;
+  if (!gate::mayWrite(len)) return Err::DiskFull;
   auto* p = static_cast<const char*>(buf);
   while (len > 0) {
     DWORD chunk = DWORD(len > (1u << 30) ? (1u << 30) : len);

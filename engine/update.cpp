@@ -147,16 +147,16 @@ void copyMembers(ExistingArchive& arc, const std::vector<size_t>& keep, OutSink&
   }
 }
 
-Replacement::Replacement(const std::string& archive, const ZIPCMD& cmd)
-    : archive_(archive), enc_(cmd.bUtf8 ? os::Enc::Utf8 : os::Enc::Ansi) {
+Replacement::Replacement(const std::string& archive, os::Enc enc, const std::string& workDir)
+    : archive_(archive), enc_(enc) {
   const std::string dir = directoryOf(archive);
   // What updates killed here earlier left behind goes first.
   os::removeStaleTemps(dir, enc_);
   os::Err e = os::createTemp(dir, file_, temp_, archive, enc_);
   if (e != os::Err::None) {
-    if (!cmd.bUseWorkDir || !cmd.pszWorkDir || !*cmd.pszWorkDir) failSystem(ZE_TEMP_WRITE);
-    os::removeStaleTemps(cmd.pszWorkDir, enc_);
-    e = os::createTemp(cmd.pszWorkDir, file_, temp_, archive, enc_);
+    if (workDir.empty()) failSystem(ZE_TEMP_WRITE);
+    os::removeStaleTemps(workDir, enc_);
+    e = os::createTemp(workDir, file_, temp_, archive, enc_);
     if (e != os::Err::None) failSystem(ZE_TEMP_WRITE);
     inWorkDir_ = true;
   }

@@ -37,10 +37,10 @@ void copyPrefix(ExistingArchive& arc, OutSink& out);
 
 // The replacement file.  Created next to the archive, or in the work
 // directory when the archive's directory refuses it; removed unless
-// committed.
+// committed.  An empty workDir: there is none.
 class Replacement {
 public:
-  Replacement(const std::string& archive, const ZIPCMD& cmd);
+  Replacement(const std::string& archive, os::Enc enc, const std::string& workDir);
   ~Replacement();
   Replacement(const Replacement&) = delete;
   Replacement& operator=(const Replacement&) = delete;

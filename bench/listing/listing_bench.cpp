@@ -47,8 +47,12 @@ int main() {
       InitUnzipBlock(next, zip, nullptr);
       next.nFunction = ZE_UNZIP_NEXT;
       next.pMemberInfo = &info;
+      next.pListing = block.pListing;
       dunzip(&next);
+      block.pListing = next.pListing;
     }
+    block.nFunction = ZE_UNZIP_END;
+    dunzip(&block);
   });
 
   const std::wstring wide(zip.begin(), zip.end());

@@ -11,10 +11,10 @@
 #include "temp_dir.h"
 #include "tree_support.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 TEST(LargeArchive, AHundredThousandMembersListIntoTheirFolders) {
   WithFakeUser fake;

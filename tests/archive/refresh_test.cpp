@@ -8,10 +8,10 @@
 #include "tree_support.h"
 #include "zip_exceptions.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 class CountingView : public IZipFolderView {
  public:
@@ -30,11 +30,6 @@ uint64_t WriteTime(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data{};
   GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
   return (static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) | data.ftLastWriteTime.dwLowDateTime;
-}
-
-std::string ReadAll(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 void WriteAll(const std::string& path, const std::string& bytes) {

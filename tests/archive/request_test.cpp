@@ -27,10 +27,10 @@
 #include "zip_exceptions.h"
 #include "zip_maker.h"
 #include "zip_request.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 std::string Members(const std::vector<std::string>& paths) {
   MemberList list;

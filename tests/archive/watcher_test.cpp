@@ -9,10 +9,10 @@
 #include "temp_dir.h"
 #include "tree_support.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // Counts refreshes from whichever thread the sweep runs on.
 class SignallingView : public IZipFolderView {

@@ -103,6 +103,8 @@ TEST(GrowUndo, ARecordIsNeverAppliedToAFileItWasNotMadeFor) {
     count.nFunction = ZE_UNZIP_COUNT;
     count.pszZipFile = s.zip.c_str();
     dunzip(&count);  // the open that would apply a record
+    count.nFunction = ZE_UNZIP_END;
+    dunzip(&count);
     EXPECT_TRUE(readFile(s.zip) == now) << c.what;
     EXPECT_FALSE(exists(s.record)) << c.what;
     setAside.push_back(record);

@@ -2,6 +2,7 @@
 // archivers run as oracles, and the engine driven the way the system drives it.
 #pragma once
 
+#include "testutil.h"
 #include "zipengine.h"
 
 #include <gtest/gtest.h>
@@ -61,12 +62,7 @@ inline bool HaveTool(const std::string& tool) {
 
 // ---- files --------------------------------------------------------------
 
-inline std::string ReadAll(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::ostringstream s;
-  s << f.rdbuf();
-  return s.str();
-}
+inline std::string ReadAll(const fs::path& p) { return et::readFile(p); }
 
 // Local calendar time to time_t: DOS times in archives are local.
 inline time_t LocalTime(int y, int mo, int d, int h, int mi, int s) {
@@ -196,8 +192,10 @@ inline Listing List(const fs::path& archive) {
     MEMBERINFO info{};
     UNZIPCMD n = UnzipBlock(ZE_UNZIP_NEXT, a);
     n.pMemberInfo = &info;
+    n.pListing = u.pListing;
     l.result = dunzip(&n);
-    if (l.result != ZE_OK) return l;
+    u.pListing = n.pListing;
+    if (l.result != ZE_OK) break;
     Member m;
     m.name = info.szName;
     m.size = info.dwSize;
@@ -209,6 +207,8 @@ inline Listing List(const fs::path& archive) {
     m.date = info.szDate;
     l.members.push_back(m);
   }
+  u.nFunction = ZE_UNZIP_END;
+  dunzip(&u);
   return l;
 }
 

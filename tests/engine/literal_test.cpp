@@ -4,6 +4,7 @@
 
 #include "errors.h"
 #include "member_match.h"
+#include "io_seams.h"
 #include "platform.h"
 #include "rawzip.h"
 #include "testutil.h"

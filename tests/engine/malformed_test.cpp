@@ -17,7 +17,10 @@ int countOf(const std::string& zip) {
   c.cbSize = sizeof c;
   c.nFunction = ZE_UNZIP_COUNT;
   c.pszZipFile = zip.c_str();
-  return dunzip(&c);
+  const int rc = dunzip(&c);
+  c.nFunction = ZE_UNZIP_END;
+  dunzip(&c);
+  return rc;
 }
 
 size_t entriesBelow(const std::string& dir) {

@@ -156,14 +156,50 @@ TEST(Listing, CursorCountNextAndPastTheEnd) {
   c.nFunction = ZE_UNZIP_NEXT;
   ASSERT_EQ(dunzip(&c), 0);
   EXPECT_STREQ(info.szName, "one");
+  c.nFunction = ZE_UNZIP_END;
+  dunzip(&c);
 }
 
-TEST(Listing, EmptyArchiveAndMissingArchive) {
+TEST(Listing, TwoListingsOfOneArchiveKeepTheirOwnPositions) {
+  TempDir d;
+  writeFile(d / "a.zip", buildZip({{"one", "1"}, {"two", "2"}}).bytes);
+  std::string zip = d / "a.zip";
+  MEMBERINFO first, second;
+  UNZIPCMD a{}, b{};
+  for (UNZIPCMD* c : {&a, &b}) {
+    c->cbSize = sizeof *c;
+    c->pszZipFile = zip.c_str();
+    c->nFunction = ZE_UNZIP_COUNT;
+    ASSERT_EQ(dunzip(c), 0);
+    c->nFunction = ZE_UNZIP_NEXT;
+  }
+  a.pMemberInfo = &first;
+  b.pMemberInfo = &second;
+  ASSERT_EQ(dunzip(&a), 0);
+  ASSERT_EQ(dunzip(&a), 0);
+  ASSERT_EQ(dunzip(&b), 0);
+  EXPECT_STREQ(first.szName, "two");
+  EXPECT_STREQ(second.szName, "one");
+  // Ending one before its end leaves the other where it was.
+  a.nFunction = ZE_UNZIP_END;
+  EXPECT_EQ(dunzip(&a), 0);
+  EXPECT_EQ(a.pListing, nullptr);
+  ASSERT_EQ(dunzip(&b), 0);
+  EXPECT_STREQ(second.szName, "two");
+  b.nFunction = ZE_UNZIP_END;
+  dunzip(&b);
+}
+
+TEST(Listing, EmptyArchiveListsNothing) {
   TempDir d;
   std::string empty("PK\x05\x06", 4);
   empty.append(18, '\0');
   writeFile(d / "e.zip", empty);
   EXPECT_TRUE(list(d / "e.zip").empty());
+}
+
+TEST(Listing, MissingArchiveIsNotFound) {
+  TempDir d;
   std::string missing = d / "none.zip";
   UNZIPCMD c{};
   c.cbSize = sizeof c;
@@ -192,6 +228,8 @@ TEST(Listing, NameTooLongForTheRecordFailsInsteadOfTruncating) {
   // The position has moved past it.
   ASSERT_EQ(dunzip(&c), 0);
   EXPECT_STREQ(info.szName, "short");
+  c.nFunction = ZE_UNZIP_END;
+  dunzip(&c);
 }
 
 TEST(Listing, BadBlocksAreRefused) {

@@ -56,7 +56,7 @@ void writeFile(const std::string& path, const std::string& content) {
   ASSERT_TRUE(f.good()) << path;
 }
 
-std::string readFile(const std::string& path) {
+std::string readFile(const fs::path& path) {
   std::ifstream f(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
 }
@@ -166,11 +166,15 @@ std::vector<Listed> list(const std::string& zip) {
     d.nFunction = ZE_UNZIP_NEXT;
     d.pszZipFile = zip.c_str();
     d.pMemberInfo = &info;
+    d.pListing = c.pListing;
     rc = dunzip(&d);
+    c.pListing = d.pListing;
     EXPECT_EQ(rc, 0) << "next " << i;
     if (rc) break;
     out.push_back({info.szName, info.dwSize, info.dwCompressedSize, info.szDate, info.wAttributes});
   }
+  c.nFunction = ZE_UNZIP_END;
+  dunzip(&c);
   return out;
 }
 

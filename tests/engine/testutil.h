@@ -37,7 +37,8 @@ private:
 };
 
 void writeFile(const std::string& path, const std::string& content);
-std::string readFile(const std::string& path);
+// The whole file; empty when it cannot be read.
+std::string readFile(const fs::path& path);
 bool exists(const std::string& path);
 std::string pseudoRandom(size_t n, uint32_t seed);
 std::string compressible(size_t n);

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "grow_undo.h"
+#include "io_seams.h"
 #include "platform.h"
 #include "rawzip.h"
 #include "testutil.h"

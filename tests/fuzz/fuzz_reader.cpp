@@ -143,10 +143,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       std::memset(&info, 0xA5, sizeof info);
       UNZIPCMD next = Block(ZE_UNZIP_NEXT, archive);
       next.pMemberInfo = &info;
-      if (dunzip(&next) != ZE_OK) break;
+      next.pListing = count.pListing;
+      const int rc = dunzip(&next);
+      count.pListing = next.pListing;
+      if (rc != ZE_OK) break;
       RequireTerminated("MEMBERINFO.szName", info.szName, sizeof info.szName);
       RequireTerminated("MEMBERINFO.szDate", info.szDate, sizeof info.szDate);
     }
+    count.nFunction = ZE_UNZIP_END;
+    dunzip(&count);
   }
 
   std::error_code ec;

@@ -8,10 +8,10 @@
 #include "help.h"
 #include "clipboard_support.h"
 #include "workspace.h"
+#include "test_files.h"
 
 namespace {
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // A workspace with a read-only file in it, as an opened member leaves it.
 std::string MakeUsedWorkspace() {

@@ -13,12 +13,12 @@
 #include "temp_dir.h"
 #include "tree_support.h"
 #include "zip_exceptions.h"
+#include "test_files.h"
 
 namespace {
 
 using namespace awkward;
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // Every file below a directory, by name alone.
 void FilesBelow(const std::string& directory, std::vector<std::string>& found) {

@@ -25,12 +25,12 @@
 #include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
 constexpr uint32_t kSlowSize = 40u << 20;
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 // Whether another thread gets the mutex, or the root lock, within a moment.
 // The archive's watcher may hold them briefly after a change; the thread

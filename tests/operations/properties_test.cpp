@@ -18,10 +18,10 @@
 #include "tree_support.h"
 #include "zip_exceptions.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 class Properties : public ::testing::Test, protected WithFakeUser {
  protected:

@@ -22,10 +22,10 @@
 #include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 UniqueGlobal DropOf(const std::vector<std::string>& paths) {
   std::string list;

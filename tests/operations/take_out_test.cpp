@@ -20,12 +20,11 @@
 #include "workspace.h"
 #include "zip_exceptions.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 std::vector<std::string> ClipboardFiles() {
   std::vector<std::string> files;

@@ -29,6 +29,7 @@
 #include "shell_host.h"
 #include "synthetic_zip.h"
 #include "temp_dir.h"
+#include "test_files.h"
 
 namespace {
 
@@ -63,13 +64,6 @@ std::vector<std::string> LongMembers() {
 
 std::string Content(const std::string& member) { return member + "\n"; }
 
-std::wstring Wide(const std::string& utf8) {
-  std::wstring out(utf8.size(), L'\0');
-  out.resize(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), out.data(),
-                                 static_cast<int>(out.size())));
-  return out;
-}
-
 std::string Utf8(const std::wstring& wide) {
   std::string out(wide.size() * 4, '\0');
   out.resize(WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), out.data(),
@@ -83,7 +77,7 @@ std::wstring Backslashed(std::wstring path) {
 }
 
 std::wstring Made(const std::string& file) {
-  return Backslashed(L"Z:" + Wide(getenv("MBX_BINARY_DIR")) + L"/tests/shell/named/" + Wide(file));
+  return Backslashed(L"Z:" + WideFromUtf8(getenv("MBX_BINARY_DIR")) + L"/tests/shell/named/" + WideFromUtf8(file));
 }
 
 // The names one folder of a member list holds; folders end with "/".
@@ -228,7 +222,7 @@ Kept ItemSpelled(const std::string& spelling) {
 
 // The exact ANSI spelling of a name, or empty where the code page has none.
 std::string AnsiSpelling(const std::string& utf8) {
-  const std::wstring wide = Wide(utf8);
+  const std::wstring wide = WideFromUtf8(utf8);
   BOOL lossy = FALSE;
   std::string ansi(wide.size() * 2, '\0');
   ansi.resize(WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), static_cast<int>(wide.size()),
@@ -336,7 +330,7 @@ void ExpectExtracted(const std::wstring& directory, const std::vector<std::strin
                      const std::string& folder) {
   for (const std::string& member : members) {
     if (member.back() == '/' || member.compare(0, folder.size(), folder) != 0) continue;
-    EXPECT_EQ(Content(member), ReadBytes(directory + L"\\" + Backslashed(Wide(member)))) << member;
+    EXPECT_EQ(Content(member), ReadBytes(directory + L"\\" + Backslashed(WideFromUtf8(member)))) << member;
   }
 }
 
@@ -692,8 +686,8 @@ TEST_F(InternationalNames, AFileBesideAFolderOfItsNameShowsUnderADistinctStableN
   ASSERT_EQ(4u, list.files.size());
   EXPECT_EQ(shown[0], LastParts(list));
   const std::wstring directory = Directory(list.files[0]);
-  EXPECT_EQ("x\n", ReadBytes(directory + L"\\" + Wide(fileName)));
-  EXPECT_EQ("report.txt\n", ReadBytes(directory + L"\\" + Wide(reportName)));
+  EXPECT_EQ("x\n", ReadBytes(directory + L"\\" + WideFromUtf8(fileName)));
+  EXPECT_EQ("report.txt\n", ReadBytes(directory + L"\\" + WideFromUtf8(reportName)));
   EXPECT_EQ("x/in.txt\n", ReadBytes(directory + L"\\x\\in.txt"));
   EXPECT_EQ("report.txt/inner.txt\n", ReadBytes(directory + L"\\report.txt\\inner.txt"));
 }
@@ -712,7 +706,7 @@ TEST_F(InternationalNames, AMemberNameBeyondMaxPathIsBrowsedAndExtracted) {
     ASSERT_EQ(1u, top.size());
     const DropList whole = DropOfItems(folder, {Id(top[0])});
     ASSERT_EQ(1u, whole.files.size());
-    std::wstring deep = whole.files[0] + Wide(name.substr(name.find('/'))).c_str();
+    std::wstring deep = whole.files[0] + WideFromUtf8(name.substr(name.find('/'))).c_str();
     for (wchar_t& c : deep)
       if (c == L'/') c = L'\\';
     EXPECT_GT(deep.size(), size_t(MAX_PATH));
@@ -797,7 +791,7 @@ TEST_F(InternationalNames, AFiveGiBMemberShowsItsWholeSize) {
   if (GetUserDefaultLCID() != MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT))
     GTEST_SKIP() << "the size text is checked under en-US";
   TempDir dir;
-  const std::wstring zip = Wide(dir / "five.zip");
+  const std::wstring zip = WideFromUtf8(dir / "five.zip");
   ASSERT_NO_FATAL_FAILURE(WriteFiveGiBArchive(zip));
   HostedView view(zip);
   ASSERT_TRUE(view.ok());
@@ -811,7 +805,7 @@ TEST_F(InternationalNames, AFiveGiBMemberShowsItsWholeSize) {
 // An archive whose own path holds emoji, Hebrew, Greek and Cyrillic.
 TEST_F(InternationalNames, AnArchiveWhosePathNoCodePageSpellsIsOpenedAndListed) {
   TempDir dir;
-  const std::wstring zip = Wide(dir / "📦 ארכיון Αρχείο Архив.zip");
+  const std::wstring zip = WideFromUtf8(dir / "📦 ארכיון Αρχείο Архив.zip");
   ASSERT_TRUE(CopyFileW(Made("intl-python.zip").c_str(), zip.c_str(), FALSE));
   IShellFolder* root = Root(zip);
   ASSERT_NE(nullptr, root);

@@ -19,6 +19,7 @@
 #include "process_state.h"
 #include "registered_root.h"
 #include "temp_dir.h"
+#include "test_files.h"
 #include "zip_maker.h"
 
 namespace {
@@ -356,11 +357,6 @@ class DataObjectOfTools : public RegisteredDll, public ::testing::WithParamInter
       files.push_back(path);
     }
     return files;
-  }
-
-  static std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
   }
 
   IDataObject* DataOf(IShellFolder* docs) {

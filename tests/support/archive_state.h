@@ -12,23 +12,8 @@
 
 #include "engine_adaptor.h"
 #include "item_id.h"
+#include "test_files.h"
 #include "zip_maker.h"
-
-// The whole file of a UTF-8 path (any script); empty when it cannot be read.
-inline std::string ReadAll(const std::string& path) {
-  std::wstring wide(path.size(), L'\0');
-  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                                                      wide.data(), static_cast<int>(wide.size()))));
-  const HANDLE file = CreateFileW(wide.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, 0, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return {};
-  std::string bytes;
-  char buffer[65536];
-  DWORD read = 0;
-  while (ReadFile(file, buffer, sizeof(buffer), &read, nullptr) && read > 0) bytes.append(buffer, read);
-  CloseHandle(file);
-  return bytes;
-}
 
 // The names the central directory stores, with their general-purpose flags
 // (bit 11: UTF-8): what any other tool will read.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
 #include "user_interaction.h"
 
 class FakeUserInteraction : public IUserInteraction {
@@ -59,8 +60,8 @@ class FakeUserInteraction : public IUserInteraction {
   // Moves for real, without the shell's windows; the paths are UTF-8.
   int MoveWithShell(const std::string& source, const std::string& destinationDir) override {
     moves.push_back({source, destinationDir});
-    const std::wstring from = Wide(source) + L'\0';
-    const std::wstring to = Wide(destinationDir) + L'\0';
+    const std::wstring from = WideFromUtf8(source) + L'\0';
+    const std::wstring to = WideFromUtf8(destinationDir) + L'\0';
     SHFILEOPSTRUCTW operation{};
     operation.wFunc = FO_MOVE;
     operation.pFrom = from.c_str();
@@ -98,12 +99,6 @@ class FakeUserInteraction : public IUserInteraction {
   std::function<void()> whileWaiting;
 
  private:
-  static std::wstring Wide(const std::string& utf8) {
-    std::wstring wide(utf8.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
-    return wide;
-  }
   int Answer(const char* kind, const std::string& text) {
     questions.push_back({kind, text});
     if (answers.empty()) return IDCANCEL;

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "archive_mutex_name.h"
+#include "test_files.h"
 
 inline int ThreadsOfThisProcess() {
   const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
@@ -25,9 +26,7 @@ inline int ThreadsOfThisProcess() {
 // The archive object names its mutex after the archive's path.
 inline bool ArchiveObjectLives(const std::string& zip) {
   // The path is UTF-8; the name follows the library's own rule.
-  std::wstring wide(zip.size(), L'\0');
-  wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, zip.data(), static_cast<int>(zip.size()),
-                                                      wide.data(), static_cast<int>(wide.size()))));
+  std::wstring wide = WideFromUtf8(zip);
   const HANDLE mutex = OpenMutexW(SYNCHRONIZE, FALSE, ArchiveMutexName(wide).c_str());
   if (mutex == nullptr) return false;
   CloseHandle(mutex);

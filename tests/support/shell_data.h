@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "test_files.h"
+
 // The shell's data object for files of one directory (full paths); null
 // when the shell gives none.  The caller releases it.
 inline IDataObject* ShellDataObject(const std::vector<std::string>& paths) {
@@ -17,9 +19,7 @@ inline IDataObject* ShellDataObject(const std::vector<std::string>& paths) {
   std::vector<PCUITEMID_CHILD> children;
   for (const std::string& path : paths) {
     // UTF-8, as the library's paths are.
-    std::wstring wide(path.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
+    std::wstring wide = WideFromUtf8(path);
     PIDLIST_ABSOLUTE pidl = nullptr;
     if (FAILED(SHParseDisplayName(wide.c_str(), nullptr, &pidl, 0, nullptr))) break;
     absolute.push_back(pidl);

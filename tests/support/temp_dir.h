@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "test_files.h"
+
 class TempDir {
  public:
   TempDir() {
@@ -47,9 +49,7 @@ class TempDir {
   // Removes the tree, also what tests made under names of any script or
   // deeper than MAX_PATH (the path is UTF-8).
   static void Remove(const std::string& path) {
-    std::wstring wide(path.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, path.data(), static_cast<int>(path.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
+    std::wstring wide = WideFromUtf8(path);
     if (wide.size() > 2 && wide[1] == L':') wide = L"\\\\?\\" + wide;
     RemoveWide(wide);
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "archive_mutex_name.h"
+#include "test_files.h"
 #include "zipengine.h"
 
 namespace zip_maker {
@@ -23,9 +24,7 @@ struct RenameContext {
 class ArchiveMutexLock {
  public:
   explicit ArchiveMutexLock(const std::string& zipPath) {
-    std::wstring wide(zipPath.size(), L'\0');
-    wide.resize(static_cast<size_t>(MultiByteToWideChar(CP_UTF8, 0, zipPath.data(), static_cast<int>(zipPath.size()),
-                                                        wide.data(), static_cast<int>(wide.size()))));
+    std::wstring wide = WideFromUtf8(zipPath);
     m_mutex = CreateMutexW(nullptr, FALSE, ArchiveMutexName(wide).c_str());
     if (m_mutex) WaitForSingleObject(m_mutex, INFINITE);
   }

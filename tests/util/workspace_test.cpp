@@ -9,10 +9,10 @@
 #include "strings.h"
 #include "workspace.h"
 #include "zip_exceptions.h"
+#include "test_files.h"
 
 namespace {
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void WriteText(const std::string& path, const char* text) {
   const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

@@ -6,10 +6,10 @@
 
 #include "zip_file.h"
 #include "zip_maker.h"
+#include "test_files.h"
 
 namespace view_test {
 
-std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
 SYSTEMTIME LocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute) {
   SYSTEMTIME time{};

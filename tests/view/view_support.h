@@ -15,11 +15,11 @@
 #include "profile.h"
 #include "shell_host.h"
 #include "temp_dir.h"
+#include "test_files.h"
 #include "zip_view.h"
 
 namespace view_test {
 
-std::wstring Wide(const std::string& text);
 
 // A local time as the archive stores it (whole minutes).
 SYSTEMTIME LocalTime(WORD year, WORD month, WORD day, WORD hour, WORD minute);

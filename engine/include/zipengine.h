@@ -38,6 +38,7 @@ enum ZipEngineResult : int32_t {
 enum : int32_t {
   ZE_UNZIP_COUNT = 1,
   ZE_UNZIP_NEXT = 2,
+  ZE_UNZIP_END = 4,
   ZE_UNZIP_EXTRACT = 8,
   ZE_ZIP_DELETE = 2,
   ZE_ZIP_ADD = 4,
@@ -133,6 +134,10 @@ struct MEMBERINFOLONG {
   char szName[ZE_LONG_NAME_MAX];  // 48  forward slashes; bUtf8: the real name in UTF-8
 };
 
+// A listing in progress (dunzip functions 1, 2 and 4): the engine's, held
+// in the caller's block.
+struct ZE_LISTING;
+
 typedef int(ZE_CALLBACK* ZE_PROGRESS)(int32_t reserved, int32_t percent, void* user);
 typedef int(ZE_CALLBACK* ZE_QUERY)(int32_t code, intptr_t a1, intptr_t a2, intptr_t a3,
                                    intptr_t a4, intptr_t a5, intptr_t a6, void* user);
@@ -150,8 +155,9 @@ struct UNZIPCMD {
   const char* pszDestDir;     // 24  function 8
   int32_t bUtf8;              // 28  1: every text of the block is UTF-8 (see below)
   MEMBERINFOLONG* pMemberInfoLong;  // 32  function 2: when set, filled instead of pMemberInfo
-  uint32_t dwSystemError;     // 36  written by the engine (see below)
-  uint8_t reserved40[12];     // 40
+  ZE_LISTING* pListing;       // 36  functions 1, 2, 4: the listing; null before the first call
+  uint32_t dwSystemError;     // 40  written by the engine (see below)
+  uint8_t reserved44[8];      // 44
   int32_t bRecurse;           // 52  1: patterns match at any depth
   int32_t bLiteral;           // 56  1: pszSpec is a literal member list
   ZE_PROGRESS pfnProgressA;   // 60  this file, 0..100
@@ -236,9 +242,9 @@ static_assert(offsetof(ZIPCMD, pQueryUser) == 152 && offsetof(ZIPCMD, pfnRename)
 static_assert(offsetof(ZIPCMD, pRenameContext) == 172);
 static_assert(offsetof(ZIPCMD, bLiteral) == 44 && offsetof(ZIPCMD, pszDropItems) == 120);
 static_assert(offsetof(UNZIPCMD, bUtf8) == 28 && offsetof(UNZIPCMD, pMemberInfoLong) == 32);
-static_assert(offsetof(UNZIPCMD, pfnRenameLong) == 126);
+static_assert(offsetof(UNZIPCMD, pfnRenameLong) == 126 && offsetof(UNZIPCMD, pListing) == 36);
 static_assert(offsetof(ZIPCMD, bUtf8) == 32 && offsetof(ZIPCMD, pfnRenameLong) == 176);
-static_assert(offsetof(UNZIPCMD, dwSystemError) == 36 && offsetof(ZIPCMD, dwSystemError) == 36);
+static_assert(offsetof(UNZIPCMD, dwSystemError) == 40 && offsetof(ZIPCMD, dwSystemError) == 36);
 static_assert(sizeof(NAMEMAPLONG) == 2 * ZE_LONG_NAME_MAX && offsetof(NAMEMAPLONG, szInput) == ZE_LONG_NAME_MAX);
 static_assert(offsetof(MEMBERINFOLONG, dwCrc32) == 16 && offsetof(MEMBERINFOLONG, wAttributes) == 24);
 static_assert(offsetof(MEMBERINFOLONG, szDate) == 26 && offsetof(MEMBERINFOLONG, bEnd) == 44);
@@ -251,17 +257,22 @@ static_assert(offsetof(MEMBERINFOLONG, szName) == 48 && sizeof(MEMBERINFOLONG) =
 //
 // dunzip
 //   1  count: reads the central directory once and keeps it, with a position,
-//      for the function-2 calls that follow (per archive path).
-//   2  next member into *pMemberInfo, in directory order.  Without a count it
-//      starts a listing.  Past the last member it writes an all-zero record
-//      (empty name), returns ZE_OK and forgets the position, so the next call
-//      starts over.  A name that does not fit szName fails with ZE_FAILED
-//      (never truncated); the position still moves past it.
+//      in a new listing at pListing (ending any listing there first) for the
+//      function-2 calls that follow.  Blocks that carry the same pListing
+//      share the listing; one listing sees the directory as it was read.
+//   2  next member into *pMemberInfo, in directory order.  Without a listing
+//      (pListing null) it starts one.  Past the last member it writes an
+//      all-zero record (empty name), returns ZE_OK and ends the listing
+//      (pListing null), so the next call starts over.  A name that does not
+//      fit szName fails with ZE_FAILED (never truncated); the position still
+//      moves past it.
 //      With pMemberInfoLong the long record is filled instead (pMemberInfo
 //      may then be null): 64-bit sizes, and a name that always fits.  Past
 //      the last member it has bEnd 1 and an empty name, with the same
 //      start-over rule.  A member whose name names only the top ("./")
 //      comes with an empty name and bEnd 0: the caller skips it.
+//   4  end the listing at pListing before its last member (pListing null).
+//      A listing left neither ended nor read past its end stays allocated.
 //   8  extract the members pszSpec names (bLiteral: a literal list) into
 //      pszDestDir.  Every output name (pfnRename's szOutput, separators of
 //      either kind) must lie inside pszDestDir and no member name may be
