@@ -10,12 +10,13 @@
 #include "dialog.h"
 #include "handles.h"
 #include "progress_sink.h"
+#include "user_interaction.h"
 
 struct ZIPREQUEST;
 
 class CProgressDlg : public CDialog {
  public:
-  using WorkerProc = unsigned(__stdcall*)(void* request);
+  using WorkerProc = IUserInteraction::Worker;
 
   CProgressDlg(WorkerProc worker, ZIPREQUEST* request, HWND owner);
   // Starts the worker at once and shows the dialog only if it is still

@@ -30,9 +30,7 @@ int Checked(INT_PTR result) {
 class RealUserInteraction final : public IUserInteraction {
  public:
   int ShowMessage(HWND owner, const std::string& text, UINT type) override {
-    // Messages quote names of any script.
-    return MessageBoxW(owner, Utf8ToWide(text).c_str(), Utf8ToWide(kApplicationName).c_str(),
-                       type | MB_SETFOREGROUND);
+    return ShowApplicationMessage(owner, text, type);
   }
   void Beep(UINT type) override { MessageBeep(type); }
 

@@ -6,11 +6,13 @@
 
 const char kNoErrorMessageText[] = "No error message is available.";
 
+int ShowApplicationMessage(HWND owner, const std::string& text, UINT type) {
+  return MessageBoxW(owner, Utf8ToWide(text).c_str(), Utf8ToWide(kApplicationName).c_str(), type | MB_SETFOREGROUND);
+}
+
 namespace {
 
-int ShowMessageBox(const std::string& text, UINT type) {
-  return MessageBoxW(nullptr, Utf8ToWide(text).c_str(), Utf8ToWide(kApplicationName).c_str(), type | MB_SETFOREGROUND);
-}
+int ShowMessageBox(const std::string& text, UINT type) { return ShowApplicationMessage(nullptr, text, type); }
 
 std::atomic<ErrorMessageShower> g_shower{&ShowMessageBox};
 

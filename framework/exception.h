@@ -35,6 +35,10 @@ class CUserCancelException : public CException {
   HRESULT Result() const override { return HRESULT_FROM_WIN32(ERROR_CANCELLED); }
 };
 
+// The application's message box: its name as the caption, in front, and
+// wide, since messages quote names of any script.  Returns the answer.
+int ShowApplicationMessage(HWND owner, const std::string& text, UINT type);
+
 // Where ReportError shows its text: the application installs its own way of
 // talking to the user; until then a plain message box.  Returns the answer.
 using ErrorMessageShower = int (*)(const std::string& text, UINT type);
