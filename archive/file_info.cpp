@@ -1,29 +1,23 @@
 #include "file_info.h"
 
+#include <windows.h>
 #include <shellapi.h>
 #include <shlwapi.h>
 
 #include <map>
 #include <mutex>
+#include <string>
 #include <utility>
 
 namespace {
 
-// What the shell answers depends only on the extension and the attribute:
-// the icon of the type, and whether the type's extension is hidden.  Asking
-// once per type keeps a listing of many members fast.
-struct TypeInfo {
-  int icon;
-  bool hidesExtension;
-};
-
-TypeInfo QueryType(const std::string& extension, bool isFolder) {
+ShellType QueryType(const std::string& extension, bool isFolder) {
   const std::string sample = "x" + extension;
   SHFILEINFOA info{};
   const DWORD attributes = isFolder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
   if (SHGetFileInfoA(sample.c_str(), attributes, &info, sizeof(info),
                      SHGFI_USEFILEATTRIBUTES | SHGFI_DISPLAYNAME | SHGFI_SYSICONINDEX) == 0)
-    return {0, false};
+    return {};
   const bool hides = !extension.empty() && lstrcmpiA(info.szDisplayName, "x") == 0;
   return {info.iIcon, hides};
 }
@@ -34,9 +28,12 @@ std::string Lower(std::string text) {
 }
 
 std::mutex g_mutex;
-std::map<std::pair<std::string, bool>, TypeInfo> g_cache;
-std::pair<std::string, bool> g_lastKey;
-TypeInfo g_lastType{};
+std::map<std::pair<std::string, bool>, ShellType> g_cache;
+// Members of one type tend to follow each other in a listing: the last
+// answer is kept under the extension's own spelling.
+std::string g_lastExtension;
+bool g_lastIsFolder = false;
+ShellType g_lastType;
 unsigned g_generation = 1;
 unsigned g_lastGeneration = 0;
 
@@ -48,27 +45,17 @@ void ResetShellInfoCache() {
   ++g_generation;
 }
 
-bool FillShellInfo(ZIPENTRY& record, const std::string& name, bool isFolder) {
-  const char* extensionStart = PathFindExtensionA(name.c_str());
-  const std::string extension = extensionStart;
-  TypeInfo type;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    auto key = std::make_pair(Lower(extension), isFolder);
-    // Members of one type tend to follow each other in a listing.
-    if (g_generation == g_lastGeneration && key == g_lastKey) {
-      type = g_lastType;
-    } else {
-      auto found = g_cache.find(key);
-      if (found == g_cache.end()) found = g_cache.emplace(key, QueryType(extension, isFolder)).first;
-      type = found->second;
-      g_lastKey = std::move(key);
-      g_lastType = type;
-      g_lastGeneration = g_generation;
-    }
-  }
-  record.iIcon = type.icon;
-  const bool hidden = type.hidesExtension && extension.size() < name.size();
-  SetName(record.szDisplayName, hidden ? name.substr(0, name.size() - extension.size()) : name);
-  return hidden;
+ShellType ShellTypeOf(const char* name, bool isFolder) {
+  const char* extension = PathFindExtensionA(name);
+  std::lock_guard<std::mutex> lock(g_mutex);
+  if (g_generation == g_lastGeneration && isFolder == g_lastIsFolder && g_lastExtension == extension)
+    return g_lastType;
+  auto key = std::make_pair(Lower(extension), isFolder);
+  auto found = g_cache.find(key);
+  if (found == g_cache.end()) found = g_cache.emplace(key, QueryType(extension, isFolder)).first;
+  g_lastExtension = extension;
+  g_lastIsFolder = isFolder;
+  g_lastType = found->second;
+  g_lastGeneration = g_generation;
+  return g_lastType;
 }

@@ -1,6 +1,9 @@
 // The tree half of a folder: filing listed members, sweeping what a listing
 // no longer confirms, and resolving paths.
+#include <shlwapi.h>
+
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 #include "engine_adaptor.h"
@@ -34,7 +37,7 @@ void CZipFolder::DestroyTopFolder() { delete this; }
 CZipFolder::~CZipFolder() {
   CriticalSectionLock lock(m_pRoot->RootLock());
   for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
-    CZipFolder* sub = CEntryMap::At(position).record.pSubFolder;
+    CZipFolder* sub = CEntryMap::At(position).subFolder;
     if (sub != nullptr) ReleaseSubFolder(sub);
   }
 }
@@ -78,98 +81,96 @@ void CZipFolder::ReleaseSubFolder(CZipFolder* folder) {
 
 namespace {
 
-// The record's key, icon and display names for the name the member shows.
-void FillNames(MemberEntry& entry) {
-  const bool isFolder = (entry.record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  const std::string key = MemberKey(entry.shown);
-  SetName(entry.record.szName, key);
-  // The key has the real name's extension: what the shell hides on it is
-  // hidden on the real name too.
-  const bool hidden = FillShellInfo(entry.record, key, isFolder);
-  const size_t dot = entry.shown.rfind('.');
-  entry.display = hidden && dot != std::string::npos && dot != 0 ? entry.shown.substr(0, dot) : entry.shown;
-  if (const auto exact = WideToAnsiExact(Utf8ToWide(entry.display)); exact && exact->size() < 260)
-    SetName(entry.record.szDisplayName, *exact);
+// The icon and the extension rule of the member's type, taken from its key,
+// which has the real name's extension.
+void FillType(MemberEntry& entry) {
+  const bool isFolder = (entry.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  std::string odd;
+  if (entry.aside || !IsPlainKey(entry.name)) odd = entry.Key();
+  const char* key = odd.empty() ? entry.name.c_str() : odd.c_str();
+  const ShellType type = ShellTypeOf(key, isFolder);
+  entry.icon = type.icon;
+  // A name that is all extension keeps it.
+  entry.hidesExtension = type.hidesExtension && PathFindExtensionA(key) != key;
 }
 
 }  // namespace
 
-MemberEntry& CZipFolder::FolderMember(const std::string& name, uint32_t stamp) {
+MemberEntry& CZipFolder::FolderMember(std::string_view name, uint32_t stamp) {
   if (MemberEntry* existing = m_mapEntries.Find(name)) {
     if (existing->IsFolder()) {
-      existing->record.dwListingStamp = stamp;
+      existing->stamp = stamp;
       return *existing;
     }
     // A file of the folder's name: the folder keeps the name, the file goes
     // aside under a tagged one that stays the same from listing to listing.
     MemberEntry file = *existing;
     m_mapEntries.Remove(name);
-    file.shown = WithTag(file.name, NameTag(file.name));
-    FillNames(file);
+    file.aside = true;
+    FillType(file);
     m_mapEntries.Set(std::move(file));
   }
   MemberEntry folder;
-  folder.name = folder.shown = name;
-  folder.record.dwAttributes = FILE_ATTRIBUTE_DIRECTORY;
-  folder.record.dwListingStamp = stamp;
-  FillNames(folder);
-  folder.record.pSubFolder = NewSubFolder(name);
+  folder.name = name;
+  folder.attributes = FILE_ATTRIBUTE_DIRECTORY;
+  folder.stamp = stamp;
+  FillType(folder);
+  folder.subFolder = NewSubFolder(folder.name);
   return m_mapEntries.Set(std::move(folder));
 }
 
 void CZipFolder::AddEntry(const ListingRecord& member, size_t offset) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  const uint32_t stamp = member.record.dwListingStamp;
-  const size_t separator = member.path.find('\\', offset);
-  if (separator != std::string::npos) {
-    MemberEntry& folder = FolderMember(member.path.substr(offset, separator - offset), stamp);
-    folder.record.pSubFolder->AddEntry(member, separator + 1);
+  const ZIPENTRY& listed = member.record;
+  const uint32_t stamp = listed.dwListingStamp;
+  const std::string_view path(member.path);
+  const size_t separator = path.find('\\', offset);
+  if (separator != std::string_view::npos) {
+    MemberEntry& folder = FolderMember(path.substr(offset, separator - offset), stamp);
+    folder.subFolder->AddEntry(member, separator + 1);
     return;
   }
-  const std::string name = member.path.substr(offset);
-  if (member.record.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+  const std::string_view name = path.substr(offset);
+  if (listed.dwAttributes & FILE_ATTRIBUTE_DIRECTORY) {
     MemberEntry& folder = FolderMember(name, stamp);
-    CZipFolder* sub = folder.record.pSubFolder;
-    const ZIPENTRY& listed = member.record;
-    folder.record.dwAttributes = listed.dwAttributes;
-    folder.record.ftModified = listed.ftModified;
-    folder.record.dwSize = listed.dwSize;
-    folder.record.dwCompressedSize = listed.dwCompressedSize;
+    folder.attributes = listed.dwAttributes;
+    folder.modified = listed.ftModified;
     folder.size = member.size;
     folder.compressedSize = member.compressedSize;
-    sub->m_ownEntryStamp = stamp;
+    folder.subFolder->m_ownEntryStamp = stamp;
     return;
   }
   MemberEntry file;
   file.name = name;
   const MemberEntry* existing = m_mapEntries.Find(name);
-  file.shown = existing != nullptr && existing->IsFolder() ? WithTag(name, NameTag(name)) : name;
-  file.record = member.record;
-  file.record.pSubFolder = nullptr;
+  file.aside = existing != nullptr && existing->IsFolder();
+  file.attributes = listed.dwAttributes;
+  file.modified = listed.ftModified;
+  file.stamp = stamp;
   file.size = member.size;
   file.compressedSize = member.compressedSize;
-  FillNames(file);
-  if (const MemberEntry* same = m_mapEntries.Find(file.shown); same != nullptr && same->IsFolder())
-    ReleaseSubFolder(same->record.pSubFolder);  // only a tag collision gets here
+  FillType(file);
+  if (file.aside) {
+    if (const MemberEntry* same = m_mapEntries.Find(file.Shown()); same != nullptr && same->IsFolder())
+      ReleaseSubFolder(same->subFolder);  // only a tag collision gets here
+  }
   m_mapEntries.Set(std::move(file));
 }
 
 void CZipFolder::Sweep(uint32_t stamp) {
   CriticalSectionLock lock(m_pRoot->RootLock());
-  std::vector<std::string> gone;
   for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
     const MemberEntry& member = CEntryMap::At(position);
-    if (member.record.dwListingStamp != stamp) {
+    if (member.stamp != stamp) {
       if (member.IsFolder()) {
-        member.record.pSubFolder->Sweep(0);
-        ReleaseSubFolder(member.record.pSubFolder);
+        member.subFolder->Sweep(0);
+        ReleaseSubFolder(member.subFolder);
       }
-      gone.emplace_back(member.shown);
+      m_mapEntries.RemoveAt(position);
     } else if (member.IsFolder()) {
-      member.record.pSubFolder->Sweep(stamp);
+      member.subFolder->Sweep(stamp);
     }
   }
-  for (const std::string& name : gone) m_mapEntries.Remove(name);
   // A file set aside for a folder that has gone takes its own name again.
   std::vector<MemberEntry> back;
   for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
@@ -177,9 +178,9 @@ void CZipFolder::Sweep(uint32_t stamp) {
     if (member.IsAside() && m_mapEntries.Find(member.name) == nullptr) back.push_back(member);
   }
   for (MemberEntry& file : back) {
-    m_mapEntries.Remove(file.shown);
-    file.shown = file.name;
-    FillNames(file);
+    m_mapEntries.Remove(file.Shown());
+    file.aside = false;
+    FillType(file);
     m_mapEntries.Set(std::move(file));
   }
   m_stamp = stamp;
@@ -195,7 +196,7 @@ CZipFolder* CZipFolder::FindFolder(std::string& path) {
   const MemberEntry* member = m_mapEntries.Find(first);
   if (member == nullptr) return nullptr;
   if (!member->IsFolder()) throw CZipFailException(0, 0);
-  return member->record.pSubFolder->FindFolder(path);
+  return member->subFolder->FindFolder(path);
 }
 
 Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FindFolderRef(std::string path) {
@@ -221,7 +222,7 @@ bool CZipFolder::FindEntry(const std::string& path) {
   const MemberEntry* member = m_mapEntries.Find(path.substr(0, separator));
   if (member == nullptr) return false;
   if (!member->IsFolder()) return true;
-  return member->record.pSubFolder->FindEntry(path.substr(separator + 1));
+  return member->subFolder->FindEntry(path.substr(separator + 1));
 }
 
 void CZipFolder::LookupEntry(CEntryMap::Position position, MemberEntry& out, uint32_t stamp) {
@@ -274,7 +275,7 @@ Microsoft::WRL::ComPtr<CZipFolder> CZipFolder::FolderOfItems(LPCITEMIDLIST list)
     if (member == nullptr) return nullptr;
     // A file standing where the path needs a folder.
     if (!member->IsFolder()) throw CZipFailException(0, 0);
-    folder = member->record.pSubFolder;
+    folder = member->subFolder;
   }
   return Microsoft::WRL::ComPtr<CZipFolder>(folder);
 }

@@ -80,6 +80,55 @@ std::wstring UpperOf(const std::wstring& wide) {
 
 std::wstring IdentityOf(std::string_view name) { return UpperOf(Utf8ToWide(name)); }
 
+namespace {
+
+bool IsAscii(std::string_view text) {
+  for (const char c : text)
+    if (static_cast<unsigned char>(c) >= 0x80) return false;
+  return true;
+}
+
+char AsciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// FNV-1a over the identity's UTF-16 units.
+class UnitHash {
+ public:
+  void Add(uint16_t unit) {
+    m_hash = (m_hash ^ (unit & 0xFFu)) * 16777619u;
+    m_hash = (m_hash ^ (unit >> 8)) * 16777619u;
+  }
+  uint32_t Value() const { return m_hash; }
+
+ private:
+  uint32_t m_hash = 2166136261u;
+};
+
+}  // namespace
+
+uint32_t IdentityHash(std::string_view name) {
+  UnitHash hash;
+  if (IsAscii(name)) {
+    // The invariant upper case of ASCII is ASCII's own.
+    for (const char c : name) hash.Add(static_cast<unsigned char>(AsciiUpper(c)));
+  } else {
+    for (const wchar_t unit : IdentityOf(name)) hash.Add(static_cast<uint16_t>(unit));
+  }
+  return hash.Value();
+}
+
+bool SameIdentity(std::string_view a, std::string_view b) {
+  if (IsAscii(a) && IsAscii(b)) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+      if (AsciiUpper(a[i]) != AsciiUpper(b[i])) return false;
+    return true;
+  }
+  // Some non-ASCII letters upper-case to ASCII ones (dotless i to I).
+  return IdentityOf(a) == IdentityOf(b);
+}
+
+bool IsPlainKey(std::string_view name) { return !name.empty() && name.size() <= kKeyMax && IsAscii(name); }
+
 std::wstring KeyIdentityOf(std::string_view key) { return UpperOf(AnsiToWide(std::string(key))); }
 
 std::string NameTag(std::string_view name) {

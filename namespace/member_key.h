@@ -29,6 +29,15 @@ std::wstring IdentityOf(std::string_view name);
 // The same for an ANSI key, as identifiers carry it.
 std::wstring KeyIdentityOf(std::string_view key);
 
+// A hash of IdentityOf(name), and whether two names have one identity; both
+// skip the conversion for names in plain ASCII, which most members have.
+uint32_t IdentityHash(std::string_view name);
+bool SameIdentity(std::string_view a, std::string_view b);
+
+// True for a name in plain ASCII that fits the record: its key is the name
+// itself (MemberKey(name) == name).
+bool IsPlainKey(std::string_view name);
+
 // "~" and 8 hex digits of the CRC-32 of the name's identity, the same for
 // every spelling that names the same member.
 std::string NameTag(std::string_view name);

@@ -20,7 +20,7 @@ constexpr SFGAOF kFolderFlags = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_DROPTA
 // An identifier's display name, in the member's real spelling when the
 // identifier still carries the member's own.
 std::wstring DisplayOfItem(const ZIPENTRY& item, const MemberEntry& member) {
-  if (strcmp(item.szDisplayName, member.record.szDisplayName) == 0) return Utf8ToWide(member.display);
+  if (strcmp(item.szDisplayName, member.Record().szDisplayName) == 0) return Utf8ToWide(member.Display());
   return AnsiToWide(item.szDisplayName);
 }
 }  // namespace
@@ -48,7 +48,7 @@ STDMETHODIMP CZipFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** out) {
       m_pRoot->RefreshListing();
       for (auto position = m_mapEntries.First(); position != nullptr; position = m_mapEntries.Next(position)) {
         const MemberEntry& member = CEntryMap::At(position);
-        if (member.IsFolder()) folders.push_back(member.record);
+        if (member.IsFolder()) folders.push_back(member.Record());
       }
     }
     *out = CZipEnumIDList::Create(std::move(folders));
@@ -121,7 +121,7 @@ STDMETHODIMP CZipFolder::GetAttributesOf(UINT count, PCUITEMID_CHILD_ARRAY items
       SFGAOF flags = 0;
       if (const MemberEntry* member = MemberOfKey(item.szName)) {
         flags = kItemFlags;
-        if ((*inOut & SFGAO_HASSUBFOLDER) && member->IsFolder() && member->record.pSubFolder->SubFolderCount() > 0)
+        if ((*inOut & SFGAO_HASSUBFOLDER) && member->IsFolder() && member->subFolder->SubFolderCount() > 0)
           flags |= SFGAO_HASSUBFOLDER;
       } else {
         result = E_INVALIDARG;
@@ -171,10 +171,10 @@ STDMETHODIMP CZipFolder::GetDisplayNameOf(PCUITEMID_CHILD item, SHGDNF flags, ST
       const MemberEntry* member = MemberOfKey(record.szName);
       if ((flags & 0xFF00) == SHGDN_FORPARSING) {
         text = Utf8ToWide(m_pRoot->ZipPath() + " : " + m_strPath) +
-               (member != nullptr ? Utf8ToWide(member->shown) : AnsiToWide(record.szName));
+               (member != nullptr ? Utf8ToWide(member->Shown()) : AnsiToWide(record.szName));
       } else {
         // A member no listing confirms any more keeps the name it was given.
-        text = member != nullptr ? Utf8ToWide(member->display) : AnsiToWide(record.szDisplayName);
+        text = member != nullptr ? Utf8ToWide(member->Display()) : AnsiToWide(record.szDisplayName);
       }
     }
     // Always the wide form: the ANSI field can neither spell every name nor

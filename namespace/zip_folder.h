@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "com_object.h"
@@ -191,7 +192,7 @@ class CZipFolder final : public ComObject,
   CZipFolder* NewSubFolder(const std::string& name);
   // The folder member of that name, made (and a file of its name set
   // aside) when there is none.
-  MemberEntry& FolderMember(const std::string& name, uint32_t stamp);
+  MemberEntry& FolderMember(std::string_view name, uint32_t stamp);
   // The member's record, or 57673 when it has gone.  Under the root lock.
   // The member an identifier's key names, listing the archive first when
   // this folder does not know it; null when it has gone.  Under the root lock.

@@ -108,7 +108,7 @@ void CZipFolder::AddDroppedFiles(HDROP drop, HWND parent) {
       bool replace = true;
       if (isDirectory && member->IsFolder()) {
         answered = true;
-        replace = AskFolderReplace(parent, member->shown, folderYesToAll);
+        replace = AskFolderReplace(parent, member->Shown(), folderYesToAll);
       } else if (!isDirectory && !member->IsFolder()) {
         answered = true;
         replace = AskFileReplace(parent, *member, fileYesToAll, path);
@@ -180,7 +180,7 @@ void CZipFolder::CollectForAdd(const std::string& path, const std::string& sourc
       // delete; naming it would make the engine find nothing.
       if (!member->IsFolder()) {
         replaced.AddMember(memberPath);
-      } else if (member->record.pSubFolder->HasOwnEntry()) {
+      } else if (member->subFolder->HasOwnEntry()) {
         replaced.AddFolderEntry(memberPath);
       }
     }

@@ -56,7 +56,7 @@ HGLOBAL CZipFolder::BuildDropList(const std::vector<std::string>& names, const s
   CriticalSectionLock lock(m_pRoot->RootLock());
   std::vector<std::string> paths;
   for (const std::string& name : names) {
-    paths.push_back(directory + "\\" + MemberOrSyncError(name).shown);
+    paths.push_back(directory + "\\" + MemberOrSyncError(name).Shown());
   }
   return MakeWideDropFiles(paths);
 }

@@ -62,8 +62,8 @@ std::map<std::string, std::string> CZipFolder::AsideNames() const {
     for (auto position = folder.m_mapEntries.First(); position != nullptr;
          position = folder.m_mapEntries.Next(position)) {
       const MemberEntry& member = CEntryMap::At(position);
-      if (member.IsAside()) renamed[folder.m_strPath + member.name] = relative + member.shown;
-      if (member.IsFolder()) walk(*member.record.pSubFolder, relative + member.name + "\\");
+      if (member.IsAside()) renamed[folder.m_strPath + member.name] = relative + member.Shown();
+      if (member.IsFolder()) walk(*member.subFolder, relative + member.name + "\\");
     }
   };
   walk(*this, "");
@@ -78,7 +78,7 @@ void CZipFolder::OpenMember(const std::string& name, HWND parent) {
   const MemberEntry member = MemberOrSyncError(name);
   ScopedWorkspace workspace;
   ExtractToDirectory(BuildMemberSpec({name}), workspace.Path(), parent);
-  const std::string file = workspace.Path() + "\\" + member.shown;
+  const std::string file = workspace.Path() + "\\" + member.Shown();
   // Changes to the copy never reach the archive: the marks say so.
   AddReadOnly(file, true);
   AddReadOnly(workspace.Path(), false);
@@ -93,7 +93,7 @@ bool CZipFolder::FindInstaller(std::string* name) {
   for (const char* candidate : {"setup.exe", "install.exe"}) {
     const MemberEntry* member = m_mapEntries.Find(candidate);
     if (member == nullptr || member->IsFolder()) continue;
-    if (name != nullptr) *name = member->record.szName;
+    if (name != nullptr) *name = member->Key();
     return true;
   }
   return false;
@@ -109,7 +109,7 @@ void CZipFolder::OpenInFolder(HWND parent, const std::string* name) {
     UserInteraction().Beep(0);
     return;
   }
-  const std::string shown = MemberOrSyncError(target).shown;
+  const std::string shown = MemberOrSyncError(target).Shown();
   ScopedWorkspace workspace;
   MemberList folder;
   folder.AddFolderTree(m_strPath);

@@ -37,7 +37,7 @@ void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, co
     Add(totals, member);
     if (member.IsFolder()) {
       ++totals.folders;
-      AccumulateTotals(member.record.pSubFolder, totals, nullptr);
+      AccumulateTotals(member.subFolder, totals, nullptr);
     } else {
       ++totals.files;
     }
@@ -51,7 +51,7 @@ void CZipFolder::AccumulateTotals(CZipFolder* folder, PropertyTotals& totals, co
   for (const std::string& name : *names) {
     const MemberEntry& member = folder->MemberOrSyncError(name);
     const std::string type =
-        FormatStrings(IDS_ALL_OF_TYPE, {format::GetTypeName(member.record.szName, member.IsFolder())});
+        FormatStrings(IDS_ALL_OF_TYPE, {format::GetTypeName(member.Key().c_str(), member.IsFolder())});
     if (totals.type.empty())
       totals.type = type;
     else if (totals.type != type)
@@ -93,14 +93,14 @@ void CZipFolder::FillPropertiesPage(const std::vector<std::string>& names, Prope
     folderPage(this, GetFolderDisplayName(), "?", 0);
   } else if (names.size() == 1) {
     const MemberEntry& member = MemberOrSyncError(names[0]);
-    const ZIPENTRY& record = member.record;
+    const ZIPENTRY record = member.Record();
     if (member.IsFolder()) {
-      folderPage(record.pSubFolder, member.display, format::FormatFileTime(record.ftModified, true),
+      folderPage(record.pSubFolder, member.Display(), format::FormatFileTime(record.ftModified, true),
                  record.dwAttributes);
     } else {
       Add(totals, member);
       page.kind = PropertiesPage::kSingle;
-      page.name = member.display;
+      page.name = member.Display();
       page.iconIndex = record.iIcon;
       page.type = format::GetTypeName(record.szName, false);
       page.location = GetFolderDisplayName();

@@ -24,8 +24,8 @@ bool ReplaceAnswer(int answer, bool& yesToAll) {
 
 FileReplaceTexts FileReplaceTextsFor(const MemberEntry& existing, const std::string& newPath) {
   FileReplaceTexts texts;
-  texts.question = FormatStrings(IDS_CONFIRM_FILE_REPLACE, {existing.shown});
-  texts.existingText = SizeAndDate(existing.size, existing.record.ftModified);
+  texts.question = FormatStrings(IDS_CONFIRM_FILE_REPLACE, {existing.Shown()});
+  texts.existingText = SizeAndDate(existing.size, existing.modified);
   // A file that cannot be read shows as empty and undated rather than
   // stopping the question.
   WIN32_FILE_ATTRIBUTE_DATA data{};

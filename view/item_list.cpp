@@ -24,10 +24,16 @@ constexpr ColumnSpec kColumnSpecs[kColumnKinds] = {
 };
 
 // A row's item data is the member's position in the folder's map.
-format::MemberFields FieldsOf(const MemberEntry& e) {
-  const ZIPENTRY& r = e.record;
-  return {r.szName, e.display, e.size, e.compressedSize, r.ftModified, r.dwAttributes, e.IsFolder()};
-}
+// What the sort compares of a member; the texts live as long as it.
+struct SortFields {
+  explicit SortFields(const MemberEntry& e) : key(e.Key()), display(e.Display()), entry(e) {}
+  format::MemberFields Fields() const {
+    return {key.c_str(), display, entry.size, entry.compressedSize, entry.modified, entry.attributes, entry.IsFolder()};
+  }
+  std::string key;
+  std::string display;
+  const MemberEntry& entry;
+};
 
 LPARAM HandleOf(CEntryMap::Position position) { return reinterpret_cast<LPARAM>(position); }
 CEntryMap::Position PositionOf(LPARAM handle) { return reinterpret_cast<CEntryMap::Position>(handle); }
@@ -119,9 +125,9 @@ bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSiz
   const CEntryMap& entries = folder.Entries();
   for (auto position = entries.First(); position != nullptr; position = entries.Next(position)) {
     const MemberEntry& member = CEntryMap::At(position);
-    const ZIPENTRY& record = member.record;
+    const ZIPENTRY record = member.Record();
     const bool isFile = !member.IsFolder();
-    if (list.InsertItem(0, member.display, record.iIcon, HandleOf(position)) < 0)
+    if (list.InsertItem(0, member.Display(), record.iIcon, HandleOf(position)) < 0)
       throw CZipWinException(0, GetLastError());
     int column = 1;
     list.SetItemText(0, column++, isFile ? format::FormatKilobytes(member.size) : std::string());
@@ -161,7 +167,7 @@ int CALLBACK CZipView::CompareItems(LPARAM first, LPARAM second, LPARAM view) {
     MemberEntry a, b;
     self->m_pFolder->LookupEntry(PositionOf(first), a, self->m_listingToken);
     self->m_pFolder->LookupEntry(PositionOf(second), b, self->m_listingToken);
-    const int order = format::CompareEntries(FieldsOf(a), FieldsOf(b), self->m_sortKey);
+    const int order = format::CompareEntries(SortFields(a).Fields(), SortFields(b).Fields(), self->m_sortKey);
     return self->m_bSortAscending ? order : -order;
   } catch (...) {
     self->m_sortError = std::current_exception();
@@ -197,7 +203,7 @@ std::vector<std::string> CZipView::GetSelectedNames() {
   std::vector<std::string> names;
   for (int index = m_list.GetNextItem(-1, LVNI_SELECTED); index >= 0;
        index = m_list.GetNextItem(index, LVNI_SELECTED))
-    names.emplace_back(GetEntryAt(index).record.szName);
+    names.emplace_back(GetEntryAt(index).Key());
   return names;
 }
 

@@ -113,14 +113,14 @@ void CZipView::OnOpenInFolder() {
     UserInteraction().Beep(0);
     return;
   }
-  const std::string name = member.record.szName;
+  const std::string name = member.Key();
   m_pFolder->OpenInFolder(m_hWnd.load(), &name);
 }
 
 void CZipView::OnOpen() {
   MemberEntry member;
   if (!OneSelectedEntry(member)) return;
-  const ZIPENTRY& record = member.record;
+  const ZIPENTRY record = member.Record();
   if (member.IsFolder()) {
     // The folder opens in place, in this window.
     ItemIdOwner item{MakeItemId(record)};

@@ -169,7 +169,7 @@ STDMETHODIMP CZipViewDropTarget::Drop(IDataObject* data, DWORD, POINTL, DWORD* e
       const int row = m_dropHighlight;
       ClearHighlight();
       const MemberEntry entry = m_view.GetEntryAt(row);
-      if (entry.IsFolder()) folder = folder->FindFolderRef(entry.shown + "\\");
+      if (entry.IsFolder()) folder = folder->FindFolderRef(entry.Shown() + "\\");
       if (folder == nullptr) throw CZipUserException(IDS_SYNC_ERROR);
     }
     folder->AddDroppedFiles(files.get(), m_list);

@@ -76,10 +76,10 @@ TEST_F(FolderTreeTest, AFileBesideAFolderOfItsNameGoesAside) {
     EXPECT_TRUE(aside->IsAside());
     EXPECT_EQ("x", aside->name);
     EXPECT_EQ(3u, aside->size);
-    EXPECT_STREQ("x~b7b2364b", aside->record.szName);
+    EXPECT_EQ("x~b7b2364b", aside->Key());
     const MemberEntry* typedAside = Entry(folder, "x~fb7d6fc7.txt");
     ASSERT_NE(nullptr, typedAside) << order;
-    EXPECT_EQ(nullptr, typedAside->record.pSubFolder);
+    EXPECT_EQ(nullptr, typedAside->subFolder);
     // The identifiers' keys find them again.
     EXPECT_EQ(aside, folder->Entries().FindKey("X~B7B2364B"));
     folder->AddEntry(ListedRecord("x", false, stamp + 1, 3));
@@ -148,9 +148,9 @@ TEST_F(FolderTreeTest, LookupEntryFailsOnceTheListingMoved) {
   const auto second = top->Entries().Next(top->Entries().First());
   MemberEntry out{};
   top->LookupEntry(second, out, 5);
-  EXPECT_STREQ("two.txt", out.record.szName);
+  EXPECT_EQ("two.txt", out.Key());
   top->LookupEntry(nullptr, out, 5);
-  EXPECT_STREQ("one.txt", out.record.szName);
+  EXPECT_EQ("one.txt", out.Key());
   List({ListedRecord("one.txt", false, 6)}, 6);
   try {
     top->LookupEntry(nullptr, out, 5);
@@ -187,7 +187,7 @@ TEST(FolderLifetime, ASubFolderHeldByTheShellKeepsItsRootAlive) {
     RootHolder holder;
     holder.top()->AddEntry(ListedRecord("a\\b\\c.txt", false, 5));
     holder.top()->Sweep(5);
-    CZipFolder* a = holder.top()->Entries().Find("a")->record.pSubFolder;
+    CZipFolder* a = holder.top()->Entries().Find("a")->subFolder;
     ASSERT_EQ(S_OK, a->QueryInterface(IID_IShellFolder, reinterpret_cast<void**>(&sub)));
   }
   // The root is still there behind the folder: a sweep through it works.

@@ -29,7 +29,7 @@ TEST(LargeArchive, AHundredThousandMembersListIntoTheirFolders) {
   EXPECT_EQ(100, top->SubFolderCount());
   size_t files = 0;
   for (auto p = top->Entries().First(); p != nullptr; p = top->Entries().Next(p)) {
-    CZipFolder* folder = CEntryMap::At(p).record.pSubFolder;
+    CZipFolder* folder = CEntryMap::At(p).subFolder;
     ASSERT_NE(nullptr, folder);
     files += folder->Entries().Count();
   }

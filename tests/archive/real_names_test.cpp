@@ -93,17 +93,17 @@ TEST(RealNames, TheTreeKeepsEveryScriptAndBothTwins) {
   const MemberEntry* folder = Entry(top, chinese.c_str());
   ASSERT_NE(nullptr, folder);
   ASSERT_TRUE(folder->IsFolder());
-  EXPECT_EQ(chinese + "\\", folder->record.pSubFolder->Path());
-  const MemberEntry* inner = Entry(folder->record.pSubFolder, (chinese + ".txt").c_str());
+  EXPECT_EQ(chinese + "\\", folder->subFolder->Path());
+  const MemberEntry* inner = Entry(folder->subFolder, (chinese + ".txt").c_str());
   ASSERT_NE(nullptr, inner);
-  EXPECT_EQ(chinese + ".txt", inner->shown);
+  EXPECT_EQ(chinese + ".txt", inner->Shown());
   // Identifiers find each member again through its key.
   for (const char* name : {"readme.txt", "readme\xC2\xAD.txt", "huge.bin"})
-    EXPECT_EQ(Entry(top, name), top->Entries().FindKey(Entry(top, name)->record.szName)) << name;
-  EXPECT_EQ(folder, top->Entries().FindKey(folder->record.szName));
+    EXPECT_EQ(Entry(top, name), top->Entries().FindKey(Entry(top, name)->Key())) << name;
+  EXPECT_EQ(folder, top->Entries().FindKey(folder->Key()));
   EXPECT_NE(nullptr, Entry(top, hebrew.c_str()));
   // The record saturates; the real size stays whole.
-  EXPECT_EQ(0xFFFFFFFFu, Entry(top, "huge.bin")->record.dwSize);
+  EXPECT_EQ(0xFFFFFFFFu, Entry(top, "huge.bin")->Record().dwSize);
   EXPECT_EQ(uint64_t{5} << 30, Entry(top, "huge.bin")->size);
 }
 

@@ -1,6 +1,7 @@
 // Helpers for tests that build folder trees by hand.
 #pragma once
 
+#include <deque>
 #include <string>
 
 #include "engine_adaptor.h"
@@ -37,9 +38,12 @@ class RootHolder {
   CZipFile* m_root;
 };
 
-// The record of the member shown under name (UTF-8), or null.
+// The record of the member shown under name (UTF-8) as it is handed out,
+// or null.  Each call makes a snapshot that lasts as long as the program.
 inline const ZIPENTRY* Member(CZipFolder* folder, const char* name) {
   const MemberEntry* member = folder->Entries().Find(name);
-  return member != nullptr ? &member->record : nullptr;
+  if (member == nullptr) return nullptr;
+  static std::deque<ZIPENTRY> snapshots;
+  return &snapshots.emplace_back(member->Record());
 }
 inline const MemberEntry* Entry(CZipFolder* folder, const char* name) { return folder->Entries().Find(name); }

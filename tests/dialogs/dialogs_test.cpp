@@ -98,7 +98,7 @@ TEST(ReplaceDialogs, QuestionsAndMessagesShowNamesOfEveryScript) {
 
 TEST(ReplaceDialogs, EscapeAbandonsTheOperation) {
   MemberEntry existing{};
-  existing.name = existing.shown = "a.txt";
+  existing.name = "a.txt";
   TempDir dir;
   const std::string path = dir.Write("a.txt", "new");
   bool yesToAll = false;

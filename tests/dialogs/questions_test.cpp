@@ -15,10 +15,10 @@ namespace {
 class ReplaceQuestions : public ::testing::Test, protected WithFakeUser {
  protected:
   void SetUp() override {
-    existing.name = existing.shown = "docs\\a.txt";
+    existing.name = "docs\\a.txt";
     existing.size = 1500;
     SYSTEMTIME time{2024, 3, 0, 9, 14, 5, 0, 0};
-    SystemTimeToFileTime(&time, &existing.record.ftModified);
+    SystemTimeToFileTime(&time, &existing.modified);
     path = dir.Write("a.txt", "new");
   }
   MemberEntry existing{};
@@ -34,7 +34,7 @@ TEST_F(ReplaceQuestions, FileQuestionWordsBothSides) {
   ASSERT_EQ(1u, user.fileReplaceTexts.size());
   const FileReplaceTexts& texts = user.fileReplaceTexts[0];
   EXPECT_EQ("This folder already contains a file called 'docs\\a.txt'.", texts.question);
-  EXPECT_EQ(format::FormatByteSize(1500, false) + "\nmodified on " + format::FormatFileTime(existing.record.ftModified, true),
+  EXPECT_EQ(format::FormatByteSize(1500, false) + "\nmodified on " + format::FormatFileTime(existing.modified, true),
             texts.existingText);
   WIN32_FILE_ATTRIBUTE_DATA data{};
   ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data));

@@ -498,7 +498,7 @@ TEST_F(ForgedInput, IdentifierListsAtEveryFolderMethodThatReadsThem) {
           // The member's real name, or what is left of the identifier's, as
           // the code page reads it.
           const MemberEntry* found = folder->Entries().FindKey(name);
-          const std::wstring expected = found ? Utf8ToWide(found->shown) : AnsiToWide(name);
+          const std::wstring expected = found ? Utf8ToWide(found->Shown()) : AnsiToWide(name);
           if (form == SHGDN_FORPARSING && wide != Utf8ToWide(zip + " : " + folder->Path()) + expected)
             finding(round, list, "GetDisplayNameOf for parsing", hr);
         }

@@ -81,7 +81,7 @@ TEST_F(Properties, OneFileShowsItsOwnRecord) {
   EXPECT_EQ("pack.zip", page.location);
   EXPECT_EQ(format::GetTypeName("a.txt", false), page.type);
   EXPECT_EQ(format::FormatByteSize(4, true), page.size);
-  EXPECT_EQ(format::FormatFileTime(top->Entries().Find("a.txt")->record.ftModified, true), page.date);
+  EXPECT_EQ(format::FormatFileTime(top->Entries().Find("a.txt")->modified, true), page.date);
 }
 
 TEST_F(Properties, SeveralMembersShareATypeOrAreOfMultipleTypes) {
@@ -139,7 +139,8 @@ TEST(PropertiesSheet, TheRealSheetShowsOnePageWhoseBoxesIgnoreClicks) {
   holder.root()->RefreshListing();
   const MemberEntry* found = holder.top()->Entries().Find("hidden.txt");
   ASSERT_NE(nullptr, found);
-  const ZIPENTRY* member = &found->record;
+  const ZIPENTRY record = found->Record();
+  const ZIPENTRY* member = &record;
 
   int pages = 0;
   std::string name;

@@ -139,7 +139,7 @@ int HostedArchive::ColumnWidth(int column) const {
 
 std::vector<std::string> HostedArchive::Names() const {
   std::vector<std::string> names;
-  for (int row = 0; row < Rows(); ++row) names.emplace_back(view()->GetEntryAt(row).record.szName);
+  for (int row = 0; row < Rows(); ++row) names.emplace_back(view()->GetEntryAt(row).Key());
   return names;
 }
 

@@ -50,7 +50,7 @@ TEST_F(ViewTest, RowsShowEveryCellOfAKnownArchive) {
   struct Expected {
     std::string size, modified, compressed, ratio;
   };
-  const ZIPENTRY packed = hosted.view()->GetEntryAt(5).record;
+  const ZIPENTRY packed = hosted.view()->GetEntryAt(5).Record();
   ASSERT_GT(packed.dwCompressedSize, 0u);
   ASSERT_LT(packed.dwCompressedSize, 1024u);
   char packedRatio[16];
@@ -64,7 +64,7 @@ TEST_F(ViewTest, RowsShowEveryCellOfAKnownArchive) {
       {"5 KB", TimeText(m_known.packed), "1 KB", packedRatio},
   };
   for (int row = 0; row < 6; ++row) {
-    const ZIPENTRY record = hosted.view()->GetEntryAt(row).record;
+    const ZIPENTRY record = hosted.view()->GetEntryAt(row).Record();
     SCOPED_TRACE(record.szName);
     EXPECT_EQ(record.szDisplayName, hosted.Cell(row, 0));
     EXPECT_EQ(expected[row].size, hosted.Cell(row, 1));
@@ -226,7 +226,7 @@ TEST_F(ViewTest, IntoASubFolderAndBackWithTheColumnLayoutHandedOver) {
   // The successor keeps its predecessor's choice even when the settings change.
   WriteSetting(settings::kShowRatio, 0);
 
-  LPITEMIDLIST docs = MakeItemId(hosted.view()->GetEntryAt(0).record);
+  LPITEMIDLIST docs = MakeItemId(hosted.view()->GetEntryAt(0).Record());
   ASSERT_EQ(S_OK, hosted.host()->BrowseObject(docs, SBSP_RELATIVE));
   FreeItemId(docs);
   ASSERT_TRUE(hosted.PumpUntil([&] { return hosted.host()->Depth() == 1; }));
