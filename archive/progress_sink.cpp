@@ -13,7 +13,23 @@ void ProgressSink::Report(int percent, int which) {
     m_file = percent;
   }
   if (percent != 0 && (which == 0 || which == 1)) m_anyProgress = true;
-  if (const HWND dialog = m_dialog) SendMessageA(dialog, kMsgProgress, static_cast<WPARAM>(percent), which);
+  const HWND dialog = m_dialog;
+  if (dialog == nullptr) return;
+  // Each message costs the worker a round trip to the dialog's thread: a bar
+  // is told only what it does not show yet, and this file's bar, which many
+  // small files would flick to and fro, at most every few hundredths of a
+  // second.
+  if (which == 0) {
+    if (percent == m_sentAll) return;
+    m_sentAll = percent;
+    m_sentFile = 0;
+  } else if (which == 1) {
+    const DWORD now = GetTickCount();
+    if (percent == m_sentFile || now - m_fileSentAt < kFileBarInterval) return;
+    m_sentFile = percent;
+    m_fileSentAt = now;
+  }
+  SendMessageA(dialog, kMsgProgress, static_cast<WPARAM>(percent), which);
 }
 
 void ProgressSink::SetCaption(UINT textId) {

@@ -1,7 +1,7 @@
 // Where a worker's progress goes.  The progress dialog is created only when
 // a run outlasts the show delay: until then progress and caption are only
 // remembered, so a quick change costs no window at all; once the dialog is
-// attached each report reaches it synchronously.
+// attached each report that changes a bar reaches it synchronously.
 #pragma once
 
 #include <windows.h>
@@ -39,4 +39,9 @@ class ProgressSink {
   std::atomic<bool> m_anyProgress{false};
   std::atomic<UINT> m_caption{0};
   std::atomic<bool> m_cancelled{false};
+  // What the dialog was last told; the worker's own.
+  static constexpr DWORD kFileBarInterval = 40;  // ms
+  int m_sentAll = -1;
+  int m_sentFile = 0;
+  DWORD m_fileSentAt = 0;
 };
