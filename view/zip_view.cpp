@@ -291,6 +291,8 @@ LRESULT CALLBACK CZipView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPAR
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     self->m_hWnd.store(nullptr);
+    // The list, a child, is gone by now; its handle must not outlive it.
+    self->m_list.Forget();
     return DefWindowProcA(window, msg, wParam, lParam);
   }
   // A failing handler reports itself, once, as the framework's window
@@ -314,9 +316,6 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_SETFOCUS:
       DefWindowProcA(window, msg, wParam, lParam);
       if (m_list.GetSafeHwnd() != nullptr) SetFocus(m_list.GetSafeHwnd());
-      return 0;
-    case kMsgListFocus:
-      MergeMenus(wParam != 0);
       return 0;
     case WM_DESTROY:
       m_dropTarget.Revoke();
@@ -418,7 +417,10 @@ void CZipView::OnNotify(NMHDR& header) {
     return;
   }
   if (header.hwndFrom != m_list.GetSafeHwnd()) return;
-  if (header.code == LVN_COLUMNCLICK) {
+  if (header.code == NM_SETFOCUS || header.code == NM_KILLFOCUS) {
+    // The merged menus differ with and without the item commands.
+    MergeMenus(header.code == NM_SETFOCUS);
+  } else if (header.code == LVN_COLUMNCLICK) {
     OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
   } else if (header.code == NM_DBLCLK) {
     OnCommand(ID_FILE_OPEN, 0);

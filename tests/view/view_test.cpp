@@ -81,6 +81,19 @@ TEST_F(ViewTest, RowsShowEveryCellOfAKnownArchive) {
   EXPECT_TRUE(fake.user.boxes.empty());
 }
 
+// The list dies with the view's window; the view must not keep its handle,
+// which the system may give to another window.
+TEST_F(ViewTest, TheListHandleGoesWhenTheViewWindowIsDestroyed) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  ASSERT_TRUE(IsWindow(list));
+  ASSERT_TRUE(DestroyWindow(GetParent(list)));
+  EXPECT_FALSE(IsWindow(list));
+  EXPECT_EQ(nullptr, hosted.view()->ListWindow());
+  EXPECT_TRUE(fake.user.boxes.empty());
+}
+
 TEST_F(ViewTest, ColumnsFollowTheTwoSettings) {
   {
     ScopedColumnSettings settings(0, 0);
