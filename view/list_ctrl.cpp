@@ -63,23 +63,14 @@ LPARAM CZipListCtrl::GetItemData(int index) const {
   return item.lParam;
 }
 
-int CZipListCtrl::InsertItem(int index, const std::string& text, int image, LPARAM data) {
-  std::wstring wide = Utf8ToWide(text);
+int CZipListCtrl::InsertItem(int index, int image, LPARAM data) {
   LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   item.iItem = index;
-  item.pszText = wide.data();
+  item.pszText = LPSTR_TEXTCALLBACKW;
   item.iImage = image;
   item.lParam = data;
   return static_cast<int>(SendMessageW(m_hWnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-void CZipListCtrl::SetItemText(int index, int position, const std::string& text) {
-  std::wstring wide = Utf8ToWide(text);
-  LVITEMW item{};
-  item.iSubItem = position;
-  item.pszText = wide.data();
-  SendMessageW(m_hWnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
 std::string CZipListCtrl::GetItemText(int index, int position) const {

@@ -1,6 +1,6 @@
 // The item list: a list-view control over the shell's system image lists.
 // Its parent, the view, hears of focus changes through the control's own
-// notifications.
+// notifications and supplies every row's texts when the control asks.
 #pragma once
 
 #include <windows.h>
@@ -29,10 +29,10 @@ class CZipListCtrl {
   UINT GetItemState(int index, UINT mask) const;
   void SetItemState(int index, UINT state, UINT mask);
   LPARAM GetItemData(int index) const;
-  // Returns the new row's index, or -1.
-  int InsertItem(int index, const std::string& text, int image, LPARAM data);
-  // Texts are UTF-8.
-  void SetItemText(int index, int position, const std::string& text);
+  // A row whose texts the parent supplies on demand (LVN_GETDISPINFOW);
+  // returns the new row's index, or -1.
+  int InsertItem(int index, int image, LPARAM data);
+  // UTF-8.
   std::string GetItemText(int index, int position) const;
   void DeleteAllItems();
   int InsertColumn(int position, const std::string& heading, int format, int width, int subItem);

@@ -317,6 +317,10 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DefWindowProcA(window, msg, wParam, lParam);
       if (m_list.GetSafeHwnd() != nullptr) SetFocus(m_list.GetSafeHwnd());
       return 0;
+    case WM_NOTIFYFORMAT:
+      // The list asks how to notify us: in UTF-16, so that the texts it asks
+      // for keep every character whatever the code page.
+      return lParam == NF_QUERY ? NFR_UNICODE : DefWindowProcA(window, msg, wParam, lParam);
     case WM_DESTROY:
       m_dropTarget.Revoke();
       m_pFolder->RemoveView(this);
@@ -417,7 +421,9 @@ void CZipView::OnNotify(NMHDR& header) {
     return;
   }
   if (header.hwndFrom != m_list.GetSafeHwnd()) return;
-  if (header.code == NM_SETFOCUS || header.code == NM_KILLFOCUS) {
+  if (header.code == LVN_GETDISPINFOW) {
+    OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+  } else if (header.code == NM_SETFOCUS || header.code == NM_KILLFOCUS) {
     // The merged menus differ with and without the item commands.
     MergeMenus(header.code == NM_SETFOCUS);
   } else if (header.code == LVN_COLUMNCLICK) {
