@@ -35,12 +35,46 @@ int CompareBytes(const std::string& a, const std::string& b) {
 
 // Names sort as the shell sorts them, in the user's locale, whatever their
 // script.
-int CompareDisplay(std::string_view a, std::string_view b) {
-  const std::wstring wa = Utf8ToWide(a), wb = Utf8ToWide(b);
+int CompareDisplay(std::wstring_view wa, std::wstring_view wb) {
   const int result = CompareStringW(LOCALE_USER_DEFAULT, 0, wa.data(), static_cast<int>(wa.size()), wb.data(),
                                     static_cast<int>(wb.size()));
   if (result == 0) return wa.compare(wb) < 0 ? -1 : (wa == wb ? 0 : 1);
   return result - CSTR_EQUAL;
+}
+
+int CompareDisplay(std::string_view a, std::string_view b) { return CompareDisplay(Utf8ToWide(a), Utf8ToWide(b)); }
+
+// The one order behind both field kinds; they differ only in how their type
+// and display names are held, which byType and byName compare.
+template <typename Fields, typename ByType, typename ByName>
+int CompareColumns(const Fields& a, const Fields& b, int column, ByType byType, ByName byName) {
+  if (a.isFolder != b.isFolder) return static_cast<int>(b.isFolder) - static_cast<int>(a.isFolder);
+
+  int result = 0;
+  switch (column) {
+    case 1:
+      result = Sign(a.size, b.size);
+      break;
+    case 2:
+      result = byType(a, b);
+      break;
+    case 3:
+      result = CompareFileTime(&a.modified, &b.modified);
+      break;
+    case 4:
+      result = Sign(a.compressedSize, b.compressedSize);
+      break;
+    case 5:
+      result = Sign(static_cast<uint32_t>(RatioKey(a.size, a.compressedSize)),
+                    static_cast<uint32_t>(RatioKey(b.size, b.compressedSize)));
+      break;
+    case 6:
+      result = CompareBytes(GetAttributeText(a.attributes), GetAttributeText(b.attributes));
+      break;
+    default:
+      return byName(a, b);
+  }
+  return result != 0 ? result : byName(a, b);
 }
 
 }  // namespace
@@ -176,33 +210,20 @@ int32_t RatioKey(uint64_t size, uint64_t compressedSize) {
 }
 
 int CompareEntries(const MemberFields& a, const MemberFields& b, int column) {
-  if (a.isFolder != b.isFolder) return static_cast<int>(b.isFolder) - static_cast<int>(a.isFolder);
+  return CompareColumns(
+      a, b, column,
+      [](const MemberFields& x, const MemberFields& y) {
+        return CompareBytes(GetTypeName(x.name, x.isFolder), GetTypeName(y.name, y.isFolder));
+      },
+      [](const MemberFields& x, const MemberFields& y) { return CompareDisplay(x.display, y.display); });
+}
 
-  int result = 0;
-  switch (column) {
-    case 1:
-      result = Sign(a.size, b.size);
-      break;
-    case 2:
-      result = CompareBytes(GetTypeName(a.name, a.isFolder), GetTypeName(b.name, b.isFolder));
-      break;
-    case 3:
-      result = CompareFileTime(&a.modified, &b.modified);
-      break;
-    case 4:
-      result = Sign(a.compressedSize, b.compressedSize);
-      break;
-    case 5:
-      result = Sign(static_cast<uint32_t>(RatioKey(a.size, a.compressedSize)),
-                    static_cast<uint32_t>(RatioKey(b.size, b.compressedSize)));
-      break;
-    case 6:
-      result = CompareBytes(GetAttributeText(a.attributes), GetAttributeText(b.attributes));
-      break;
-    default:
-      return CompareDisplay(a.display, b.display);
-  }
-  return result != 0 ? result : CompareDisplay(a.display, b.display);
+int CompareEntries(const KeptFields& a, const KeptFields& b, int column) {
+  return CompareColumns(
+      a, b, column,
+      // Byte order with the bytes unsigned, as strcmp gives for the type texts.
+      [](const KeptFields& x, const KeptFields& y) { return x.typeName.compare(y.typeName); },
+      [](const KeptFields& x, const KeptFields& y) { return CompareDisplay(x.display, y.display); });
 }
 
 }  // namespace format

@@ -87,6 +87,20 @@ int32_t RatioKey(uint64_t size, uint64_t compressedSize);
 // column, ties broken by display name.
 int CompareEntries(const MemberFields& a, const MemberFields& b, int column);
 
+// The fields of a member as a list keeps them for many comparisons: the
+// display name already wide and the type name looked up once.
+struct KeptFields {
+  std::wstring_view display;
+  std::string_view typeName;  // GetTypeName's text; read by the type column only
+  uint64_t size;
+  uint64_t compressedSize;
+  FILETIME modified;
+  DWORD attributes;
+  bool isFolder;
+};
+// The same order as above, without a conversion or a shell query per call.
+int CompareEntries(const KeptFields& a, const KeptFields& b, int column);
+
 template <MemberRecord Record>
 std::string GetTypeName(const Record& e) {
   return GetTypeName(e.szName, static_cast<bool>(e.pSubFolder));

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "format.h"
 #include "locks.h"
 #include "resource.h"
@@ -23,20 +25,12 @@ constexpr ColumnSpec kColumnSpecs[kColumnKinds] = {
     {IDS_COL_ATTRIBUTES, LVCFMT_RIGHT},
 };
 
-// A row's item data is the member's position in the folder's map.
-// What the sort compares of a member; the texts live as long as it.
-struct SortFields {
-  explicit SortFields(const MemberEntry& e) : key(e.Key()), display(e.Display()), entry(e) {}
-  format::MemberFields Fields() const {
-    return {key.c_str(), display, entry.size, entry.compressedSize, entry.modified, entry.attributes, entry.IsFolder()};
-  }
-  std::string key;
-  std::string display;
-  const MemberEntry& entry;
-};
-
-LPARAM HandleOf(CEntryMap::Position position) { return reinterpret_cast<LPARAM>(position); }
-CEntryMap::Position PositionOf(LPARAM handle) { return reinterpret_cast<CEntryMap::Position>(handle); }
+// The sort reads the type only on its own column, where every row's type
+// has been looked up before the sort starts.
+format::KeptFields FieldsOf(const ViewRow& row) {
+  const std::string_view typeName = row.typeName ? std::string_view(*row.typeName) : std::string_view();
+  return {row.display, typeName, row.size, row.compressedSize, row.modified, row.attributes, row.isFolder};
+}
 
 }  // namespace
 
@@ -50,6 +44,7 @@ void CZipView::InsertColumns() {
                         m_columns.widths[kind], kind);
     m_columnKinds[position++] = kind;
   }
+  m_columnCount = position;
 }
 
 void CZipView::ApplyViewStyle() {
@@ -105,11 +100,17 @@ void CZipView::FillList() {
     ~RedrawOff() { SendMessageA(list, WM_SETREDRAW, TRUE, 0); }
   } redraw(list);
   m_list.DeleteAllItems();
+  m_rows.clear();
   m_selectedSize = 0;
   m_selectedFileCount = 0;
   m_bHasSelection = false;
-  if (!FillListView(*m_pFolder.Get(), m_list, m_columns.showCompressedSize != 0, m_columns.showRatio != 0,
-                    m_columns.showAttributes != 0, m_totalSize, m_listingToken)) {
+  if (FillListView(*m_pFolder.Get(), m_rows, m_totalSize, m_listingToken)) {
+    // One message a row: the list asks for the texts it shows.
+    for (size_t index = 0; index < m_rows.size(); ++index) {
+      if (m_list.InsertItem(0, m_rows[index].icon, static_cast<LPARAM>(index + 1)) < 0)
+        throw CZipWinException(0, GetLastError());
+    }
+  } else {
     // The archive has gone: nothing the rows named exists any more.
     EnableWindow(list, FALSE);
   }
@@ -117,62 +118,90 @@ void CZipView::FillList() {
   if (m_list.GetItemCount() > 0) m_list.SetItemState(0, LVIS_FOCUSED, LVIS_FOCUSED);
 }
 
-bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSize, bool showRatio,
-                  bool showAttributes, uint64_t& totalSize, uint32_t& token) {
+bool FillListView(CZipFolder& folder, std::vector<ViewRow>& rows, uint64_t& totalSize, uint32_t& token) {
   CriticalSectionLock lock(folder.Root()->RootLock());
   if (folder.Stamp() == 0) return false;
   totalSize = 0;
   const CEntryMap& entries = folder.Entries();
+  rows.reserve(entries.Count());
   for (auto position = entries.First(); position != nullptr; position = entries.Next(position)) {
     const MemberEntry& member = CEntryMap::At(position);
-    const ZIPENTRY record = member.Record();
-    const bool isFile = !member.IsFolder();
-    if (list.InsertItem(0, member.Display(), record.iIcon, HandleOf(position)) < 0)
-      throw CZipWinException(0, GetLastError());
-    int column = 1;
-    list.SetItemText(0, column++, isFile ? format::FormatKilobytes(member.size) : std::string());
-    list.SetItemText(0, column++, format::GetTypeName(record.szName, !isFile));
-    list.SetItemText(0, column++, format::FormatFileTime(record.ftModified, false));
-    if (showCompressedSize)
-      list.SetItemText(0, column++, isFile ? format::FormatKilobytes(member.compressedSize) : std::string());
-    if (showRatio) list.SetItemText(0, column++, format::FormatRatio(member.size, member.compressedSize));
-    if (showAttributes) list.SetItemText(0, column++, format::GetAttributeText(record.dwAttributes));
+    rows.push_back({position, Utf8ToWide(member.Display()), member.Key(), member.size, member.compressedSize,
+                    member.modified, member.attributes, member.IsFolder(), member.icon, std::nullopt});
     totalSize += member.size;
   }
   token = folder.Stamp();
   return true;
 }
 
-// ---------------------------------------------------------------- sorting
+const std::string& TypeNameOf(ViewRow& row) {
+  if (!row.typeName) row.typeName = format::GetTypeName(row.key.c_str(), row.isFolder);
+  return *row.typeName;
+}
 
-void CZipView::SortList() {
-  m_sortError = nullptr;
-  SendMessageA(m_list.GetSafeHwnd(), LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
-               reinterpret_cast<LPARAM>(&CZipView::CompareItems));
-  // A stale listing met inside the platform's sort: the rows stay as far as
-  // the sort got, and the user hears of it once.
-  if (m_sortError) {
-    std::exception_ptr error = m_sortError;
-    m_sortError = nullptr;
-    std::rethrow_exception(error);
+ViewRow* CZipView::RowOf(LPARAM data) {
+  const auto index = static_cast<size_t>(data);
+  return index >= 1 && index <= m_rows.size() ? &m_rows[index - 1] : nullptr;
+}
+
+// ---------------------------------------------------------------- texts
+
+std::wstring CZipView::CellText(ViewRow& row, int position) {
+  // Cells beyond the shown columns were never given a text.
+  if (position < 0 || position >= m_columnCount) return std::wstring();
+  const bool isFile = !row.isFolder;
+  switch (m_columnKinds[position]) {
+    case kColumnName:
+      return row.display;
+    case kColumnSize:
+      return isFile ? Utf8ToWide(format::FormatKilobytes(row.size)) : std::wstring();
+    case kColumnType:
+      return Utf8ToWide(TypeNameOf(row));
+    case kColumnModified:
+      return Utf8ToWide(format::FormatFileTime(row.modified, false));
+    case kColumnCompressed:
+      return isFile ? Utf8ToWide(format::FormatKilobytes(row.compressedSize)) : std::wstring();
+    case kColumnRatio:
+      return Utf8ToWide(format::FormatRatio(row.size, row.compressedSize));
+    case kColumnAttributes:
+      return Utf8ToWide(format::GetAttributeText(row.attributes));
+    default:
+      return std::wstring();
   }
 }
 
+void CZipView::OnGetDispInfo(NMLVDISPINFOW& info) {
+  LVITEMW& item = info.item;
+  if (!(item.mask & LVIF_TEXT) || item.pszText == nullptr || item.cchTextMax <= 0) return;
+  ViewRow* row = RowOf(item.lParam);
+  const std::wstring text = row != nullptr ? CellText(*row, item.iSubItem) : std::wstring();
+  const size_t length = std::min(text.size(), static_cast<size_t>(item.cchTextMax) - 1);
+  std::copy_n(text.data(), length, item.pszText);
+  item.pszText[length] = L'\0';
+}
+
+// ---------------------------------------------------------------- sorting
+
+void CZipView::SortList() {
+  if (m_rows.size() < 2) return;
+  // The rows sort on what the fill kept, yet a listing that has moved on
+  // since is reported as any lookup of a row reports it.
+  MemberEntry check;
+  m_pFolder->LookupEntry(m_rows.front().position, check, m_listingToken);
+  if (m_sortKey == kColumnType)
+    for (ViewRow& row : m_rows) TypeNameOf(row);
+  SendMessageA(m_list.GetSafeHwnd(), LVM_SORTITEMS, reinterpret_cast<WPARAM>(this),
+               reinterpret_cast<LPARAM>(&CZipView::CompareItems));
+}
+
 int CALLBACK CZipView::CompareItems(LPARAM first, LPARAM second, LPARAM view) {
+  // Nothing here can fail, so nothing can unwind through the list control.
   auto* self = reinterpret_cast<CZipView*>(view);
-  // Nothing may unwind through the list control; after the first failure the
-  // remaining comparisons end at once.
-  if (self->m_sortError) return 0;
-  try {
-    MemberEntry a, b;
-    self->m_pFolder->LookupEntry(PositionOf(first), a, self->m_listingToken);
-    self->m_pFolder->LookupEntry(PositionOf(second), b, self->m_listingToken);
-    const int order = format::CompareEntries(SortFields(a).Fields(), SortFields(b).Fields(), self->m_sortKey);
-    return self->m_bSortAscending ? order : -order;
-  } catch (...) {
-    self->m_sortError = std::current_exception();
-    return 0;
-  }
+  const ViewRow* a = self->RowOf(first);
+  const ViewRow* b = self->RowOf(second);
+  if (a == nullptr || b == nullptr) return 0;
+  const int order = format::CompareEntries(FieldsOf(*a), FieldsOf(*b), self->m_sortKey);
+  return self->m_bSortAscending ? order : -order;
 }
 
 void CZipView::SortBy(int key) {
@@ -195,7 +224,10 @@ void CZipView::OnColumnClick(int position) {
 
 MemberEntry CZipView::GetEntryAt(int index) {
   MemberEntry member;
-  m_pFolder->LookupEntry(PositionOf(m_list.GetItemData(index)), member, m_listingToken);
+  // An index without a row asks for the folder's first member, as a null
+  // position always has.
+  const ViewRow* row = RowOf(m_list.GetItemData(index));
+  m_pFolder->LookupEntry(row != nullptr ? row->position : nullptr, member, m_listingToken);
   return member;
 }
 

@@ -24,7 +24,6 @@ bool CZipListCtrl::Create(HWND parent) {
   m_hWnd = CreateWindowExA(0, WC_LISTVIEWA, "", WS_CHILD | WS_VISIBLE | LVS_SHAREIMAGELISTS, 0, 0, 0, 0, parent,
                            nullptr, reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(parent, GWLP_HINSTANCE)), nullptr);
   if (m_hWnd == nullptr) return false;
-  SetWindowSubclass(m_hWnd, &CZipListCtrl::SubclassProc, 0, reinterpret_cast<DWORD_PTR>(this));
   SendMessageA(m_hWnd, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(SystemImageList(SHGFI_LARGEICON)));
   SendMessageA(m_hWnd, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(SystemImageList(SHGFI_SMALLICON)));
   return true;
@@ -33,27 +32,6 @@ bool CZipListCtrl::Create(HWND parent) {
 void CZipListCtrl::DestroyWindow() {
   if (m_hWnd != nullptr && IsWindow(m_hWnd)) ::DestroyWindow(m_hWnd);
   m_hWnd = nullptr;
-}
-
-LRESULT CALLBACK CZipListCtrl::SubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                           DWORD_PTR self) {
-  const LRESULT result = DefSubclassProc(window, msg, wParam, lParam);
-  switch (msg) {
-    case WM_SETFOCUS:
-      SendMessageA(GetParent(window), kMsgListFocus, 1, 0);
-      break;
-    case WM_KILLFOCUS:
-      SendMessageA(GetParent(window), kMsgListFocus, 0, 0);
-      break;
-    case WM_NCDESTROY:
-      // The last message the window gets: the subclass is taken off here.
-      RemoveWindowSubclass(window, &CZipListCtrl::SubclassProc, id);
-      reinterpret_cast<CZipListCtrl*>(self)->m_hWnd = nullptr;
-      break;
-    default:
-      break;
-  }
-  return result;
 }
 
 int CZipListCtrl::GetItemCount() const { return static_cast<int>(SendMessageA(m_hWnd, LVM_GETITEMCOUNT, 0, 0)); }
@@ -85,23 +63,14 @@ LPARAM CZipListCtrl::GetItemData(int index) const {
   return item.lParam;
 }
 
-int CZipListCtrl::InsertItem(int index, const std::string& text, int image, LPARAM data) {
-  std::wstring wide = Utf8ToWide(text);
+int CZipListCtrl::InsertItem(int index, int image, LPARAM data) {
   LVITEMW item{};
   item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_PARAM;
   item.iItem = index;
-  item.pszText = wide.data();
+  item.pszText = LPSTR_TEXTCALLBACKW;
   item.iImage = image;
   item.lParam = data;
   return static_cast<int>(SendMessageW(m_hWnd, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item)));
-}
-
-void CZipListCtrl::SetItemText(int index, int position, const std::string& text) {
-  std::wstring wide = Utf8ToWide(text);
-  LVITEMW item{};
-  item.iSubItem = position;
-  item.pszText = wide.data();
-  SendMessageW(m_hWnd, LVM_SETITEMTEXTW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item));
 }
 
 std::string CZipListCtrl::GetItemText(int index, int position) const {

@@ -1,16 +1,12 @@
-// The item list: a list-view control over the shell's system image lists that
-// tells its parent, the view, when it gains or loses the focus, because the
-// view's merged menus differ with and without the item commands.
+// The item list: a list-view control over the shell's system image lists.
+// Its parent, the view, hears of focus changes through the control's own
+// notifications and supplies every row's texts when the control asks.
 #pragma once
 
 #include <windows.h>
 #include <commctrl.h>
 
 #include <string>
-
-// Sent by the list to its parent when it gains (wParam 1) or loses (0) the
-// focus.
-constexpr UINT kMsgListFocus = WM_USER;
 
 class CZipListCtrl {
  public:
@@ -23,6 +19,8 @@ class CZipListCtrl {
   // size are set by the view later.  False, with the last error set, on failure.
   bool Create(HWND parent);
   void DestroyWindow();
+  // The window went with its parent: the handle may soon name another window.
+  void Forget() { m_hWnd = nullptr; }
   HWND GetSafeHwnd() const { return m_hWnd; }
 
   int GetItemCount() const;
@@ -31,10 +29,10 @@ class CZipListCtrl {
   UINT GetItemState(int index, UINT mask) const;
   void SetItemState(int index, UINT state, UINT mask);
   LPARAM GetItemData(int index) const;
-  // Returns the new row's index, or -1.
-  int InsertItem(int index, const std::string& text, int image, LPARAM data);
-  // Texts are UTF-8.
-  void SetItemText(int index, int position, const std::string& text);
+  // A row whose texts the parent supplies on demand (LVN_GETDISPINFOW);
+  // returns the new row's index, or -1.
+  int InsertItem(int index, int image, LPARAM data);
+  // UTF-8.
   std::string GetItemText(int index, int position) const;
   void DeleteAllItems();
   int InsertColumn(int position, const std::string& heading, int format, int width, int subItem);
@@ -42,8 +40,5 @@ class CZipListCtrl {
   bool GetColumnWidth(int position, int* width) const;
 
  private:
-  static LRESULT CALLBACK SubclassProc(HWND window, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                       DWORD_PTR self);
-
   HWND m_hWnd = nullptr;
 };

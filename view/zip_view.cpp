@@ -291,6 +291,8 @@ LRESULT CALLBACK CZipView::WindowProc(HWND window, UINT msg, WPARAM wParam, LPAR
   if (msg == WM_NCDESTROY) {
     SetWindowLongPtrA(window, GWLP_USERDATA, 0);
     self->m_hWnd.store(nullptr);
+    // The list, a child, is gone by now; its handle must not outlive it.
+    self->m_list.Forget();
     return DefWindowProcA(window, msg, wParam, lParam);
   }
   // A failing handler reports itself, once, as the framework's window
@@ -315,9 +317,10 @@ LRESULT CZipView::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam) {
       DefWindowProcA(window, msg, wParam, lParam);
       if (m_list.GetSafeHwnd() != nullptr) SetFocus(m_list.GetSafeHwnd());
       return 0;
-    case kMsgListFocus:
-      MergeMenus(wParam != 0);
-      return 0;
+    case WM_NOTIFYFORMAT:
+      // The list asks how to notify us: in UTF-16, so that the texts it asks
+      // for keep every character whatever the code page.
+      return lParam == NF_QUERY ? NFR_UNICODE : DefWindowProcA(window, msg, wParam, lParam);
     case WM_DESTROY:
       m_dropTarget.Revoke();
       m_pFolder->RemoveView(this);
@@ -418,7 +421,12 @@ void CZipView::OnNotify(NMHDR& header) {
     return;
   }
   if (header.hwndFrom != m_list.GetSafeHwnd()) return;
-  if (header.code == LVN_COLUMNCLICK) {
+  if (header.code == LVN_GETDISPINFOW) {
+    OnGetDispInfo(reinterpret_cast<NMLVDISPINFOW&>(header));
+  } else if (header.code == NM_SETFOCUS || header.code == NM_KILLFOCUS) {
+    // The merged menus differ with and without the item commands.
+    MergeMenus(header.code == NM_SETFOCUS);
+  } else if (header.code == LVN_COLUMNCLICK) {
     OnColumnClick(reinterpret_cast<const NMLISTVIEW&>(header).iSubItem);
   } else if (header.code == NM_DBLCLK) {
     OnCommand(ID_FILE_OPEN, 0);

@@ -9,7 +9,7 @@
 
 #include <atomic>
 #include <cstdint>
-#include <exception>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +41,22 @@ enum ColumnKind : int {
   kColumnRatio,
   kColumnAttributes,
   kColumnKinds
+};
+
+// One row of the list: what its texts and its order need, taken from the
+// member when the list is filled, so that neither asks the folder again.
+struct ViewRow {
+  CEntryMap::Position position;  // the member, while the listing token holds
+  std::wstring display;
+  std::string key;  // the record's key: its extension gives the type
+  uint64_t size;
+  uint64_t compressedSize;
+  FILETIME modified;
+  DWORD attributes;
+  bool isFolder;
+  int icon;
+  // The shell's type name, asked once per fill when first shown or sorted on.
+  std::optional<std::string> typeName;
 };
 
 // GetCurrentInfo with this ViewMode asks a view of this system for its column
@@ -93,6 +109,10 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   void FillList();
   void SortList();
   static int CALLBACK CompareItems(LPARAM first, LPARAM second, LPARAM view);
+  // The row a list item's data names; nullptr for none.
+  ViewRow* RowOf(LPARAM data);
+  // A cell's text as the list shows it; position counts the shown columns.
+  std::wstring CellText(ViewRow& row, int position);
   MemberEntry GetEntryAt(int index);
   std::vector<std::string> GetSelectedNames();
   void SelectAll();
@@ -130,6 +150,7 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   int OnCreate();
   void OnCommand(WPARAM wParam, LPARAM lParam);
   void OnNotify(NMHDR& header);
+  void OnGetDispInfo(NMLVDISPINFOW& info);
   void OnColumnClick(int position);
   // The status bar: menu help while a menu is open, else the row summary.
   void OnMenuSelect(WPARAM wParam);
@@ -174,6 +195,9 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   int m_sortKey = kColumnName;
   bool m_bSortAscending = true;
   int m_columnKinds[kColumnKinds] = {};
+  int m_columnCount = 0;
+  // The rows of the last fill; an item's data is its index here plus one.
+  std::vector<ViewRow> m_rows;
   uint64_t m_totalSize = 0;
   uint64_t m_selectedSize = 0;
   int m_selectedFileCount = 0;
@@ -181,15 +205,13 @@ class CZipView final : public ComObject, public IShellView, public IZipViewColum
   bool m_bDraggingOut = false;
   // Set while the windows go: the list's focus loss must not merge menus again.
   bool m_bClosing = false;
-  // The first failure of a lookup during a sort, raised once the platform's
-  // sort has returned.
-  std::exception_ptr m_sortError;
 };
 
 // The folder side of a list fill: one row per member of the folder, under the
 // archive's lock.  False when the folder has no listing.
-bool FillListView(CZipFolder& folder, CZipListCtrl& list, bool showCompressedSize, bool showRatio,
-                  bool showAttributes, uint64_t& totalSize, uint32_t& token);
+bool FillListView(CZipFolder& folder, std::vector<ViewRow>& rows, uint64_t& totalSize, uint32_t& token);
+// A row's type name, looked up on first need.
+const std::string& TypeNameOf(ViewRow& row);
 
 // The folder's view creator (view_creator.h): a new view of folder, asked
 // for iid.

@@ -3,10 +3,12 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "engine_adaptor.h"
 #include "format.h"
 #include "item_id.h"
+#include "strings.h"
 
 using namespace format;
 
@@ -338,4 +340,34 @@ TEST(CompareEntries, NameColumnHasNoTieBreak) {
   EXPECT_EQ(0, CompareEntries(a, b, 0));
   EXPECT_EQ(0, CompareEntries(a, b, 42));
   EXPECT_LT(CompareEntries(FileEntry("Alpha"), FileEntry("beta"), 0), 0);
+}
+
+// The order over kept fields must be the record order in every column, or a
+// list sorted on what it kept would disagree with every other sorted list.
+TEST(CompareEntries, KeptFieldsSortAsTheRecordsDo) {
+  std::vector<Entry> entries = {FileEntry("b.txt", 10, 4),     FileEntry("a.log", 10, 9),  FileEntry("C.txt", 0, 0),
+                                FileEntry("d.zzq", 5000, 5100), FileEntry("\xC3\xA9t\xC3\xA9.bin", 7, 7),
+                                FolderEntry("zeta"),           FolderEntry("Alpha")};
+  entries[0].ftModified = ParseListingDate("12/31/99 23:59");
+  entries[1].ftModified = ParseListingDate("01/01/00 00:00");
+  entries[3].dwAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+  entries[4].dwAttributes = FILE_ATTRIBUTE_SYSTEM;
+  struct Kept {
+    std::wstring display;
+    std::string typeName;
+  };
+  std::vector<Kept> kept;
+  for (const Entry& e : entries) kept.push_back({Utf8ToWide(e.szDisplayName), GetTypeName(e)});
+  auto fields = [&](size_t i) {
+    const Entry& e = entries[i];
+    return KeptFields{kept[i].display, kept[i].typeName, e.dwSize, e.dwCompressedSize,
+                      e.ftModified,    e.dwAttributes,   e.pSubFolder != 0};
+  };
+  auto sign = [](int value) { return (value > 0) - (value < 0); };
+  for (int column = 0; column <= 7; ++column)
+    for (size_t i = 0; i < entries.size(); ++i)
+      for (size_t j = 0; j < entries.size(); ++j)
+        EXPECT_EQ(sign(CompareEntries(entries[i], entries[j], column)),
+                  sign(CompareEntries(fields(i), fields(j), column)))
+            << "column " << column << ": " << entries[i].szName << " against " << entries[j].szName;
 }

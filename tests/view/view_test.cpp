@@ -81,6 +81,53 @@ TEST_F(ViewTest, RowsShowEveryCellOfAKnownArchive) {
   EXPECT_TRUE(fake.user.boxes.empty());
 }
 
+// The list holds no texts of its own: it asks the view for each, in UTF-16,
+// and only the shown columns have any.
+TEST_F(ViewTest, TextsComeFromTheViewInUtf16AndOnlyForShownColumns) {
+  const std::string cafe = "caf\xE9.txt";  // in the code page, as the test files are named
+  m_dir.Write("src\\" + cafe, std::string(1500, 'x'));
+  ASSERT_EQ(0, zip_maker::Add(m_known.zip, m_known.base, {cafe}));
+  ScopedColumnSettings settings(1, 1);
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  ASSERT_EQ(7, hosted.Rows());
+
+  auto wideCell = [&](int row, int column) {
+    wchar_t text[1024] = L"";
+    LVITEMW item{};
+    item.iSubItem = column;
+    item.pszText = text;
+    item.cchTextMax = 1024;
+    SendMessageW(hosted.list(), LVM_GETITEMTEXTW, static_cast<WPARAM>(row), reinterpret_cast<LPARAM>(&item));
+    return std::wstring(text);
+  };
+  const int row = hosted.Row(cafe);
+  ASSERT_LT(row, hosted.Rows());
+  EXPECT_EQ(L"caf\u00E9.txt", wideCell(row, 0));
+  EXPECT_EQ(L"2 KB", wideCell(row, 1));
+  for (int index = 0; index < hosted.Rows(); ++index) {
+    const MemberEntry member = hosted.view()->GetEntryAt(index);
+    SCOPED_TRACE(member.Display());
+    EXPECT_EQ(Utf8ToWide(member.Display()), wideCell(index, 0));
+    EXPECT_EQ(Utf8ToWide(format::GetTypeName(member.Record())), wideCell(index, 2));
+    // Past the six shown columns there is nothing, as no text was ever set there.
+    EXPECT_EQ(L"", wideCell(index, 6));
+  }
+}
+
+// The list dies with the view's window; the view must not keep its handle,
+// which the system may give to another window.
+TEST_F(ViewTest, TheListHandleGoesWhenTheViewWindowIsDestroyed) {
+  HostedArchive hosted(m_known.zip);
+  ASSERT_TRUE(hosted.ok());
+  HWND list = hosted.list();
+  ASSERT_TRUE(IsWindow(list));
+  ASSERT_TRUE(DestroyWindow(GetParent(list)));
+  EXPECT_FALSE(IsWindow(list));
+  EXPECT_EQ(nullptr, hosted.view()->ListWindow());
+  EXPECT_TRUE(fake.user.boxes.empty());
+}
+
 TEST_F(ViewTest, ColumnsFollowTheTwoSettings) {
   {
     ScopedColumnSettings settings(0, 0);
