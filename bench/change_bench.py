@@ -29,12 +29,11 @@ def copy_and_sync(src, dst):
     os.close(fd)
 
 
-def main():
-    ap = argparse.ArgumentParser()
-    ap.add_argument("zipbench", nargs="+")
-    ap.add_argument("--runs", type=int, default=7)
-    a = ap.parse_args()
+def measure(zipbenches, runs):
+    """Prints the table; returns, for each zipbench, its medians over the
+    copy's: {"delete one": ratio, ...}."""
     root = tempfile.mkdtemp(prefix="mbx-change-bench-")
+    ratios = []
     try:
         src = os.path.join(root, "src")
         os.makedirs(os.path.join(src, "big"))
@@ -46,31 +45,42 @@ def main():
         with open(small, "w") as f:
             f.write("s" * 1024)
         original = os.path.join(root, "original.zip")
-        subprocess.run([a.zipbench[0], "create", original, os.path.join(src, "big"), "1"], check=True,
+        subprocess.run([zipbenches[0], "create", original, os.path.join(src, "big"), "1"], check=True,
                        stdout=subprocess.DEVNULL)
         work = os.path.join(root, "work.zip")
         copy = os.path.join(root, "copy.zip")
-        print("archive %.1f MB, 2000 members, median of %d" % (os.path.getsize(original) / 2**20, a.runs))
+        print("archive %.1f MB, 2000 members, median of %d" % (os.path.getsize(original) / 2**20, runs))
         copies = []
-        for _ in range(a.runs):
+        for _ in range(runs):
             copies.append(timed(lambda: copy_and_sync(original, copy)))
             os.remove(copy)
         c = statistics.median(copies)
         print("%-22s %.3f s" % ("copy + sync", c))
-        for zb in a.zipbench:
+        for zb in zipbenches:
             ops = {"delete one": [zb, "delete", work, '"big\\f7.bin"'],
                    "add 1 KB": [zb, "add", work, small, "small.txt"],
                    "grow-add 1 KB": [zb, "-grow", "add", work, small, "small.txt"]}
             print(zb)
+            ratios.append({})
             for name, cmd in ops.items():
                 times = []
-                for _ in range(a.runs):
+                for _ in range(runs):
                     shutil.copyfile(original, work)
                     times.append(timed(lambda: subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL)))
                 t = statistics.median(times)
+                ratios[-1][name] = t / c
                 print("  %-20s %.3f s  %.2fx copy" % (name, t, t / c))
     finally:
         shutil.rmtree(root, ignore_errors=True)
+    return ratios
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("zipbench", nargs="+")
+    ap.add_argument("--runs", type=int, default=7)
+    a = ap.parse_args()
+    measure(a.zipbench, a.runs)
 
 
 if __name__ == "__main__":

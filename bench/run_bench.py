@@ -16,6 +16,8 @@ import tempfile
 import time
 import zipfile
 
+import change_bench
+
 HERE = os.path.dirname(os.path.abspath(__file__))
 DELETE_MEMBER = "small/dir20/file00020.txt"
 PEERS = ("zip", "7zz")
@@ -158,10 +160,30 @@ class Table:
             peers = [t.get(p) for p in PEERS if isinstance(t.get(p), float)]
             best = min(peers) if peers else None
             ours = t.get("ours")
-            ratio = "%.2f" % (ours / best) if isinstance(ours, float) and best else "-"
+            r = ratio_to_best_peer(t)
+            ratio = "-" if r is None else "%.2f" % r
             print(line((op, cell(ours), cell(t.get("zip")), cell(t.get("7zz")), cell(best), ratio,
                         note)), file=out)
         out.flush()
+
+
+def ratio_to_best_peer(times):
+    peers = [times.get(p) for p in PEERS if isinstance(times.get(p), float)]
+    ours = times.get("ours")
+    return ours / min(peers) if isinstance(ours, float) and peers else None
+
+
+def print_goals(goals, out=sys.stdout):
+    """goals: (name, measured ratio or None, unit, upper bound)."""
+    w = (36, 10, 10, 0)
+    line = lambda cols: "".join(str(c).ljust(n) if n else str(c) for c, n in zip(cols, w))
+    print(line(("goal", "measured", "target", "met")), file=out)
+    print("-" * 60, file=out)
+    for name, got, unit, bound in goals:
+        shown = "-" if got is None else "%.2f" % got
+        met = "-" if got is None else ("yes" if got <= bound else "NO")
+        print(line((name, shown, "<= %.2f" % bound, met)) + "   " + unit, file=out)
+    out.flush()
 
 
 def main():
@@ -186,6 +208,7 @@ def main():
     data = Volume(a.dir, "data", 6144, 600_000, loop)
     scratch = Volume(a.dir, "scratch", 3072, 400_000, loop)
     table = Table()
+    extract_times = {}
     warnings = [w for w in [load_warning()] if w]
     started = time.perf_counter()
     try:
@@ -255,6 +278,7 @@ def main():
                 assert n == expected[s], "extracted %d files, not %d" % (n, expected[s])
             times = measure(a.runs, root, cmds, prep, check)
             table.add("extract %s" % s, times, "fresh ext4 each run" if loop else "")
+            extract_times[s] = times
         scratch.unmount()
 
         # One member out of, and one into, a large archive (made once by zip).
@@ -289,11 +313,18 @@ def main():
             table.add("add 1 file to large" + (" (grow)" if grow else ""), times,
                       "" if grow else note)
 
+        print()
+        print("bench: changes against copying and syncing the archive (bench/change_bench.py)", flush=True)
+        change = change_bench.measure([zipbench], max(a.runs, 5))[0]
         warnings += [w for w in [load_warning()] if w]
         print()
         print("bench: done in %.0f s%s" % (time.perf_counter() - started,
                                           "" if a.scale == 1 else " (scale %g)" % a.scale))
         table.print()
+        print()
+        print_goals([("delete 1 of 2000 members, 100 MB", change["delete one"], "x copy+sync", 1.2),
+                     ("add 1 KB to 100 MB", change["add 1 KB"], "x copy+sync", 1.2),
+                     ("extract large", ratio_to_best_peer(extract_times["large"]), "x best peer", 0.7)])
         for w in warnings:
             print(w)
         return 1 if any("FAILED" in map(str, t.values()) for _, t, _ in table.rows) else 0

@@ -484,6 +484,7 @@ void addFiles(const AddRequest& request) {
     }
     try {
       OutSink out(f, dirStart);
+      out.writeBackEarly();
       NewMemberWriter(request, out, entries, level).writeAll(chosen, packItems);
       writeCentralDirectory(out, entries, comment);
       out.flush();
@@ -505,6 +506,7 @@ void addFiles(const AddRequest& request) {
   Replacement rep(path, enc, request.workDir);
   OutSink out(rep.file(), 0);
   out.setErrorCodes(rep.writeError(), rep.fullError());
+  out.writeBackEarly();
   if (arc.exists) {
     Progress none(nullptr, nullptr);
     uint64_t done = 0;

@@ -29,6 +29,7 @@ void deleteMembers(const DeleteRequest& request) {
   Replacement rep(path, enc, request.workDir);
   OutSink out(rep.file(), 0);
   out.setErrorCodes(rep.writeError(), rep.fullError());
+  out.writeBackEarly();
   std::vector<OutEntry> entries;
   entries.reserve(keep.size());
   uint64_t done = 0;

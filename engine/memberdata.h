@@ -32,6 +32,9 @@ private:
 // Position of the member's data after its local header; checks the header.
 uint64_t memberDataOffset(ReadWindow& win, const CentralDirectory& cd, const Entry& e);
 
+// Size of the pieces of output a member is decoded in.
+constexpr size_t kPieceSize = size_t(1) << 18;
+
 // Decodes a member, handing each piece of output to `sink`.  Output beyond
 // the declared size, a short stream, a decoding error or a CRC mismatch
 // throws ZE_FAILED; encrypted members and unknown methods too.

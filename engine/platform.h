@@ -88,6 +88,10 @@ public:
   // without passing them through the process, where the system can.
   // Err::Other with nothing copied means: not available here, copy by hand.
   Err copyFrom(File& src, uint64_t srcOffset, uint64_t len, uint64_t& copied);
+  // Starts writing [offset, offset + len) to disk without waiting, so a
+  // later sync has less left to wait for.  A hint: only sync makes data
+  // durable.  Does nothing where the system has no such call (Windows).
+  void startWriteback(uint64_t offset, uint64_t len);
   bool isOpen() const;
   void close();
 

@@ -170,6 +170,16 @@ Err File::truncate(uint64_t length) { return ftruncate(fd_, off_t(length)) != 0 
 
 Err File::sync() { return fsync(fd_) != 0 ? last() : Err::None; }
 
+void File::startWriteback(uint64_t offset, uint64_t len) {
+#if defined(__linux__)
+  // Failure only means the final sync does all the work.
+  (void)::sync_file_range(fd_, off_t(offset), off_t(len), SYNC_FILE_RANGE_WRITE);
+#else
+  (void)offset;
+  (void)len;
+#endif
+}
+
 Err File::setMtime(int64_t t) {
   struct timespec ts[2];
   ts[0].tv_sec = 0;

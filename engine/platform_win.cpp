@@ -255,6 +255,10 @@ Err File::truncate(uint64_t length) {
 
 Err File::sync() { return FlushFileBuffers(H(h_)) ? Err::None : last(); }
 
+// Buffered handles have no call that starts a range's write without waiting
+// for it; FlushFileBuffers in sync does it all.
+void File::startWriteback(uint64_t, uint64_t) {}
+
 Err File::setMtime(int64_t t) {
   FILETIME ft = toFileTime(t);
   return SetFileTime(H(h_), nullptr, nullptr, &ft) ? Err::None : last();

@@ -50,6 +50,9 @@ OutEntry carryOver(const CentralDirectory& cd, const Entry& e, uint64_t newOffse
 namespace {
 
 constexpr size_t kCopyChunk = size_t(4) << 20;
+// Steps of the system's copy: small enough that the disk starts writing the
+// first while the later ones are copied (see OutSink::writeBackEarly).
+constexpr uint64_t kSystemCopyStep = uint64_t(8) << 20;
 // Where bytes pass through our buffer, a small one stays in the processor's
 // cache between the read and the write: a large copy runs markedly faster.
 constexpr size_t kBufferedChunk = size_t(128) << 10;
@@ -70,7 +73,7 @@ void copyRange(ExistingArchive& arc, uint64_t from, uint64_t to, const std::vect
       if (got != 4 || get32(sig) != kSigLocal) fail(ZE_DAMAGED);
     }
     while (pos < to) {
-      uint64_t n = std::min<uint64_t>(to - pos, uint64_t(64) << 20);
+      uint64_t n = std::min<uint64_t>(to - pos, kSystemCopyStep);
       if (!out.copyFrom(arc.src->file(), pos, n)) break;
       pos += n;
       done += n;

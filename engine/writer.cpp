@@ -11,31 +11,34 @@
 namespace ze {
 
 OutSink::OutSink(os::File& f, uint64_t start, size_t capacity)
-    : f_(f), buf_(capacity), bufStart_(start), pos_(start), writeCode_(ZE_ZIP_WRITE), fullCode_(ZE_ZIP_WRITE_FULL) {}
+    : f_(f), buf_(new uint8_t[capacity]), cap_(capacity), bufStart_(start), pos_(start),
+      writeCode_(ZE_ZIP_WRITE), fullCode_(ZE_ZIP_WRITE_FULL) {}
 
 void OutSink::failed(os::Err e) const { failSystem(e == os::Err::DiskFull ? fullCode_ : writeCode_); }
 
 void OutSink::write(const void* p, size_t n) {
   if (n == 0) return;
-  if (len_ + n > buf_.size()) {
+  if (len_ + n > cap_) {
     flush();
-    if (n >= buf_.size()) {
+    if (n >= cap_) {
       os::Err e = f_.write(p, n);
       if (e != os::Err::None) failed(e);
+      written(pos_, n);
       pos_ += n;
       bufStart_ = pos_;
       return;
     }
   }
-  std::memcpy(buf_.data() + len_, p, n);
+  std::memcpy(buf_.get() + len_, p, n);
   len_ += n;
   pos_ += n;
 }
 
 void OutSink::flush() {
   if (len_) {
-    os::Err e = f_.write(buf_.data(), len_);
+    os::Err e = f_.write(buf_.get(), len_);
     if (e != os::Err::None) failed(e);
+    written(bufStart_, len_);
   }
   bufStart_ += len_;
   len_ = 0;
@@ -45,6 +48,7 @@ bool OutSink::copyFrom(os::File& src, uint64_t offset, uint64_t len) {
   flush();
   uint64_t copied = 0;
   os::Err e = f_.copyFrom(src, offset, len, copied);
+  written(pos_, copied);
   pos_ += copied;
   bufStart_ = pos_;
   if (e == os::Err::Other && copied == 0) return false;
@@ -54,7 +58,7 @@ bool OutSink::copyFrom(os::File& src, uint64_t offset, uint64_t len) {
 
 void OutSink::patch(uint64_t at, const void* p, size_t n) {
   if (at >= bufStart_ && at + n <= bufStart_ + len_) {
-    std::memcpy(buf_.data() + (at - bufStart_), p, n);
+    std::memcpy(buf_.get() + (at - bufStart_), p, n);
     return;
   }
   flush();

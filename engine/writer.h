@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,9 @@ public:
   // is not available (nothing was copied).
   bool copyFrom(os::File& src, uint64_t offset, uint64_t len);
   uint64_t position() const { return pos_; }
+  // For a file synced once complete: what reaches it starts on its way to
+  // disk at once, so copying and the disk's writing overlap.
+  void writeBackEarly() { writeBack_ = true; }
   os::File& file() { return f_; }
   // Result codes for a failed write, and for one that found the volume full.
   void setErrorCodes(int writeCode, int fullCode) {
@@ -34,12 +38,19 @@ public:
 
 private:
   os::File& f_;
-  std::vector<uint8_t> buf_;
+  // Left uninitialised: a small change touches only the pages it uses.
+  std::unique_ptr<uint8_t[]> buf_;
+  size_t cap_;
   size_t len_ = 0;
   uint64_t bufStart_;  // file position of buf_[0]
   uint64_t pos_;
   int writeCode_;
   int fullCode_;
+  bool writeBack_ = false;
+
+  void written(uint64_t at, uint64_t n) {
+    if (writeBack_ && n) f_.startWriteback(at, n);
+  }
 };
 
 // One member of the central directory being written.

@@ -146,6 +146,39 @@ TEST(Malformed, CrcMismatchRemovesThePartialFile) {
   EXPECT_FALSE(exists(d / "out2" + kSep + "z.txt"));
 }
 
+// Members of several megabytes are inflated on a second thread; their
+// failures must end the same way, with the partial file gone.
+TEST(Malformed, LargeMembersFailLikeSmallOnes) {
+  TempDir d;
+  const std::string text = compressible(6 << 20);
+  RawMember bomb{"bomb", std::string(40 << 20, '\0'), true};
+  bomb.sizeOverride = 3 << 20;
+  bomb.crcOverride = 0;
+  writeFile(d / "b.zip", buildZip({{"ok", "fine"}, bomb}).bytes);
+  EXPECT_EQ(extract(d / "b.zip", "*.*", d / "out"), ZE_FAILED);
+  EXPECT_FALSE(exists(d / "out" + kSep + "bomb"));
+  EXPECT_EQ(readFile(d / "out" + kSep + "ok"), "fine");
+
+  RawMember bad{"bad.txt", text, true};
+  bad.crcOverride = 0x12345678;
+  writeFile(d / "c.zip", buildZip({bad, {"after.txt", "after"}}).bytes);
+  EXPECT_EQ(extract(d / "c.zip", "*.*", d / "out2"), ZE_FAILED);
+  EXPECT_EQ(entriesBelow(d / "out2"), 0u);
+
+  // Damage well into the stream: pieces before it were already written.
+  RawArchive a = buildZip({{"z.txt", text, true}});
+  const size_t mid = 30 + 5 + (a.bytes.size() - 30 - 5) / 2;
+  for (size_t i = 0; i < 64; ++i) a.bytes[mid + i] ^= 0x55;
+  writeFile(d / "d.zip", a.bytes);
+  EXPECT_EQ(extract(d / "d.zip", "*.*", d / "out3"), ZE_FAILED);
+  EXPECT_FALSE(exists(d / "out3" + kSep + "z.txt"));
+
+  // Intact, the same member comes out whole.
+  writeFile(d / "e.zip", buildZip({{"z.txt", text, true}}).bytes);
+  ASSERT_EQ(extract(d / "e.zip", "*.*", d / "out4"), 0);
+  EXPECT_TRUE(readFile(d / "out4" + kSep + "z.txt") == text);
+}
+
 TEST(Malformed, NamesThatWouldEscapeTheDestination) {
   TempDir d;
   // Parts that name no place below the destination are dropped: the member
