@@ -60,15 +60,6 @@ class ShownName {
   std::string_view m_view;
 };
 
-// Whether the member's key is its shown name's own spelling, so that a key's
-// identity is the name's.
-bool KeyIsOwnSpelling(std::string_view shown) {
-  if (IsPlainKey(shown)) return true;
-  const std::wstring wide = Utf8ToWide(shown);
-  const auto exact = WideToAnsiExact(wide);
-  return exact && !exact->empty() && exact->size() < 260 && AnsiToWide(*exact) == wide;
-}
-
 }  // namespace
 
 const CEntryMap::Node* CEntryMap::Lookup(std::string_view shown, uint32_t hash) const {

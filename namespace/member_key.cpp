@@ -129,6 +129,13 @@ bool SameIdentity(std::string_view a, std::string_view b) {
 
 bool IsPlainKey(std::string_view name) { return !name.empty() && name.size() <= kKeyMax && IsAscii(name); }
 
+bool KeyIsOwnSpelling(std::string_view name) {
+  if (IsPlainKey(name)) return true;
+  const std::wstring wide = Utf8ToWide(name);
+  const auto exact = WideToAnsiExact(wide);
+  return exact && !exact->empty() && exact->size() <= kKeyMax && AnsiToWide(*exact) == wide;
+}
+
 std::wstring KeyIdentityOf(std::string_view key) { return UpperOf(AnsiToWide(std::string(key))); }
 
 std::string NameTag(std::string_view name) {

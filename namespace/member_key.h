@@ -38,6 +38,10 @@ bool SameIdentity(std::string_view a, std::string_view b);
 // itself (MemberKey(name) == name).
 bool IsPlainKey(std::string_view name);
 
+// True when MemberKey(name) is the code page's exact spelling of the name,
+// one that reads back as the name: the key's identity is then the name's.
+bool KeyIsOwnSpelling(std::string_view name);
+
 // "~" and 8 hex digits of the CRC-32 of the name's identity, the same for
 // every spelling that names the same member.
 std::string NameTag(std::string_view name);
