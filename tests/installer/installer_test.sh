@@ -71,7 +71,17 @@ fi
 # Another program's .zip handler, as the machine had it before: its file type,
 # its open-with entry, a shell-extension handler on .zip, and the values
 # Windows itself gives .zip.
-reg() { $wine64 reg "$@" >/dev/null 2>&1 || fail "reg $*"; }
+# Setting up the machine is not what is tested: a start of reg that Wine
+# fails under load is tried again, and what it printed is shown.
+reg() {
+  local out try
+  for try in 1 2 3; do
+    out=$($wine64 reg "$@" 2>&1) && return 0
+    echo "reg $* (try $try): ${out//$'\r'/}"
+    settle
+  done
+  fail "reg $*"
+}
 reg add 'HKCR\.zip' /v 'Content Type' /d application/x-zip-compressed /f
 reg add 'HKCR\.zip' /v PerceivedType /d compressed /f
 reg add 'HKCR\.zip\OpenWithProgids' /v OtherZip.Archive /d '' /f
