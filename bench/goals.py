@@ -74,6 +74,10 @@ def main():
               number(r"^python[^:]*:.*listing included:\s*([\d.]+) ms", view), 150, " ms",
               "scripts/wine-bench.sh view_bench")
 
+    # Before the benchmarks that write hundreds of megabytes: the disk
+    # still writing them back would be timed as the take-out's.
+    take_out = run(["scripts/wine-bench.sh", "take_out_bench", "5"])
+
     change = run(["python3", "bench/change_bench.py", "build/native/bench/zipbench", "--runs", str(a.runs)])
     goals.add("delete one member of 100 MB, x copy + fsync",
               number(r"delete one\s+[\d.]+ s\s+([\d.]+)x copy", change), 1.2, "x",
@@ -89,11 +93,10 @@ def main():
                       number(r"^extract %s\s.*?([\d.]+)\s*(?:fresh.*)?$" % kind, peers), target, "x",
                       "scripts/bench.sh --runs 3")
 
-    take_out = run(["scripts/wine-bench.sh", "take_out_bench"])
     goals.add("GetData of 100 MB in 2,000 files, x engine alone",
-              number(r"^GetData\s.*ratio ([\d.]+)", take_out), 1.1, "x", "scripts/wine-bench.sh take_out_bench")
+              number(r"^GetData\s.*ratio ([\d.]+)", take_out), 1.1, "x", "scripts/wine-bench.sh take_out_bench 5")
     goals.add('"Unzip to new folder" of the same, x engine alone',
-              number(r"^Unzip to new\s.*ratio ([\d.]+)", take_out), 1.1, "x", "scripts/wine-bench.sh take_out_bench")
+              number(r"^Unzip to new\s.*ratio ([\d.]+)", take_out), 1.1, "x", "scripts/wine-bench.sh take_out_bench 5")
 
     print()
     return 1 if goals.print() else 0
