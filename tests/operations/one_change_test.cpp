@@ -59,9 +59,27 @@ bool RootLockFree(CZipFile* root) {
   return free;
 }
 
+// Set once the timer below has run its hook.
+HANDLE g_hookRan = nullptr;
+IUserInteraction::Worker g_heldWorker = nullptr;
+
+// The held change's worker starts only once the hook has run, so the second
+// change comes while the first holds the archive however fast the machine
+// deflates.  Bounded: a dialog that never shows fails the test, not hangs it.
+unsigned __stdcall HeldWorker(void* request) {
+  WaitForSingleObject(g_hookRan, 30000);
+  return g_heldWorker(request);
+}
+
 // Runs a hook in the middle of each question the fake is asked.
 class HookedUser : public FakeUserInteraction {
  public:
+  INT_PTR RunWithProgress(Worker worker, ZIPREQUEST& request, HWND owner) override {
+    if (!holdNextWorker) return FakeUserInteraction::RunWithProgress(worker, request, owner);
+    holdNextWorker = false;
+    g_heldWorker = worker;
+    return FakeUserInteraction::RunWithProgress(HeldWorker, request, owner);
+  }
   int ShowMessage(HWND window, const std::string& text, UINT type) override {
     if (onQuestion) onQuestion();
     return FakeUserInteraction::ShowMessage(window, text, type);
@@ -75,6 +93,7 @@ class HookedUser : public FakeUserInteraction {
     FakeUserInteraction::ShowPropertySheet(window, page);
   }
   std::function<void()> onQuestion;
+  bool holdNextWorker = false;
 };
 
 // What the timer below runs.
@@ -96,6 +115,7 @@ std::string MessageOf(Change change) {
 class OneChange : public ::testing::Test {
  protected:
   void SetUp() override {
+    g_hookRan = hookRan.get();
     content.Write("keep.txt", "keep");
     content.Write("gone.txt", "to be deleted");
     content.Write("other.txt", "deleted by the second change");
@@ -136,12 +156,20 @@ class OneChange : public ::testing::Test {
   void TearDown() override {
     if (timer != 0) KillTimer(nullptr, timer);
     g_onTimer = nullptr;
+    g_hookRan = nullptr;
+  }
+
+  // The next change's worker waits for the timer's hook.
+  void HoldUntilHookRan() {
+    ResetEvent(hookRan.get());
+    user.holdNextWorker = true;
   }
 
   HookedUser user;
   ScopedUserInteraction installed{user};
   ScopedSetting slowest{settings::kCompression, 9};
   UINT_PTR timer = 0;
+  UniqueKernelHandle hookRan{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
   TempDir content, source, archives;
   std::string zip = archives / "a.zip";
   std::string slow;
@@ -163,6 +191,7 @@ void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) {
   if (!shown) return;
   KillTimer(nullptr, id);
   if (g_onTimer) g_onTimer();
+  if (g_hookRan) SetEvent(g_hookRan);
 }
 
 TEST_F(OneChange, ASecondChangeFromInsideTheFirstsMessageLoopIsToldTheArchiveIsBusy) {
@@ -172,6 +201,7 @@ TEST_F(OneChange, ASecondChangeFromInsideTheFirstsMessageLoopIsToldTheArchiveIsB
     duringFirst = true;
     secondMessage = MessageOf([&] { holder.top()->DeleteMembers({"other.txt"}, nullptr); });
   };
+  HoldUntilHookRan();
   timer = SetTimer(nullptr, 0, 50, FireOnce);
   EXPECT_EQ("", Drop(holder.top(), {slow}));
   g_onTimer = nullptr;
@@ -197,6 +227,7 @@ TEST_F(OneChange, ASecondChangeFromAnotherThreadOrProcessKeepsTheFirstsResult) {
       threadDone = true;
     });
   };
+  HoldUntilHookRan();
   timer = SetTimer(nullptr, 0, 50, FireOnce);
   EXPECT_EQ("", Drop(holder.top(), {slow}));
   if (second.joinable()) second.join();
@@ -220,6 +251,7 @@ TEST_F(OneChange, ASecondChangeFromAnotherThreadOrProcessKeepsTheFirstsResult) {
     startup.cb = sizeof(startup);
     CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
   };
+  HoldUntilHookRan();
   timer = SetTimer(nullptr, 0, 50, FireOnce);
   EXPECT_EQ("", Drop(holder.top(), {again}));
   g_onTimer = nullptr;
