@@ -15,10 +15,9 @@ void ProgressSink::Report(int percent, int which) {
   if (percent != 0 && (which == 0 || which == 1)) m_anyProgress = true;
   const HWND dialog = m_dialog;
   if (dialog == nullptr) return;
-  // Each message costs the worker a round trip to the dialog's thread: a bar
-  // is told only what it does not show yet, and this file's bar, which many
-  // small files would flick to and fro, at most every few hundredths of a
-  // second.
+  // A bar is told only what it does not show yet, and this file's bar,
+  // which many small files would flick to and fro, at most every few
+  // hundredths of a second.
   if (which == 0) {
     if (percent == m_sentAll) return;
     m_sentAll = percent;
@@ -29,7 +28,11 @@ void ProgressSink::Report(int percent, int which) {
     m_sentFile = percent;
     m_fileSentAt = now;
   }
-  SendMessageA(dialog, kMsgProgress, static_cast<WPARAM>(percent), which);
+  // Not waited for: the bar paints as it takes the value, a millisecond or
+  // more each under a slow display, which the worker would spend idle.
+  // Messages sent from one thread arrive in order, so the bars still end
+  // on the last values.
+  SendNotifyMessageA(dialog, kMsgProgress, static_cast<WPARAM>(percent), which);
 }
 
 void ProgressSink::SetCaption(UINT textId) {

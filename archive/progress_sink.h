@@ -1,7 +1,7 @@
 // Where a worker's progress goes.  The progress dialog is created only when
 // a run outlasts the show delay: until then progress and caption are only
 // remembered, so a quick change costs no window at all; once the dialog is
-// attached each report that changes a bar reaches it synchronously.
+// attached each report that changes a bar is sent to it without waiting.
 #pragma once
 
 #include <windows.h>
