@@ -39,6 +39,13 @@ def settled_copy(src, dst):
     copy_and_sync(src, dst)
 
 
+def copy_and_replace(src, tmp, dst):
+    """What a durable change pays besides the copy: the file system frees
+    the replaced archive's blocks when the copy takes its name."""
+    copy_and_sync(src, tmp)
+    os.rename(tmp, dst)
+
+
 def measure(zipbenches, runs):
     """Prints the table; returns, for each zipbench, its medians over the
     copy's: {"delete one": ratio, ...}."""
@@ -70,10 +77,8 @@ def measure(zipbenches, runs):
         for _ in range(runs):
             copies.append(timed(lambda: copy_and_sync(original, copy)))
             os.remove(copy)
-            # What a durable change pays besides the copy: the file system
-            # frees the replaced archive's blocks when the copy takes its name.
             settled_copy(original, work)
-            replaces.append(timed(lambda: (copy_and_sync(original, copy), os.rename(copy, work))))
+            replaces.append(timed(lambda: copy_and_replace(original, copy, work)))
             for zb, mine in zip(zipbenches, times):
                 for name, args in ops:
                     settled_copy(original, work)

@@ -112,6 +112,24 @@ std::string MessageOf(Change change) {
   return "";
 }
 
+// Fires once, from the message loop of the running change's progress
+// window, as soon as this thread shows one.
+BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
+  char name[16] = "";
+  GetClassNameA(window, name, sizeof(name));
+  if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<bool*>(found) = true;
+  return FALSE;
+}
+void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) {
+  bool shown = false;
+  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&shown));
+  if (!shown) return;
+  KillTimer(nullptr, id);
+  if (g_onTimer) g_onTimer();
+  if (g_hookRan) SetEvent(g_hookRan);
+}
+
 class OneChange : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -159,10 +177,12 @@ class OneChange : public ::testing::Test {
     g_hookRan = nullptr;
   }
 
-  // The next change's worker waits for the timer's hook.
-  void HoldUntilHookRan() {
+  // g_onTimer runs once the next change's dialog shows; that change's
+  // worker waits for it.
+  void RunHookInNextChange() {
     ResetEvent(hookRan.get());
     user.holdNextWorker = true;
+    timer = SetTimer(nullptr, 0, 50, FireOnce);
   }
 
   HookedUser user;
@@ -176,24 +196,6 @@ class OneChange : public ::testing::Test {
   RootHolder holder;
 };
 
-// Fires once, from the message loop of the running change's progress
-// window, as soon as this thread shows one.
-BOOL CALLBACK FindDialog(HWND window, LPARAM found) {
-  char name[16] = "";
-  GetClassNameA(window, name, sizeof(name));
-  if (lstrcmpA(name, "#32770") != 0 || !IsWindowVisible(window)) return TRUE;
-  *reinterpret_cast<bool*>(found) = true;
-  return FALSE;
-}
-void CALLBACK FireOnce(HWND, UINT, UINT_PTR id, DWORD) {
-  bool shown = false;
-  EnumThreadWindows(GetCurrentThreadId(), FindDialog, reinterpret_cast<LPARAM>(&shown));
-  if (!shown) return;
-  KillTimer(nullptr, id);
-  if (g_onTimer) g_onTimer();
-  if (g_hookRan) SetEvent(g_hookRan);
-}
-
 TEST_F(OneChange, ASecondChangeFromInsideTheFirstsMessageLoopIsToldTheArchiveIsBusy) {
   std::string secondMessage = "not run";
   std::atomic<bool> duringFirst{false};
@@ -201,8 +203,7 @@ TEST_F(OneChange, ASecondChangeFromInsideTheFirstsMessageLoopIsToldTheArchiveIsB
     duringFirst = true;
     secondMessage = MessageOf([&] { holder.top()->DeleteMembers({"other.txt"}, nullptr); });
   };
-  HoldUntilHookRan();
-  timer = SetTimer(nullptr, 0, 50, FireOnce);
+  RunHookInNextChange();
   EXPECT_EQ("", Drop(holder.top(), {slow}));
   g_onTimer = nullptr;
   ASSERT_TRUE(duringFirst) << "the first change ran long enough to pump messages";
@@ -227,8 +228,7 @@ TEST_F(OneChange, ASecondChangeFromAnotherThreadOrProcessKeepsTheFirstsResult) {
       threadDone = true;
     });
   };
-  HoldUntilHookRan();
-  timer = SetTimer(nullptr, 0, 50, FireOnce);
+  RunHookInNextChange();
   EXPECT_EQ("", Drop(holder.top(), {slow}));
   if (second.joinable()) second.join();
   g_onTimer = nullptr;
@@ -251,8 +251,7 @@ TEST_F(OneChange, ASecondChangeFromAnotherThreadOrProcessKeepsTheFirstsResult) {
     startup.cb = sizeof(startup);
     CreateProcessA(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process);
   };
-  HoldUntilHookRan();
-  timer = SetTimer(nullptr, 0, 50, FireOnce);
+  RunHookInNextChange();
   EXPECT_EQ("", Drop(holder.top(), {again}));
   g_onTimer = nullptr;
   ASSERT_NE(nullptr, process.hProcess);
